@@ -1,0 +1,14 @@
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#include "admin/AdminCommands.h"
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    return kesola::runAdmin(args, out, err);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace kesola::board_texts {
+
+inline const QString kWindowName = QStringLiteral("ＭＲＩ室 予約一覧");
+inline const QString kCoveredCell = QStringLiteral("既に予約の入ってる場所には予約できません。");
+inline const QString kChooseRoom = QStringLiteral("室名の選択を行ってください。");
+inline const QString kChooseYear = QStringLiteral("年の選択を行ってください。");
+inline const QString kChooseMonth = QStringLiteral("月の選択を行ってください。");
+inline const QString kChooseDay = QStringLiteral("日の選択を行ってください。");
+inline const QString kExitQuestion = QStringLiteral("システム終了してもよろしいですか？");
+inline const QString kPrintFailed = QStringLiteral("印刷できませんでした。");
+
+inline const QString kButtonCaptions[] = {QStringLiteral("CSV変換"), QStringLiteral("戻 る"),
+                                          QStringLiteral("マスタ設定"), QStringLiteral("画面印刷")};
+
+}  // namespace kesola::board_texts

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <array>
+
+#include "store/ReservationKey.h"
+
+namespace kesola {
+
+class RecordSet;
+struct MasterLookup;
+
+// What one timetable cell shows. The captions and colours are the board's only record of what is painted:
+// a coloured cell with an empty caption lies inside a booking, a caption marks where a booking starts.
+struct CellPaint {
+    QString caption;  // lines separated by CR
+    QColor background = QColor(255, 255, 255);
+    QColor text = QColor(0, 0, 0);
+    bool operator==(const CellPaint&) const = default;
+};
+
+using TimetableGrid = std::array<CellPaint, kCellCount>;
+
+inline const QColor kDoneBackground = QColor(180, 180, 180);
+
+// Paints every row of the day's reservations, in the record set's (CODE) order, onto the grid: the first cell
+// gets name, department and body part; the block gets the department's colours, or grey once done. Rows and
+// cells that cannot be painted (a key that is no time, a cell outside 7:00-19:50, a department or duration
+// that is no number) are passed over piece by piece.
+void paintReservations(TimetableGrid& grid, RecordSet& day, const MasterLookup& masters);
+
+}  // namespace kesola

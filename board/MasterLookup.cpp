@@ -1,0 +1,66 @@
+#include "board/MasterLookup.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "store/Database.h"
+#include "store/DbError.h"
+#include "store/Numbers.h"
+
+namespace kesola {
+
+namespace {
+
+const QString kDepartments = QStringLiteral("SELECT * FROM KA WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;");
+const QString kBodyParts = QStringLiteral("SELECT * FROM BU WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;");
+
+void storeComponent(std::int16_t& entry, const QString& field) {
+    if (const auto value = toInt16(field)) entry = static_cast<std::int16_t>(*value);
+}
+
+QColor colourOf(const std::array<std::int16_t, 3>& rgb) {
+    auto clamp = [](int v) { return std::clamp(v, 0, 255); };
+    return QColor(clamp(rgb[0]), clamp(rgb[1]), clamp(rgb[2]));
+}
+
+template <typename EachRow>
+void walk(Database& db, const QString& sql, EachRow eachRow) {
+    std::unique_ptr<RecordSet> rs = db.select(sql);
+    for (; !rs->eof(); rs->moveNext()) eachRow(*rs);
+    rs->close();
+}
+
+}  // namespace
+
+void MasterLookup::MST_READ(Database* db) {
+    if (!db) return;
+    try {
+        walk(*db, kDepartments, [this](RecordSet& row) {
+            const QString name = row.field(QStringLiteral("KNAME"));
+            const auto code = toInt16(row.field(QStringLiteral("CODE")));
+            if (trimBlanks(name).isEmpty() || !code || !isCode(*code)) return;
+            KA_NAME[*code] = name;
+            storeComponent(KA_BRGB[*code][0], row.field(QStringLiteral("BR")));
+            storeComponent(KA_BRGB[*code][1], row.field(QStringLiteral("BG")));
+            storeComponent(KA_BRGB[*code][2], row.field(QStringLiteral("BB")));
+            storeComponent(KA_FRGB[*code][0], row.field(QStringLiteral("FR")));
+            storeComponent(KA_FRGB[*code][1], row.field(QStringLiteral("FG")));
+            storeComponent(KA_FRGB[*code][2], row.field(QStringLiteral("FB")));
+        });
+    } catch (const DbError&) {
+    }
+    try {
+        walk(*db, kBodyParts, [this](RecordSet& row) {
+            const QString name = row.field(QStringLiteral("BNAME"));
+            const auto code = toInt16(row.field(QStringLiteral("CODE")));
+            if (trimBlanks(name).isEmpty() || !code || !isCode(*code)) return;
+            BU_NAME[*code] = name;
+        });
+    } catch (const DbError&) {
+    }
+}
+
+QColor MasterLookup::background(int code) const { return colourOf(KA_BRGB[code]); }
+QColor MasterLookup::text(int code) const { return colourOf(KA_FRGB[code]); }
+
+}  // namespace kesola

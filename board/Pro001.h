@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+#include "board/DayPainting.h"
+#include "board/MasterLookup.h"
+#include "ui/AppContext.h"
+#include "ui/BoardView.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace kesola {
+
+// The reservation board: one room's day in 78 ten-minute cells, repainted from the database twice a second.
+// It is the program's main window and opens every other window.
+class PRO001 : public QWidget, public BoardView {
+    Q_OBJECT
+public:
+    static constexpr int kSelectorCount = 4;
+    static constexpr int kButtonCount = 4;
+    static constexpr int kLabelCount = 11;
+    static constexpr int kHourRows = 13;
+
+    explicit PRO001(AppContext& ctx, QWidget* parent = nullptr);
+    ~PRO001() override;
+
+    // Start-up: settings file, database, title, selectors set to today, lookup tables, timer.
+    void Form_Load();
+    void MST_READ();
+    void TTBL_SET();
+    void CMB_Click(int index);
+    void Timer1_Timer();
+    void TTBL_DblClick(int index);
+    void BTN_Click(int index);
+    // Sees every typed character before the focused control; sets keyAscii to 0 to discard it.
+    void Form_KeyPress(int& keyAscii);
+    void Form_Unload();
+    void LOCK_RESET();
+
+    // BoardView
+    int roomPosition() const override;
+    QString roomText() const override;
+    QString yearText() const override;
+    QString monthText() const override;
+    QString dayText() const override;
+    QString cellCaption(int cell) const override;
+    QString boardCaption() const override { return windowTitle(); }
+
+    const CellPaint& cell(int index) const { return grid_[index]; }
+    const MasterLookup& lookups() const { return masters_; }
+
+    std::array<QComboBox*, kSelectorCount> CMB{};
+    std::array<QPushButton*, kButtonCount> BTN{};
+    std::array<QLabel*, kLabelCount> LBL{};  // LBL(2) does not exist on this window
+    std::array<QLabel*, kCellCount> TTBL{};
+    std::array<QLabel*, kHourRows> Label1{};
+    std::array<QLabel*, kHourRows> Label2{};
+    QLabel* YOUBI = nullptr;
+    QTimer Timer1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildTimetable();
+    void buildHourHeaders();
+    void buildTopRow();
+    void installKeyPreview();
+
+    void readSettings();
+    void openDatabase();
+    void readTitle();
+    void fillRooms();
+    void fillDateSelectors();
+    void selectToday();
+    void reportOpenFailure();
+
+    void applyGrid(const TimetableGrid& grid);
+    // Runs a command that writes under the workstation lock; false when the lock was held elsewhere.
+    bool underLock(const std::function<void()>& action);
+    void printBoard();
+    void showDatabaseFailure(const QString& engineMessage, const QString& title);
+
+    AppContext& ctx_;
+    MasterLookup masters_;
+    TimetableGrid grid_;
+    bool databaseOpenFailed_ = false;
+    bool unloaded_ = false;
+};
+
+}  // namespace kesola

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing need; skips what is already there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang-format
+    qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl1-mesa-dev
+    libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
+    fonts-ipafont-gothic xvfb xauth
+)
+if [ "${KESOLA_WITH_POSTGRES:-0}" = 1 ]; then
+    packages+=(postgresql-15 postgresql-client-15)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo_cmd=""
+    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,71 @@
+#include "store/Cp932.h"
+
+#include <unicode/ucnv.h>
+
+#include <mutex>
+#include <stdexcept>
+
+namespace kesola::Cp932 {
+
+namespace {
+
+// ICU converters are not thread-safe; the program converts on the user-interface thread only, and the lock
+// below keeps the rare other caller (a test, a benchmark) safe.
+struct Converter {
+    Converter() {
+        UErrorCode status = U_ZERO_ERROR;
+        handle = ucnv_open("windows-31j", &status);
+        if (U_FAILURE(status)) throw std::runtime_error("cp932 converter unavailable");
+        // Fallbacks give the mappings Windows uses one way only (U+301C -> 81 60, U+00A5 -> 5C).
+        ucnv_setFallback(handle, true);
+        status = U_ZERO_ERROR;
+        ucnv_setSubstChars(handle, "?", 1, &status);
+    }
+    ~Converter() { ucnv_close(handle); }
+    UConverter* handle = nullptr;
+    std::mutex mutex;
+};
+
+Converter& converter() {
+    static Converter c;
+    return c;
+}
+
+}  // namespace
+
+QByteArray encode(const QString& text) {
+    if (text.isEmpty()) return {};
+    Converter& c = converter();
+    std::lock_guard guard(c.mutex);
+    ucnv_resetFromUnicode(c.handle);
+    QByteArray out(text.size() * 2 + 8, Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int length = ucnv_fromUChars(c.handle, out.data(), static_cast<int32_t>(out.size()),
+                                       reinterpret_cast<const UChar*>(text.utf16()),
+                                       static_cast<int32_t>(text.size()), &status);
+    if (U_FAILURE(status)) return {};
+    out.truncate(length);
+    return out;
+}
+
+QString decode(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return {};
+    Converter& c = converter();
+    std::lock_guard guard(c.mutex);
+    ucnv_resetToUnicode(c.handle);
+    QString out(bytes.size() + 8, Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int length = ucnv_toUChars(c.handle, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                                     bytes.constData(), static_cast<int32_t>(bytes.size()), &status);
+    if (U_FAILURE(status)) return {};
+    out.truncate(length);
+    return out;
+}
+
+int byteWidth(const QString& text) { return static_cast<int>(encode(text).size()); }
+
+bool isDoubleByte(char32_t codePoint) {
+    return encode(QString::fromUcs4(&codePoint, 1)).size() > 1;
+}
+
+}  // namespace kesola::Cp932

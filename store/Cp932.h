@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kesola::Cp932 {
+
+// Code page 932 (Windows Shift-JIS) as Windows converts it: U+FF5E and U+301C both become 81 60, half-width
+// katakana take one byte, the NEC and IBM extensions are kept. A character with no form at all becomes the
+// one-byte substitute "?".
+QByteArray encode(const QString& text);
+
+// Decodes cp932 bytes; an invalid byte sequence becomes U+FFFD.
+QString decode(const QByteArray& bytes);
+
+// The number of bytes of the text's cp932 form.
+int byteWidth(const QString& text);
+
+// True when the character (one code point) takes two bytes in cp932.
+bool isDoubleByte(char32_t codePoint);
+
+}  // namespace kesola::Cp932

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+namespace kesola {
+
+// A forward-only, read-only walk over the rows of one SELECT.
+// Every operation throws DbError when the engine fails. Closing (or destroying) the record set finishes the
+// statement, so that no reader keeps the database's shared lock past the procedure that opened it.
+class RecordSet {
+public:
+    virtual ~RecordSet() = default;
+    // True when the statement returned no row at all.
+    virtual bool isEmpty() const = 0;
+    // True once the walk has passed the last row.
+    virtual bool eof() const = 0;
+    // The field of the current row; a missing column or NULL reads as the empty text.
+    virtual QString field(const QString& name) const = 0;
+    virtual void moveNext() = 0;
+    virtual void close() = 0;
+};
+
+// A table opened for keyed access through its unique index MAIN_KEY.
+// Typical use: seek(key); if noMatch() addNew() else edit(); setField(...)...; update(); close().
+class Table {
+public:
+    virtual ~Table() = default;
+    // Seeks "=" the key value; returns true when a row was found.
+    virtual bool seek(const QString& key) = 0;
+    virtual bool noMatch() const = 0;
+    // A field of the found (or edited) row; NULL reads as the empty text.
+    virtual QString field(const QString& name) const = 0;
+    // Begins editing the found row. Requires: a successful seek.
+    virtual void edit() = 0;
+    // Begins a new row; every field starts NULL.
+    virtual void addNew() = 0;
+    // Assigns a field of the row being edited or added. Requires: edit() or addNew().
+    virtual void setField(const QString& name, const QString& value) = 0;
+    // Writes the row being edited or added, through bound parameters.
+    virtual void update() = 0;
+    // Deletes the found row. Requires: a successful seek.
+    virtual void deleteRow() = 0;
+    virtual void close() = 0;
+};
+
+// One open connection to the shared store. Implemented by each engine (the SQLite file, PostgreSQL);
+// callers never see which one they hold.
+class Database {
+public:
+    virtual ~Database() = default;
+
+    // Runs a read-only statement written in the Jet dialect (LIKE with '*', LEFT$, MID$); the engine translates
+    // it and binds every quoted literal as a parameter.
+    virtual std::unique_ptr<RecordSet> select(const QString& jetSql) = 0;
+
+    // Opens a table for keyed access through MAIN_KEY. Throws DbError when the table is missing.
+    virtual std::unique_ptr<Table> openTable(const QString& name) = 0;
+
+    // Runs one native statement with positional '?' parameters; returns the number of rows it changed.
+    virtual int execute(const QString& sql, const QVariantList& params = {}) = 0;
+
+    // Takes the workstation lock in one atomic statement. Returns true when this call took it, false when it was
+    // already held. Throws DbError on failure, also when the lock row is missing.
+    virtual bool takeLock() = 0;
+
+    // A transaction that holds the write lock from its start (SQLite: BEGIN IMMEDIATE), so a check made inside it
+    // still holds when its write commits.
+    virtual void beginWriteTransaction() = 0;
+    virtual void commitTransaction() = 0;
+    virtual void rollbackTransaction() = 0;
+
+    // "SQLite" or "PostgreSQL"; for messages and tests.
+    virtual QString engineName() const = 0;
+};
+
+// Rolls back unless committed, so an early return or a throw never leaves a transaction open.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Database& db) : db_(db) { db_.beginWriteTransaction(); }
+    ~WriteTransaction() {
+        if (!done_) {
+            try {
+                db_.rollbackTransaction();
+            } catch (...) {
+            }
+        }
+    }
+    void commit() {
+        db_.commitTransaction();
+        done_ = true;
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
+}  // namespace kesola

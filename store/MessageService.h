@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace kesola {
+
+enum class MsgIcon { Exclamation, Information, Question, Critical };
+enum class MsgButtons { Ok, OkCancel };
+enum class MsgAnswer { Ok, Cancel };
+
+// Every message box of the system goes through this service: the Qt one shows a real box, tests install a
+// scripted one that records the box and answers as told.
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    virtual MsgAnswer show(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title) = 0;
+
+    // The system's usual notice: exclamation icon, OK.
+    void notice(const QString& text, const QString& title) { show(text, MsgIcon::Exclamation, MsgButtons::Ok, title); }
+    // The system's usual question: exclamation icon, OK and Cancel; true when OK was chosen.
+    bool confirm(const QString& text, const QString& title) {
+        return show(text, MsgIcon::Exclamation, MsgButtons::OkCancel, title) == MsgAnswer::Ok;
+    }
+};
+
+}  // namespace kesola

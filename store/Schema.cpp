@@ -1,0 +1,78 @@
+#include "store/Schema.h"
+
+#include "store/Database.h"
+#include "store/DbError.h"
+
+namespace kesola {
+
+const std::vector<TableSchema>& allTables() {
+    static const std::vector<TableSchema> tables = {
+        {QStringLiteral("ROOM"), QStringLiteral("CODE"), {QStringLiteral("CODE"), QStringLiteral("RNAME")}},
+        {QStringLiteral("KA"),
+         QStringLiteral("CODE"),
+         {QStringLiteral("CODE"), QStringLiteral("KNAME"), QStringLiteral("BR"), QStringLiteral("BG"),
+          QStringLiteral("BB"), QStringLiteral("FR"), QStringLiteral("FG"), QStringLiteral("FB")}},
+        {QStringLiteral("BU"), QStringLiteral("CODE"), {QStringLiteral("CODE"), QStringLiteral("BNAME")}},
+        {QStringLiteral("BYOTO"), QStringLiteral("CODE"), {QStringLiteral("CODE"), QStringLiteral("BNAME")}},
+        {QStringLiteral("KESOLA"),
+         QStringLiteral("CODE"),
+         {QStringLiteral("CODE"), QStringLiteral("Min"), QStringLiteral("KA"), QStringLiteral("BYOTO"),
+          QStringLiteral("YNAME"), QStringLiteral("BUI"), QStringLiteral("SEX"), QStringLiteral("AGE"),
+          QStringLiteral("JYOKYO"), QStringLiteral("ETC")}},
+        {QStringLiteral("LOCKTBL"), QStringLiteral("ID"), {QStringLiteral("ID"), QStringLiteral("LOCK")}},
+        {QStringLiteral("SYSTEM"), QStringLiteral("ID"), {QStringLiteral("ID"), QStringLiteral("SNAME")}},
+    };
+    return tables;
+}
+
+const TableSchema* findTable(const QString& name) {
+    for (const TableSchema& t : allTables()) {
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0) return &t;
+    }
+    return nullptr;
+}
+
+namespace {
+
+QString columnDefinition(const TableSchema& table, const QString& column, const QString& keyCollation) {
+    QString def = column + QStringLiteral(" TEXT");
+    if (column == table.keyColumn) def += keyCollation + QStringLiteral(" NOT NULL");
+    return def;
+}
+
+}  // namespace
+
+QString mainKeyIndexName(const QString& table) { return QStringLiteral("MAIN_KEY_") + table; }
+
+void createSchema(Database& db, const QString& title) {
+    // SQLite's default collation already orders as bytes; PostgreSQL needs "C" to keep CODE order independent
+    // of the server's locale.
+    const QString keyCollation =
+        db.engineName() == QStringLiteral("PostgreSQL") ? QStringLiteral(" COLLATE \"C\"") : QString();
+    WriteTransaction tx(db);
+    for (const TableSchema& table : allTables()) {
+        QStringList defs;
+        for (const QString& column : table.columns) defs << columnDefinition(table, column, keyCollation);
+        db.execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", "))));
+        // Index names are unique per database (SQLite) or schema (PostgreSQL), so each table's MAIN_KEY carries
+        // the table's name: MAIN_KEY_KESOLA, MAIN_KEY_ROOM, ...
+        db.execute(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                       .arg(mainKeyIndexName(table.name), table.name, table.keyColumn));
+    }
+    db.execute(QStringLiteral("INSERT INTO SYSTEM (ID, SNAME) VALUES ('1', ?)"), {title});
+    db.execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
+    tx.commit();
+}
+
+bool hasAnyTable(Database& db) {
+    for (const TableSchema& table : allTables()) {
+        try {
+            db.select(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(table.name));
+            return true;
+        } catch (const DbError&) {
+        }
+    }
+    return false;
+}
+
+}  // namespace kesola

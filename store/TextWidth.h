@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace kesola {
+
+class MessageService;
+
+// Widths of stored names are counted in cp932 bytes: two for a double-byte character, one for the rest
+// (ASCII, half-width katakana, and a character without a cp932 form, which would be stored as "?").
+// Leading and trailing half-width blanks never count.
+
+// Number of double-byte characters of the trimmed text; replaces text with its trimmed form.
+int ZEN_COUNT(QString& text);
+// Number of single-byte characters of the trimmed text; replaces text with its trimmed form.
+int HAN_COUNT(QString& text);
+
+// The width check before a write. Returns the trimmed text when it fits (width <= maximum). Otherwise shows
+// "文字の入力数がオーバーしてます。" titled sysTitle + " - [ 予約操作 ]" and returns "NG" (mode other than 1) or
+// the trimmed text cut to the maximum (mode 1). text is trimmed in place.
+QString LEN_CHECK(int mode, int maximum, QString& text, MessageService& messages, const QString& sysTitle);
+
+}  // namespace kesola

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// System texts used by more than one window.
+namespace kesola::texts {
+
+inline const QString kSettingsFileName = QStringLiteral("KESOLA.INI");
+inline const QString kDatabaseFileName = QStringLiteral("KESOLA.MDB");
+inline const QString kExportFileName = QStringLiteral("KESOLA.CSV");
+
+inline const QString kLockHeld = QStringLiteral("他のマシンで使用中です。しばらくしてリトライしてください。");
+inline const QString kLockResetQuestion = QStringLiteral("ロックを解除しますか？");
+inline const QString kTooWide = QStringLiteral("文字の入力数がオーバーしてます。");
+inline const QString kWrongDate = QStringLiteral("日付の選択に誤りがあります。");
+inline const QString kDatabaseFailed = QStringLiteral("データベースの処理に失敗しました。");
+inline const QString kDatabaseNotOpened = QStringLiteral("データベースを開けませんでした。");
+inline const QString kSelectSlot = QStringLiteral("登録したい場所の選択を行ってください。");
+
+// " - [ 予約操作 ]": the width message's title suffix, whichever window measures.
+inline const QString kReservationOperation = QStringLiteral("予約操作");
+
+// SYS_TITLE + " - [ " + name + " ]"
+inline QString caption(const QString& sysTitle, const QString& windowName) {
+    return sysTitle + QStringLiteral(" - [ ") + windowName + QStringLiteral(" ]");
+}
+
+// A database failure as the windows report it: the fixed line, a line break, the engine's message.
+inline QString databaseFailed(const QString& engineMessage) { return kDatabaseFailed + u'\n' + engineMessage; }
+
+}  // namespace kesola::texts

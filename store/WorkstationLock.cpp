@@ -1,0 +1,67 @@
+#include "store/WorkstationLock.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "store/DbError.h"
+#include "store/MessageService.h"
+#include "store/Pro000.h"
+#include "store/Texts.h"
+
+namespace kesola {
+
+namespace {
+
+const QString kNg = QStringLiteral("NG");
+
+Database& requireDatabase(Pro000& g) {
+    if (!g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(g.PATH_DB));
+    return *g.DB;
+}
+
+void writeFree(Database& db) {
+    auto table = db.openTable(QStringLiteral("LOCKTBL"));
+    if (!table->seek(QStringLiteral("1"))) throw DbError(QStringLiteral("LOCKTBL has no row with the key '1'"));
+    table->edit();
+    table->setField(QStringLiteral("LOCK"), QStringLiteral("0"));
+    table->update();
+    table->close();
+}
+
+// A workstation that keeps the lock after its window closed blocks every other one, so the release keeps
+// trying through a busy database (up to a minute) before it reports the failure.
+void releaseWithRetry(Database& db) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        try {
+            writeFree(db);
+            return;
+        } catch (const DbError& e) {
+            if (!e.isBusy() || elapsed.elapsed() > 60000) throw;
+            QThread::msleep(50);
+        }
+    }
+}
+
+}  // namespace
+
+void releaseLock(Pro000& g) { writeFree(requireDatabase(g)); }
+
+QString LOCK_SET(Pro000& g, int mode) {
+    try {
+        Database& db = requireDatabase(g);
+        if (mode == 0) {
+            releaseWithRetry(db);
+            return {};
+        }
+        if (db.takeLock()) return {};
+        g.messages->notice(texts::kLockHeld, g.SYS_TITLE);
+        return kNg;
+    } catch (const DbError& e) {
+        g.messages->notice(texts::databaseFailed(e.message()), g.SYS_TITLE);
+        return mode == 0 ? QString() : kNg;
+    }
+}
+
+}  // namespace kesola

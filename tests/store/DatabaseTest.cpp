@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "store/DbError.h"
+#include "store/OpenDatabase.h"
+#include "store/Schema.h"
+#include "store/SqliteDatabase.h"
+#include "tests/support/TestDatabase.h"
+
+using namespace kesola;
+using kesola::test::TestDatabase;
+
+TEST(Database, OpeningNeverCreatesAMissingFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KESOLA.MDB"));
+    EXPECT_THROW(openDatabase(path), DbError);
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_THROW(openDatabase(QString()), DbError);
+    EXPECT_THROW(openDatabase(dir.path()), DbError);
+}
+
+TEST(Database, AFileThatIsNoDatabaseDoesNotOpen) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KESOLA.MDB"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    // The head of a Jet file, then noise: another database program's file.
+    f.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4096, '\x5a'));
+    f.close();
+    EXPECT_THROW(openDatabase(path), DbError);
+}
+
+TEST(Database, SelectWalksRowsInOrderAndReadsMissingValuesAsEmpty) {
+    TestDatabase t;
+    t.addRoom(QStringLiteral("2"), QStringLiteral("第２室"));
+    t.addRoom(QStringLiteral("1"), QStringLiteral("ＭＲＩ室"));
+    t.connect()->execute(QStringLiteral("INSERT INTO ROOM (CODE) VALUES ('3')"));
+    auto db = t.connect();
+    auto rs = db->select(QStringLiteral("SELECT * FROM ROOM WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
+    ASSERT_FALSE(rs->isEmpty());
+    QStringList seen;
+    for (; !rs->eof(); rs->moveNext()) seen << rs->field(QStringLiteral("CODE")) + u'=' + rs->field(QStringLiteral("RNAME"));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("1=ＭＲＩ室"), QStringLiteral("2=第２室"), QStringLiteral("3=")}));
+    EXPECT_EQ(rs->field(QStringLiteral("CODE")), QString());  // past the end
+    auto none = db->select(QStringLiteral("SELECT * FROM ROOM WHERE CODE LIKE '9*'"));
+    EXPECT_TRUE(none->isEmpty());
+    EXPECT_TRUE(none->eof());
+}
+
+TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
+    TestDatabase t;
+    auto db = t.connect();
+    const QString hostile = QStringLiteral("'; DROP TABLE KESOLA; -- \"%*,");
+    {
+        auto table = db->openTable(QStringLiteral("KESOLA"));
+        EXPECT_FALSE(table->seek(QStringLiteral("1200503070930")));
+        EXPECT_TRUE(table->noMatch());
+        table->addNew();
+        table->setField(QStringLiteral("CODE"), QStringLiteral("1200503070930"));
+        table->setField(QStringLiteral("YNAME"), hostile);
+        table->setField(QStringLiteral("Min"), QStringLiteral("30"));
+        table->update();
+        table->close();
+    }
+    {
+        auto table = db->openTable(QStringLiteral("KESOLA"));
+        ASSERT_TRUE(table->seek(QStringLiteral("1200503070930")));
+        EXPECT_EQ(table->field(QStringLiteral("YNAME")), hostile);
+        EXPECT_EQ(table->field(QStringLiteral("ETC")), QString());
+        table->edit();
+        table->setField(QStringLiteral("Min"), QStringLiteral("60"));
+        table->update();
+    }
+    EXPECT_EQ(t.count(QStringLiteral("KESOLA")), 1);
+    {
+        auto table = db->openTable(QStringLiteral("KESOLA"));
+        ASSERT_TRUE(table->seek(QStringLiteral("1200503070930")));
+        EXPECT_EQ(table->field(QStringLiteral("MIN")), QStringLiteral("60"));
+        EXPECT_EQ(table->field(QStringLiteral("YNAME")), hostile);
+        table->deleteRow();
+    }
+    EXPECT_EQ(t.count(QStringLiteral("KESOLA")), 0);
+}
+
+TEST(Database, UnknownTablesAndFieldsAreRefused) {
+    TestDatabase t;
+    auto db = t.connect();
+    EXPECT_THROW(db->openTable(QStringLiteral("NOPE")), DbError);
+    auto table = db->openTable(QStringLiteral("ROOM"));
+    table->addNew();
+    EXPECT_THROW(table->setField(QStringLiteral("CODE = '1'; --"), QStringLiteral("x")), DbError);
+    db->execute(QStringLiteral("DROP TABLE BU"));
+    EXPECT_THROW(db->openTable(QStringLiteral("BU")), DbError);
+    EXPECT_THROW(db->select(QStringLiteral("SELECT * FROM BU")), DbError);
+}
+
+TEST(Database, DayQueryUsesTheMainKeyIndex) {
+    TestDatabase t;
+    auto db = SqliteDatabase::open(t.path());
+    const auto translated = translateJetSql(
+        QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '120050307*' ORDER BY CODE ASC;"), SqlDialect::Sqlite);
+    auto plan = db->selectNative(QStringLiteral("EXPLAIN QUERY PLAN ") + translated.sql, translated.params);
+    QString detail;
+    for (; !plan->eof(); plan->moveNext()) detail += plan->field(QStringLiteral("detail")) + u';';
+    EXPECT_TRUE(detail.contains(QStringLiteral("SEARCH KESOLA USING INDEX ") + mainKeyIndexName(QStringLiteral("KESOLA"))))
+        << detail.toStdString();
+    EXPECT_FALSE(detail.contains(QStringLiteral("SCAN"))) << detail.toStdString();
+}
+
+TEST(Database, ClosedReaderLetsAnotherConnectionWrite) {
+    TestDatabase t;
+    auto board = t.connect();
+    auto other = t.connect();
+    t.addReservation(QStringLiteral("1200503070930"), QStringLiteral("30"), QStringLiteral("01"), QStringLiteral("a"),
+                     QStringLiteral("01"), QStringLiteral("1"));
+    for (int i = 0; i < 3; ++i) {
+        auto rs = board->select(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '120050307*' ORDER BY CODE ASC;"));
+        EXPECT_FALSE(rs->isEmpty());
+        rs->close();
+        EXPECT_EQ(other->execute(QStringLiteral("UPDATE KESOLA SET AGE = ? WHERE CODE = ?"),
+                                 {QString::number(i), QStringLiteral("1200503070930")}),
+                  1);
+    }
+}
+
+TEST(Database, WriteTransactionRollsBackUnlessCommitted) {
+    TestDatabase t;
+    auto db = t.connect();
+    {
+        WriteTransaction tx(*db);
+        db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('01', 'x')"));
+    }
+    EXPECT_EQ(t.count(QStringLiteral("BU")), 0);
+    {
+        WriteTransaction tx(*db);
+        db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('01', 'x')"));
+        tx.commit();
+    }
+    EXPECT_EQ(t.count(QStringLiteral("BU")), 1);
+}
+
+TEST(Database, SchemaHoldsTheSingleRows) {
+    TestDatabase t(QStringLiteral("テスト病院"));
+    auto db = t.connect();
+    auto system = db->openTable(QStringLiteral("SYSTEM"));
+    ASSERT_TRUE(system->seek(QStringLiteral("1")));
+    EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("テスト病院"));
+    EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
+    EXPECT_TRUE(hasAnyTable(*db));
+}

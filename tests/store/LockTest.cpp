@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "store/WorkstationLock.h"
+#include "tests/support/TestDatabase.h"
+
+using namespace kesola;
+using namespace kesola::test;
+
+TEST(Lock, TakingAFreeLockStoresOneSilently) {
+    TestDatabase t;
+    TestContext c(&t);
+    EXPECT_EQ(LOCK_SET(c.g, 1), QString());
+    EXPECT_EQ(t.lockValue(), QStringLiteral("1"));
+    EXPECT_TRUE(c.messages.shown.empty());
+}
+
+TEST(Lock, TakingAHeldLockShowsTheMessageTitledWithTheSystemTitle) {
+    TestDatabase t;
+    TestContext a(&t);
+    TestContext b(&t);
+    ASSERT_EQ(LOCK_SET(a.g, 1), QString());
+    EXPECT_EQ(LOCK_SET(b.g, 1), QStringLiteral("NG"));
+    ASSERT_EQ(b.messages.shown.size(), 1u);
+    EXPECT_EQ(b.messages.last().text, QStringLiteral("他のマシンで使用中です。しばらくしてリトライしてください。"));
+    EXPECT_EQ(b.messages.last().title, QStringLiteral("ＭＲＩ予約システム"));
+    EXPECT_EQ(b.messages.last().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(t.lockValue(), QStringLiteral("1"));
+    EXPECT_EQ(LOCK_SET(a.g, 0), QString());
+    EXPECT_EQ(LOCK_SET(b.g, 1), QString());
+}
+
+TEST(Lock, AnyValueOtherThanOneCountsAsFree) {
+    TestDatabase t;
+    TestContext c(&t);
+    for (const QVariant& v : {QVariant(QString()), QVariant(QStringLiteral("x")), QVariant()}) {
+        t.connect()->execute(QStringLiteral("UPDATE LOCKTBL SET LOCK = ?"), {v});
+        EXPECT_EQ(LOCK_SET(c.g, 1), QString());
+        EXPECT_EQ(t.lockValue(), QStringLiteral("1"));
+    }
+    EXPECT_EQ(LOCK_SET(c.g, 0), QString());
+    EXPECT_EQ(LOCK_SET(c.g, 0), QString());
+    EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
+}
+
+TEST(Lock, MissingRowOrDatabaseIsReportedAndNothingOpens) {
+    TestDatabase t;
+    TestContext c(&t);
+    t.connect()->execute(QStringLiteral("DELETE FROM LOCKTBL"));
+    EXPECT_EQ(LOCK_SET(c.g, 1), QStringLiteral("NG"));
+    ASSERT_EQ(c.messages.shown.size(), 1u);
+    EXPECT_TRUE(c.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
+    EXPECT_EQ(c.messages.last().title, QStringLiteral("ＭＲＩ予約システム"));
+
+    TestContext none(nullptr);
+    EXPECT_EQ(LOCK_SET(none.g, 1), QStringLiteral("NG"));
+    EXPECT_EQ(LOCK_SET(none.g, 0), QString());
+    EXPECT_EQ(none.messages.shown.size(), 2u);
+}

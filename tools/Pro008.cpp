@@ -1,0 +1,178 @@
+#include "tools/Pro008.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStorageInfo>
+
+#include "store/SettingsFile.h"
+#include "store/Texts.h"
+#include "ui/Controls.h"
+#include "ui/Fonts.h"
+#include "ui/Twips.h"
+
+namespace kesola {
+
+namespace {
+
+const QString kCaption = QStringLiteral("データベース格納位置設定");
+const QString kChooseLocation = QStringLiteral("DB格納位置の選択を行ってください。");
+const QString kSettingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
+constexpr int kPathRole = Qt::UserRole;
+
+QString joinPath(const QString& folder, const QString& file) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + file : folder + QLatin1Char('/') + file;
+}
+
+bool isListable(const QString& path) {
+    const QFileInfo info(path);
+    return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+}  // namespace
+
+PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+    setupFixedWindow(this, 5865, 5280, QColor(255, 224, 192), 9);
+    setWindowTitle(kCaption);
+
+    Drive1 = new QComboBox(this);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    Drive1->setGeometry(twipsRect(225, 225, 5415, 300));
+    Dir1 = new QListWidget(this);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1->setGeometry(twipsRect(225, 735, 5415, 2400));
+    File1 = new QListWidget(this);
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->setGeometry(twipsRect(210, 3315, 5430, 630));
+    LBL = makeLabel(this, QStringLiteral("LBL"), QString(), QRect(225, 4140, 5415, 300), 9, QColor(255, 255, 192), true);
+    BTN = makeButton(this, QStringLiteral("BTN"), QStringLiteral("変更"), QRect(225, 4665, 1020, 360), 12,
+                     QColor(224, 224, 224));
+    setTabOrder(Drive1, Dir1);
+    setTabOrder(Dir1, File1);
+    setTabOrder(File1, BTN);
+
+    connect(Drive1, &QComboBox::activated, this, [this] { Drive1_Change(); });
+    // A folder opens with a double click or Enter, as in a folder list; a single click only selects it.
+    connect(Dir1, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { setDirPath(item->data(kPathRole).toString()); });
+    // QListWidget selects the pressed row before it reports the press, so the handler sees that row.
+    connect(File1, &QListWidget::itemPressed, this, [this] { File1_MouseDown(); });
+    connect(BTN, &QPushButton::clicked, this, [this] { BTN_Click(); });
+}
+
+void PRO008::Form_Load() {
+    centreOnScreen(this);
+    setWindowTitle(kCaption);
+    fillDrives();
+    setDirPath(QDir::currentPath());
+}
+
+void PRO008::fillDrives() {
+    Drive1->clear();
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid()) continue;
+        Drive1->addItem(volume.rootPath());
+    }
+}
+
+QString PRO008::driveOf(const QString& path) const {
+    QString best;
+    for (int i = 0; i < Drive1->count(); ++i) {
+        const QString root = Drive1->itemText(i);
+        const QString withSlash = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+        if ((path == root || path.startsWith(withSlash)) && root.size() > best.size()) best = root;
+    }
+    return best;
+}
+
+void PRO008::setDrive(const QString& rootPath) {
+    const int index = Drive1->findText(rootPath);
+    if (index < 0) return;
+    Drive1->setCurrentIndex(index);
+    Drive1_Change();
+}
+
+void PRO008::Drive1_Change() {
+    LBL->clear();
+    const QString root = Drive1->currentText();
+    // A drive that cannot be read leaves the lists on the previous folder, without a message.
+    if (!isListable(root)) {
+        const int index = Drive1->findText(driveOf(dirPath_));
+        if (index >= 0) Drive1->setCurrentIndex(index);
+        return;
+    }
+    setDirPath(root);
+}
+
+void PRO008::setDirPath(const QString& path) {
+    const QString clean = QDir::cleanPath(path);
+    if (!isListable(clean)) {
+        LBL->clear();
+        return;
+    }
+    dirPath_ = clean;
+    const int driveIndex = Drive1->findText(driveOf(clean));
+    if (driveIndex >= 0) Drive1->setCurrentIndex(driveIndex);
+    fillFolderList();
+    Dir1_Change();
+}
+
+void PRO008::fillFolderList() {
+    Dir1->clear();
+    // The chain of folders from the drive's root down to the current one, then the current folder's subfolders.
+    QStringList chain;
+    for (QDir dir(dirPath_);; ) {
+        chain.prepend(dir.absolutePath());
+        if (dir.isRoot() || !dir.cdUp()) break;
+    }
+    int depth = 0;
+    for (const QString& folder : chain) {
+        const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
+        auto* item = new QListWidgetItem(QString(depth * 2, u' ') + name, Dir1);
+        item->setData(kPathRole, folder);
+        ++depth;
+    }
+    Dir1->setCurrentRow(Dir1->count() - 1);
+    const QStringList subfolders =
+        QDir(dirPath_).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    for (const QString& sub : subfolders) {
+        auto* item = new QListWidgetItem(QString(depth * 2, u' ') + sub, Dir1);
+        item->setData(kPathRole, joinPath(dirPath_, sub));
+    }
+}
+
+void PRO008::Dir1_Change() {
+    LBL->clear();
+    File1->clear();
+    const QStringList files = QDir(dirPath_).entryList(QDir::Files, QDir::Name);
+    for (const QString& file : files) {
+        if (file.compare(texts::kDatabaseFileName, Qt::CaseInsensitive) == 0) File1->addItem(file);
+    }
+}
+
+void PRO008::File1_MouseDown() {
+    // With no file listed there is nothing to choose: a folder alone never reaches the settings file.
+    const QListWidgetItem* item = File1->currentItem();
+    if (File1->count() == 0 || !item) return;
+    LBL->setText(joinPath(dirPath_, item->text()));
+}
+
+bool PRO008::INI_SAVE() {
+    return writeSettingsFile(ctx_.g.PATH_APP + texts::kSettingsFileName, LBL->text());
+}
+
+void PRO008::BTN_Click() {
+    if (LBL->text().isEmpty()) {
+        ctx_.messages().notice(kChooseLocation, windowTitle());
+        return;
+    }
+    if (!INI_SAVE()) {
+        ctx_.messages().notice(kSettingsNotWritten, windowTitle());
+        return;
+    }
+    accept();
+}
+
+}  // namespace kesola

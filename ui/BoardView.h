@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace kesola {
+
+// What the reservation window reads of the board while it is open over it: the room and date selectors and the
+// captions of the timetable cells (the board's record of what is painted).
+class BoardView {
+public:
+    virtual ~BoardView() = default;
+    // 0-based position of the chosen room in the room selector; -1 when none.
+    virtual int roomPosition() const = 0;
+    virtual QString roomText() const = 0;
+    virtual QString yearText() const = 0;
+    virtual QString monthText() const = 0;
+    virtual QString dayText() const = 0;
+    // The caption of cell 0..77 (lines separated by CR); empty for a cell outside the grid.
+    virtual QString cellCaption(int cell) const = 0;
+    // The board's caption, for message titles.
+    virtual QString boardCaption() const = 0;
+};
+
+}  // namespace kesola

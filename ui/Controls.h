@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QColor>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRect>
+#include <QWidget>
+
+namespace kesola {
+
+// Small builders for the controls every window uses; geometry in twips, colours as the windows specify.
+
+// A label at a fixed place. A null background colour leaves it transparent.
+QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
+                  int points, QColor background = {}, bool bordered = false);
+
+// A transparent label placed at left/top and sized to its text.
+QLabel* makeAutoSizeLabel(QWidget* parent, const QString& objectName, const QString& caption, int left, int top,
+                          int points);
+
+// The title labels of the data windows: background RGB(0,128,176), white text, centred, single border.
+QLabel* makeTitleLabel(QWidget* parent, const QString& objectName, const QString& caption,
+                       const QRect& twipsGeometry, int points = 12);
+
+// A drop-down list: the user can only pick an entry; no entry chosen reads as the empty text.
+QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect& twipsGeometry, int points);
+
+QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption,
+                        const QRect& twipsGeometry, int points, QColor face);
+
+// Sets a widget's background and text colour (only when they change: palette changes repaint).
+void setColours(QWidget* widget, QColor background, QColor text);
+
+// Fixed-size window with the given client size and background colour.
+void setupFixedWindow(QWidget* window, int widthTwips, int heightTwips, QColor background, int fontPoints);
+
+// Centres the window on its screen; raise moves it up by that many twips.
+void centreOnScreen(QWidget* window, int raiseTwips = 0);
+
+}  // namespace kesola
