@@ -12,16 +12,16 @@ namespace kesola {
 
 QString adminUsage() {
     return QStringLiteral(
-        "Usage: kesola-admin init PATH [--title TEXT] [--demo]\n"
-        "\n"
-        "Creates a new reservation database in the file PATH: the tables ROOM, KA, BU, BYOTO, KESOLA,\n"
-        "LOCKTBL and SYSTEM with their MAIN_KEY indexes, the SYSTEM row holding the title and the free\n"
-        "LOCKTBL row. An existing file is never overwritten.\n"
-        "\n"
-        "Options:\n"
-        "  --title TEXT  the system title shown in every window caption (default \"%1\")\n"
-        "  --demo        add rooms, departments, body parts and reservations around today\n"
-        "  --help        show this text\n")
+               "Usage: kesola-admin init PATH [--title TEXT] [--demo]\n"
+               "\n"
+               "Creates a new reservation database in the file PATH: the tables ROOM, KA, BU, BYOTO, KESOLA,\n"
+               "LOCKTBL and SYSTEM with their MAIN_KEY indexes, the SYSTEM row holding the title and the free\n"
+               "LOCKTBL row. An existing file is never overwritten.\n"
+               "\n"
+               "Options:\n"
+               "  --title TEXT  the system title shown in every window caption (default \"%1\")\n"
+               "  --demo        add rooms, departments, body parts and reservations around today\n"
+               "  --help        show this text\n")
         .arg(kDefaultTitle);
 }
 

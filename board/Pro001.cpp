@@ -80,7 +80,7 @@ void PRO001::buildHourHeaders() {
         const int top = 900 + 735 * r;
         Label1[r] = makeLabel(this, QStringLiteral("Label1_%1").arg(r), QString(), QRect(225, top, 1515, 750), 9,
                               hourRowColour(r), true);
-        const QRect header = r == 0 ? QRect(750, 1125 + 735 * r, 660, 300)
+        const QRect header = r == 0   ? QRect(750, 1125 + 735 * r, 660, 300)
                              : r <= 2 ? QRect(735, 1125 + 735 * r, 660, 300)
                                       : QRect(615, 1125 + 735 * r, 780, 300);
         Label2[r] = makeLabel(this, QStringLiteral("Label2_%1").arg(r), QStringLiteral("%1：00").arg(kFirstHour + r),
@@ -114,7 +114,7 @@ void PRO001::buildTopRow() {
         int index;
         const char* caption;
         int left;
-    } minuteHeaders[] = {{4, "00", 1650}, {5, "10", 3870}, {6, "20", 6075}, {7, "30", 8310},
+    } minuteHeaders[] = {{4, "00", 1650},  {5, "10", 3870},  {6, "20", 6075},  {7, "30", 8310},
                          {8, "40", 10515}, {9, "50", 12750}, {10, "00", 14925}};
     for (const auto& h : minuteHeaders) {
         LBL[h.index] = makeAutoSizeLabel(this, QStringLiteral("LBL%1").arg(h.index), QString::fromLatin1(h.caption),
@@ -216,7 +216,8 @@ void PRO001::readTitle() {
 void PRO001::fillRooms() {
     if (!ctx_.g.DB) return;
     try {
-        auto rs = ctx_.g.DB->select(QStringLiteral("SELECT * FROM ROOM WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
+        auto rs =
+            ctx_.g.DB->select(QStringLiteral("SELECT * FROM ROOM WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
         for (; !rs->eof(); rs->moveNext()) {
             const QString name = rs->field(QStringLiteral("RNAME"));
             if (!trimBlanks(name).isEmpty()) CMB[0]->addItem(name);
@@ -254,8 +255,8 @@ void PRO001::MST_READ() { masters_.MST_READ(ctx_.g.DB.get()); }
 
 void PRO001::TTBL_SET() {
     TimetableGrid grid;
-    if (ctx_.g.DB && !roomText().isEmpty() && !yearText().isEmpty() && !monthText().isEmpty() &&
-        !dayText().isEmpty() && DATE_CHECK(yearText(), monthText(), dayText()).isEmpty()) {
+    if (ctx_.g.DB && !roomText().isEmpty() && !yearText().isEmpty() && !monthText().isEmpty() && !dayText().isEmpty() &&
+        DATE_CHECK(yearText(), monthText(), dayText()).isEmpty()) {
         const QString prefix = dayKeyPrefix(roomPosition() + 1, yearText(), monthText(), dayText());
         try {
             auto day = ctx_.g.DB->select(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + prefix +
@@ -416,8 +417,6 @@ QString PRO001::roomText() const { return CMB[0]->currentText(); }
 QString PRO001::yearText() const { return CMB[1]->currentText(); }
 QString PRO001::monthText() const { return CMB[2]->currentText(); }
 QString PRO001::dayText() const { return CMB[3]->currentText(); }
-QString PRO001::cellCaption(int cell) const {
-    return cell >= 0 && cell < kCellCount ? grid_[cell].caption : QString();
-}
+QString PRO001::cellCaption(int cell) const { return cell >= 0 && cell < kCellCount ? grid_[cell].caption : QString(); }
 
 }  // namespace kesola

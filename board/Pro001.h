@@ -19,7 +19,7 @@ namespace kesola {
 // It is the program's main window and opens every other window.
 class PRO001 : public QWidget, public BoardView {
     Q_OBJECT
-public:
+  public:
     static constexpr int kSelectorCount = 4;
     static constexpr int kButtonCount = 4;
     static constexpr int kLabelCount = 11;
@@ -62,11 +62,11 @@ public:
     QLabel* YOUBI = nullptr;
     QTimer Timer1;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildTimetable();
     void buildHourHeaders();

@@ -9,11 +9,11 @@ namespace kesola {
 // The maintenance menu: opens the master editors.
 class PRO003 : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit PRO003(AppContext& ctx, QWidget* parent = nullptr);
     void Form_Load();
 
-private:
+  private:
     AppContext& ctx_;
 };
 

@@ -6,23 +6,23 @@ namespace kesola {
 
 // "Today" for the board's start-up; tests set their own.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual QDate today() const = 0;
 };
 
 class SystemClock : public Clock {
-public:
+  public:
     QDate today() const override { return QDate::currentDate(); }
 };
 
 class FixedClock : public Clock {
-public:
+  public:
     explicit FixedClock(QDate date) : date_(date) {}
     QDate today() const override { return date_; }
     void set(QDate date) { date_ = date; }
 
-private:
+  private:
     QDate date_;
 };
 

@@ -40,9 +40,9 @@ QByteArray encode(const QString& text) {
     ucnv_resetFromUnicode(c.handle);
     QByteArray out(text.size() * 2 + 8, Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
-    const int length = ucnv_fromUChars(c.handle, out.data(), static_cast<int32_t>(out.size()),
-                                       reinterpret_cast<const UChar*>(text.utf16()),
-                                       static_cast<int32_t>(text.size()), &status);
+    const int length =
+        ucnv_fromUChars(c.handle, out.data(), static_cast<int32_t>(out.size()),
+                        reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()), &status);
     if (U_FAILURE(status)) return {};
     out.truncate(length);
     return out;
@@ -64,8 +64,6 @@ QString decode(const QByteArray& bytes) {
 
 int byteWidth(const QString& text) { return static_cast<int>(encode(text).size()); }
 
-bool isDoubleByte(char32_t codePoint) {
-    return encode(QString::fromUcs4(&codePoint, 1)).size() > 1;
-}
+bool isDoubleByte(char32_t codePoint) { return encode(QString::fromUcs4(&codePoint, 1)).size() > 1; }
 
 }  // namespace kesola::Cp932

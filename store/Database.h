@@ -10,7 +10,7 @@ namespace kesola {
 // Every operation throws DbError when the engine fails. Closing (or destroying) the record set finishes the
 // statement, so that no reader keeps the database's shared lock past the procedure that opened it.
 class RecordSet {
-public:
+  public:
     virtual ~RecordSet() = default;
     // True when the statement returned no row at all.
     virtual bool isEmpty() const = 0;
@@ -25,7 +25,7 @@ public:
 // A table opened for keyed access through its unique index MAIN_KEY.
 // Typical use: seek(key); if noMatch() addNew() else edit(); setField(...)...; update(); close().
 class Table {
-public:
+  public:
     virtual ~Table() = default;
     // Seeks "=" the key value; returns true when a row was found.
     virtual bool seek(const QString& key) = 0;
@@ -48,7 +48,7 @@ public:
 // One open connection to the shared store. Implemented by each engine (the SQLite file, PostgreSQL);
 // callers never see which one they hold.
 class Database {
-public:
+  public:
     virtual ~Database() = default;
 
     // Runs a read-only statement written in the Jet dialect (LIKE with '*', LEFT$, MID$); the engine translates
@@ -77,7 +77,7 @@ public:
 
 // Rolls back unless committed, so an early return or a throw never leaves a transaction open.
 class WriteTransaction {
-public:
+  public:
     explicit WriteTransaction(Database& db) : db_(db) { db_.beginWriteTransaction(); }
     ~WriteTransaction() {
         if (!done_) {
@@ -94,7 +94,7 @@ public:
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
 
-private:
+  private:
     Database& db_;
     bool done_ = false;
 };

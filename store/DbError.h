@@ -8,7 +8,7 @@ namespace kesola {
 // The one exception type of the database layer. It carries the engine's own message, which the windows
 // show after their "データベースの処理に失敗しました。" line.
 class DbError : public std::runtime_error {
-public:
+  public:
     explicit DbError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
     const QString& message() const { return message_; }
 
@@ -18,7 +18,7 @@ public:
                message_.contains(QStringLiteral("busy"), Qt::CaseInsensitive);
     }
 
-private:
+  private:
     QString message_;
 };
 

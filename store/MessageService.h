@@ -11,7 +11,7 @@ enum class MsgAnswer { Ok, Cancel };
 // Every message box of the system goes through this service: the Qt one shows a real box, tests install a
 // scripted one that records the box and answers as told.
 class MessageService {
-public:
+  public:
     virtual ~MessageService() = default;
     virtual MsgAnswer show(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title) = 0;
 

@@ -42,9 +42,10 @@ struct QtSqlDatabase::CachedStatement {
 namespace {
 
 class QtRecordSet : public RecordSet {
-public:
+  public:
     // owner keeps the statement alive; inUse is cleared on close so the statement can serve the next read.
-    QtRecordSet(std::shared_ptr<void> owner, QSqlQuery& query, bool* inUse) : owner_(std::move(owner)), q_(query), inUse_(inUse) {
+    QtRecordSet(std::shared_ptr<void> owner, QSqlQuery& query, bool* inUse)
+        : owner_(std::move(owner)), q_(query), inUse_(inUse) {
         record_ = q_.record();
         atEnd_ = !q_.next();
         empty_ = atEnd_;
@@ -72,7 +73,7 @@ public:
         if (inUse_) *inUse_ = false;
     }
 
-private:
+  private:
     std::shared_ptr<void> owner_;
     QSqlQuery& q_;
     bool* inUse_;
@@ -92,7 +93,7 @@ void bindAll(QSqlQuery& query, const QVariantList& params) {
 namespace {
 
 class QtTable : public Table {
-public:
+  public:
     QtTable(QtSqlDatabase& db, const TableSchema& schema) : db_(db), schema_(schema) {}
     ~QtTable() override = default;
 
@@ -151,7 +152,7 @@ public:
         pending_.clear();
     }
 
-private:
+  private:
     enum class Mode { None, Edit, Add };
 
     // Field names are the schema's own, never user text; anything else is refused before it reaches SQL.
@@ -173,9 +174,9 @@ private:
             marks << QStringLiteral("?");
             values << pending_.value(upper);
         }
-        db_.execute(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                        .arg(schema_.name, columns.join(u','), marks.join(u',')),
-                    values);
+        db_.execute(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(schema_.name, columns.join(u','), marks.join(u',')),
+            values);
         rememberWritten();
     }
 
@@ -190,8 +191,9 @@ private:
             values << pending_.value(upper);
         }
         values << foundKey_;
-        db_.execute(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(schema_.name, sets.join(u','), schema_.keyColumn),
-                    values);
+        db_.execute(
+            QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(schema_.name, sets.join(u','), schema_.keyColumn),
+            values);
         rememberWritten();
     }
 
@@ -285,8 +287,8 @@ int QtSqlDatabase::execute(const QString& sql, const QVariantList& params) {
 
 bool QtSqlDatabase::takeLock() {
     // One statement: of two workstations that both see the lock free, only one changes the row.
-    const int changed = execute(
-        QStringLiteral("UPDATE LOCKTBL SET LOCK = '1' WHERE ID = '1' AND (LOCK IS NULL OR LOCK <> '1')"));
+    const int changed =
+        execute(QStringLiteral("UPDATE LOCKTBL SET LOCK = '1' WHERE ID = '1' AND (LOCK IS NULL OR LOCK <> '1')"));
     if (changed == 1) return true;
     auto rs = selectNative(QStringLiteral("SELECT ID FROM LOCKTBL WHERE ID = '1'"), {});
     const bool rowExists = !rs->isEmpty();

@@ -13,7 +13,7 @@ namespace kesola {
 // The engine-neutral part of both stores: everything is plain Qt SQL with positional parameters; the dialect
 // decides the Jet translation and how a write transaction starts.
 class QtSqlDatabase : public Database {
-public:
+  public:
     // Takes over an open connection; removes it from Qt's registry when destroyed.
     QtSqlDatabase(QSqlDatabase db, SqlDialect dialect);
     ~QtSqlDatabase() override;
@@ -33,10 +33,10 @@ public:
     // A unique connection name for Qt's registry.
     static QString newConnectionName();
 
-protected:
+  protected:
     SqlDialect dialect() const { return dialect_; }
 
-private:
+  private:
     struct CachedStatement;
     std::shared_ptr<CachedStatement> prepared(const QString& sql);
     void prepareWithRetry(QSqlQuery& query, const QString& sql);

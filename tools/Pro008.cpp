@@ -46,7 +46,8 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     File1 = new QListWidget(this);
     File1->setObjectName(QStringLiteral("File1"));
     File1->setGeometry(twipsRect(210, 3315, 5430, 630));
-    LBL = makeLabel(this, QStringLiteral("LBL"), QString(), QRect(225, 4140, 5415, 300), 9, QColor(255, 255, 192), true);
+    LBL =
+        makeLabel(this, QStringLiteral("LBL"), QString(), QRect(225, 4140, 5415, 300), 9, QColor(255, 255, 192), true);
     BTN = makeButton(this, QStringLiteral("BTN"), QStringLiteral("変更"), QRect(225, 4665, 1020, 360), 12,
                      QColor(224, 224, 224));
     setTabOrder(Drive1, Dir1);
@@ -123,7 +124,7 @@ void PRO008::fillFolderList() {
     Dir1->clear();
     // The chain of folders from the drive's root down to the current one, then the current folder's subfolders.
     QStringList chain;
-    for (QDir dir(dirPath_);; ) {
+    for (QDir dir(dirPath_);;) {
         chain.prepend(dir.absolutePath());
         if (dir.isRoot() || !dir.cdUp()) break;
     }
@@ -159,9 +160,7 @@ void PRO008::File1_MouseDown() {
     LBL->setText(joinPath(dirPath_, item->text()));
 }
 
-bool PRO008::INI_SAVE() {
-    return writeSettingsFile(ctx_.g.PATH_APP + texts::kSettingsFileName, LBL->text());
-}
+bool PRO008::INI_SAVE() { return writeSettingsFile(ctx_.g.PATH_APP + texts::kSettingsFileName, LBL->text()); }
 
 void PRO008::BTN_Click() {
     if (LBL->text().isEmpty()) {

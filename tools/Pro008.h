@@ -16,7 +16,7 @@ namespace kesola {
 // On this platform the "drives" are the mounted volumes.
 class PRO008 : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit PRO008(AppContext& ctx, QWidget* parent = nullptr);
 
     void Form_Load();
@@ -39,7 +39,7 @@ public:
     QLabel* LBL;
     QPushButton* BTN;
 
-private:
+  private:
     void fillDrives();
     void fillFolderList();
     QString driveOf(const QString& path) const;

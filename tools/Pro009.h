@@ -9,11 +9,11 @@ namespace kesola {
 // The CSV export window.
 class PRO009 : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit PRO009(AppContext& ctx, QWidget* parent = nullptr);
     void Form_Load();
 
-private:
+  private:
     AppContext& ctx_;
 };
 

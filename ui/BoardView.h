@@ -7,7 +7,7 @@ namespace kesola {
 // What the reservation window reads of the board while it is open over it: the room and date selectors and the
 // captions of the timetable cells (the board's record of what is painted).
 class BoardView {
-public:
+  public:
     virtual ~BoardView() = default;
     // 0-based position of the chosen room in the room selector; -1 when none.
     virtual int roomPosition() const = 0;

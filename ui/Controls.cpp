@@ -45,8 +45,8 @@ QLabel* makeAutoSizeLabel(QWidget* parent, const QString& objectName, const QStr
     return label;
 }
 
-QLabel* makeTitleLabel(QWidget* parent, const QString& objectName, const QString& caption,
-                       const QRect& twipsGeometry, int points) {
+QLabel* makeTitleLabel(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
+                       int points) {
     QLabel* label = makeLabel(parent, objectName, caption, twipsGeometry, points, QColor(0, 128, 176), true);
     setColours(label, QColor(0, 128, 176), QColor(255, 255, 255));
     label->setAlignment(Qt::AlignCenter);
@@ -62,8 +62,8 @@ QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect&
     return combo;
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption,
-                        const QRect& twipsGeometry, int points, QColor face) {
+QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
+                        int points, QColor face) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(objectName);
     button->setGeometry(twipsRect(twipsGeometry.x(), twipsGeometry.y(), twipsGeometry.width(), twipsGeometry.height()));

@@ -20,14 +20,14 @@ QLabel* makeAutoSizeLabel(QWidget* parent, const QString& objectName, const QStr
                           int points);
 
 // The title labels of the data windows: background RGB(0,128,176), white text, centred, single border.
-QLabel* makeTitleLabel(QWidget* parent, const QString& objectName, const QString& caption,
-                       const QRect& twipsGeometry, int points = 12);
+QLabel* makeTitleLabel(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
+                       int points = 12);
 
 // A drop-down list: the user can only pick an entry; no entry chosen reads as the empty text.
 QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect& twipsGeometry, int points);
 
-QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption,
-                        const QRect& twipsGeometry, int points, QColor face);
+QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
+                        int points, QColor face);
 
 // Sets a widget's background and text colour (only when they change: palette changes repaint).
 void setColours(QWidget* widget, QColor background, QColor text);

@@ -5,8 +5,9 @@
 namespace kesola {
 
 void installFontSubstitutes() {
-    QFont::insertSubstitutions(kFontFamily, QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
-                                             QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")});
+    QFont::insertSubstitutions(kFontFamily,
+                               QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
+                                           QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")});
 }
 
 QFont msGothic(int points) {

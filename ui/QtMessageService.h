@@ -7,7 +7,7 @@ class QWidget;
 namespace kesola {
 
 class QtMessageService : public MessageService {
-public:
+  public:
     MsgAnswer show(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title) override;
 };
 

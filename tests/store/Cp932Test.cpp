@@ -7,11 +7,11 @@ using namespace kesola;
 TEST(Cp932, EncodesAsWindowsDoes) {
     EXPECT_EQ(Cp932::encode(QStringLiteral("A")), QByteArray("A"));
     EXPECT_EQ(Cp932::encode(QStringLiteral("あ")), QByteArray("\x82\xA0"));
-    EXPECT_EQ(Cp932::encode(QStringLiteral("ｱ")), QByteArray("\xB1"));  // half-width katakana: one byte
+    EXPECT_EQ(Cp932::encode(QStringLiteral("ｱ")), QByteArray("\xB1"));         // half-width katakana: one byte
     EXPECT_EQ(Cp932::encode(QString(QChar(0xFF5E))), QByteArray("\x81\x60"));  // full-width tilde
     EXPECT_EQ(Cp932::encode(QString(QChar(0x301C))), QByteArray("\x81\x60"));  // wave dash, by fallback
-    EXPECT_EQ(Cp932::encode(QStringLiteral("①")), QByteArray("\x87\x40"));  // NEC extension
-    EXPECT_EQ(Cp932::encode(QStringLiteral("髙")), QByteArray("\xFB\xFC"));  // IBM extension
+    EXPECT_EQ(Cp932::encode(QStringLiteral("①")), QByteArray("\x87\x40"));     // NEC extension
+    EXPECT_EQ(Cp932::encode(QStringLiteral("髙")), QByteArray("\xFB\xFC"));    // IBM extension
 }
 
 TEST(Cp932, CharacterWithoutFormBecomesOneByteSubstitute) {

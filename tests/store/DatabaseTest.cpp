@@ -42,7 +42,8 @@ TEST(Database, SelectWalksRowsInOrderAndReadsMissingValuesAsEmpty) {
     auto rs = db->select(QStringLiteral("SELECT * FROM ROOM WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
     ASSERT_FALSE(rs->isEmpty());
     QStringList seen;
-    for (; !rs->eof(); rs->moveNext()) seen << rs->field(QStringLiteral("CODE")) + u'=' + rs->field(QStringLiteral("RNAME"));
+    for (; !rs->eof(); rs->moveNext())
+        seen << rs->field(QStringLiteral("CODE")) + u'=' + rs->field(QStringLiteral("RNAME"));
     EXPECT_EQ(seen, (QStringList{QStringLiteral("1=ＭＲＩ室"), QStringLiteral("2=第２室"), QStringLiteral("3=")}));
     EXPECT_EQ(rs->field(QStringLiteral("CODE")), QString());  // past the end
     auto none = db->select(QStringLiteral("SELECT * FROM ROOM WHERE CODE LIKE '9*'"));
@@ -105,7 +106,8 @@ TEST(Database, DayQueryUsesTheMainKeyIndex) {
     auto plan = db->selectNative(QStringLiteral("EXPLAIN QUERY PLAN ") + translated.sql, translated.params);
     QString detail;
     for (; !plan->eof(); plan->moveNext()) detail += plan->field(QStringLiteral("detail")) + u';';
-    EXPECT_TRUE(detail.contains(QStringLiteral("SEARCH KESOLA USING INDEX ") + mainKeyIndexName(QStringLiteral("KESOLA"))))
+    EXPECT_TRUE(
+        detail.contains(QStringLiteral("SEARCH KESOLA USING INDEX ") + mainKeyIndexName(QStringLiteral("KESOLA"))))
         << detail.toStdString();
     EXPECT_FALSE(detail.contains(QStringLiteral("SCAN"))) << detail.toStdString();
 }

@@ -5,8 +5,8 @@
 using namespace kesola;
 
 TEST(JetSql, PrefixLikeOnBareColumnBecomesIndexRange) {
-    const auto t = translateJetSql(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '120050307*' ORDER BY CODE ASC;"),
-                                   SqlDialect::Sqlite);
+    const auto t = translateJetSql(
+        QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '120050307*' ORDER BY CODE ASC;"), SqlDialect::Sqlite);
     EXPECT_EQ(t.sql, QStringLiteral("SELECT * FROM KESOLA WHERE (CODE >= ? AND CODE < ?) ORDER BY CODE ASC"));
     ASSERT_EQ(t.params.size(), 2);
     EXPECT_EQ(t.params[0].toString(), QStringLiteral("120050307"));
@@ -14,8 +14,8 @@ TEST(JetSql, PrefixLikeOnBareColumnBecomesIndexRange) {
 }
 
 TEST(JetSql, BetweenLiteralsAreBound) {
-    const auto t = translateJetSql(QStringLiteral("SELECT * FROM KA WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"),
-                                   SqlDialect::PostgreSql);
+    const auto t = translateJetSql(
+        QStringLiteral("SELECT * FROM KA WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"), SqlDialect::PostgreSql);
     EXPECT_EQ(t.sql, QStringLiteral("SELECT * FROM KA WHERE CODE BETWEEN ? AND ? ORDER BY CODE ASC"));
     EXPECT_EQ(t.params, (QVariantList{QStringLiteral("00"), QStringLiteral("99")}));
 }

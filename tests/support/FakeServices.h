@@ -14,7 +14,7 @@ namespace kesola::test {
 
 // Records every message box and answers from a queue (OK when the queue is empty).
 class ScriptedMessages : public MessageService {
-public:
+  public:
     struct Box {
         QString text;
         MsgIcon icon;
@@ -47,7 +47,7 @@ public:
 // Instead of waiting for a user, runs the next queued action on the dialog (which may press its buttons), then
 // returns as if the window had closed. With no action queued the window is closed at once.
 class ScriptedModal : public ModalService {
-public:
+  public:
     using Action = std::function<void(QDialog&)>;
     void showModal(QDialog& dialog) override {
         ++opened;
@@ -69,7 +69,7 @@ public:
 
 // Records printed pages; can be told to fail.
 class RecordingPrinter : public PrintService {
-public:
+  public:
     bool printImage(const QImage& image, QString* error) override {
         if (fail) {
             if (error) *error = QStringLiteral("printer failure");

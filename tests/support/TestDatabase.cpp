@@ -21,8 +21,8 @@ void TestDatabase::addRoom(const QString& code, const QString& name) const {
 void TestDatabase::addDepartment(const QString& code, const QString& name, int br, int bg, int bb, int fr, int fg,
                                  int fb) const {
     connect()->execute(QStringLiteral("INSERT INTO KA (CODE, KNAME, BR, BG, BB, FR, FG, FB) VALUES (?,?,?,?,?,?,?,?)"),
-                       {code, name, QString::number(br), QString::number(bg), QString::number(bb),
-                        QString::number(fr), QString::number(fg), QString::number(fb)});
+                       {code, name, QString::number(br), QString::number(bg), QString::number(bb), QString::number(fr),
+                        QString::number(fg), QString::number(fb)});
 }
 
 void TestDatabase::addBodyPart(const QString& code, const QString& name) const {

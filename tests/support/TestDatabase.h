@@ -14,7 +14,7 @@ namespace kesola::test {
 
 // A fresh database in a temporary folder, made by the same code as kesola-admin.
 class TestDatabase {
-public:
+  public:
     explicit TestDatabase(const QString& title = QStringLiteral("ＭＲＩ予約システム"));
     QString path() const { return path_; }
     QString folder() const { return dir_.path(); }
@@ -25,14 +25,13 @@ public:
     void addRoom(const QString& code, const QString& name) const;
     void addDepartment(const QString& code, const QString& name, int br, int bg, int bb, int fr, int fg, int fb) const;
     void addBodyPart(const QString& code, const QString& name) const;
-    void addReservation(const QString& code, const QString& minutes, const QString& department,
-                        const QString& name, const QString& bodyPart, const QString& status,
-                        const QString& sex = QStringLiteral("1"), const QString& age = QStringLiteral("40"),
-                        const QString& remarks = QString()) const;
+    void addReservation(const QString& code, const QString& minutes, const QString& department, const QString& name,
+                        const QString& bodyPart, const QString& status, const QString& sex = QStringLiteral("1"),
+                        const QString& age = QStringLiteral("40"), const QString& remarks = QString()) const;
     QString lockValue() const;
     int count(const QString& table) const;
 
-private:
+  private:
     QTemporaryDir dir_;
     QString path_;
 };
