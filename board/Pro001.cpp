@@ -164,7 +164,7 @@ bool PRO001::eventFilter(QObject* watched, QEvent* event) {
 
 void PRO001::Form_Load() {
     centreOnScreen(this, 220);
-    ctx_.g.PATH_APP = QCoreApplication::applicationDirPath();
+    if (ctx_.g.PATH_APP.isEmpty()) ctx_.g.PATH_APP = QCoreApplication::applicationDirPath();
     if (!ctx_.g.PATH_APP.endsWith(u'/')) ctx_.g.PATH_APP += u'/';
     // From here on a failing step is passed over and start-up goes on, so the board always opens.
     readSettings();

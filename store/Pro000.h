@@ -12,7 +12,8 @@ class MessageService;
 class Clock;
 
 // The globals of the shared module, set at start-up and read by every window for the whole run.
-// PATH_APP ends with the platform's folder separator ("/" here, "\" on Windows).
+// PATH_APP ends with the platform's folder separator ("/" here, "\" on Windows); start-up sets it to the program's
+// folder unless the caller has already chosen one.
 struct Pro000 {
     QString PATH_APP;
     QString PATH_DB;

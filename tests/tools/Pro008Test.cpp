@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "store/Cp932.h"
+#include "tests/support/TestDatabase.h"
+#include "tools/Pro008.h"
+
+using namespace kesola;
+using namespace kesola::test;
+
+namespace {
+
+class Pro008Test : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        context.g.PATH_APP = programFolder.path() + QLatin1Char('/');
+        QDir(data.path()).mkpath(QStringLiteral("共有,データ"));
+        QDir(data.path()).mkpath(QStringLiteral("empty"));
+        touch(data.filePath(QStringLiteral("共有,データ/KESOLA.MDB")));
+        touch(data.filePath(QStringLiteral("共有,データ/OTHER.MDB")));
+        window.Form_Load();
+    }
+    static void touch(const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QString folderWithDatabase() const { return data.filePath(QStringLiteral("共有,データ")); }
+    QByteArray settingsBytes() const {
+        QFile f(programFolder.filePath(QStringLiteral("KESOLA.INI")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void pressFirstFile() {
+        const QRect row = window.File1->visualItemRect(window.File1->item(0));
+        QTest::mousePress(window.File1->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseRelease(window.File1->viewport(), Qt::LeftButton, {}, row.center());
+    }
+
+    QTemporaryDir programFolder;
+    QTemporaryDir data;
+    TestContext context{nullptr};
+    PRO008 window{context.ctx};
+};
+
+}  // namespace
+
+TEST_F(Pro008Test, LooksAsTheLocationWindow) {
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("データベース格納位置設定"));
+    EXPECT_EQ(window.size(), QSize(391, 352));
+    EXPECT_EQ(window.BTN->text(), QStringLiteral("変更"));
+    EXPECT_EQ(window.LBL->text(), QString());
+    EXPECT_EQ(window.dirPath(), QDir::currentPath());
+    EXPECT_GT(window.Drive1->count(), 0);
+}
+
+TEST_F(Pro008Test, PressingTheFileShowsItsPathAndChangeWritesExactlyThatLine) {
+    window.show();
+    window.setDirPath(folderWithDatabase());
+    ASSERT_EQ(window.File1->count(), 1);
+    EXPECT_EQ(window.File1->item(0)->text(), QStringLiteral("KESOLA.MDB"));
+    pressFirstFile();
+    const QString expected = folderWithDatabase() + QStringLiteral("/KESOLA.MDB");
+    EXPECT_EQ(window.LBL->text(), expected);
+    QFile old(programFolder.filePath(QStringLiteral("KESOLA.INI")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("a much longer earlier line that must not survive\r\nand another\r\n");
+    old.close();
+    window.BTN->click();
+    EXPECT_EQ(settingsBytes(), Cp932::encode(expected) + "\r\n");
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_TRUE(context.messages.shown.empty());
+}
+
+TEST_F(Pro008Test, ChangingFolderForgetsTheChoice) {
+    window.setDirPath(folderWithDatabase());
+    window.File1->setCurrentRow(0);
+    window.File1_MouseDown();
+    ASSERT_FALSE(window.LBL->text().isEmpty());
+    window.setDirPath(data.filePath(QStringLiteral("empty")));
+    EXPECT_EQ(window.LBL->text(), QString());
+    EXPECT_EQ(window.File1->count(), 0);
+    window.File1_MouseDown();  // nothing listed: nothing chosen
+    EXPECT_EQ(window.LBL->text(), QString());
+    window.BTN_Click();
+    ASSERT_EQ(context.messages.shown.size(), 1u);
+    EXPECT_EQ(context.messages.last().text, QStringLiteral("DB格納位置の選択を行ってください。"));
+    EXPECT_EQ(context.messages.last().title, QStringLiteral("データベース格納位置設定"));
+    EXPECT_EQ(settingsBytes(), QByteArray("<missing>"));
+}
+
+TEST_F(Pro008Test, FolderListOpensSubfoldersAndIgnoresUnlistableOnes) {
+    window.setDirPath(data.path());
+    QListWidgetItem* sub = nullptr;
+    for (int i = 0; i < window.Dir1->count(); ++i) {
+        if (window.Dir1->item(i)->text().trimmed() == QStringLiteral("共有,データ")) sub = window.Dir1->item(i);
+    }
+    ASSERT_NE(sub, nullptr);
+    emit window.Dir1->itemActivated(sub);
+    EXPECT_EQ(window.dirPath(), folderWithDatabase());
+    EXPECT_EQ(window.File1->count(), 1);
+    window.setDirPath(data.filePath(QStringLiteral("no-such-folder")));
+    EXPECT_EQ(window.dirPath(), folderWithDatabase());
+    EXPECT_EQ(window.File1->count(), 1);
+}
+
+TEST_F(Pro008Test, DriveRootJoinsWithASingleSeparator) {
+    window.setDrive(QStringLiteral("/"));
+    EXPECT_EQ(window.dirPath(), QStringLiteral("/"));
+    EXPECT_EQ(window.LBL->text(), QString());
+}
+
+TEST_F(Pro008Test, UnwritableSettingsFileIsReportedAndTheWindowStaysOpen) {
+    context.g.PATH_APP = data.filePath(QStringLiteral("missing-folder/"));
+    window.setDirPath(folderWithDatabase());
+    window.File1->setCurrentRow(0);
+    window.File1_MouseDown();
+    window.show();
+    window.BTN->click();
+    ASSERT_EQ(context.messages.shown.size(), 1u);
+    EXPECT_EQ(context.messages.last().text, QStringLiteral("設定ファイルを書き込めませんでした。"));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.LBL->text().isEmpty());
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "board/Pro001.h"
+#include "store/Cp932.h"
+#include "tests/support/TestDatabase.h"
+
+namespace kesola::test {
+
+// A board started the way the program starts it: a program folder holding KESOLA.INI, today 2005-03-07.
+class BoardTest : public ::testing::Test {
+  protected:
+    void writeSettings(const QByteArray& bytes) {
+        QFile f(programFolder.filePath(QStringLiteral("KESOLA.INI")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    void pointSettingsAt(const QString& path) { writeSettings(Cp932::encode(path) + "\r\n"); }
+
+    PRO001& start() {
+        context = std::make_unique<TestContext>(nullptr, today);
+        context->g.PATH_APP = programFolder.path() + QLatin1Char('/');
+        board = std::make_unique<PRO001>(context->ctx);
+        board->Form_Load();
+        board->show();
+        QCoreApplication::processEvents();
+        return *board;
+    }
+
+    // Starts a board on the test database with room 1 selected.
+    PRO001& startOnDatabase() {
+        pointSettingsAt(db.path());
+        PRO001& b = start();
+        b.CMB[0]->setCurrentIndex(0);
+        return b;
+    }
+
+    void select(int selector, const QString& text) {
+        QComboBox* combo = board->CMB[selector];
+        combo->setCurrentIndex(combo->findText(text));
+    }
+
+    void TearDown() override {
+        if (board) board->Timer1.stop();
+    }
+
+    QDate today{2005, 3, 7};
+    QTemporaryDir programFolder;
+    TestDatabase db;
+    std::unique_ptr<TestContext> context;
+    std::unique_ptr<PRO001> board;
+};
+
+}  // namespace kesola::test
