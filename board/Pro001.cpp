@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "board/BoardTexts.h"
+#include "board/CellLabel.h"
 #include "masters/Pro003.h"
 #include "reservation/Pro002.h"
 #include "store/Clock.h"
@@ -92,9 +93,13 @@ void PRO001::buildTimetable() {
     for (int i = 0; i < kCellCount; ++i) {
         const int row = i / kCellsPerHour;
         const int column = i % kCellsPerHour;
-        QLabel* cell = makeLabel(this, QStringLiteral("TTBL%1").arg(i), QString(),
-                                 QRect(1755 + 2220 * column, 900 + 735 * row, 2205, 750), 12, kWhite, true);
-        cell->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        auto* cell = new CellLabel(this);
+        cell->setObjectName(QStringLiteral("TTBL%1").arg(i));
+        cell->setGeometry(twipsRect(1755 + 2220 * column, 900 + 735 * row, 2205, 750));
+        cell->setFont(msGothic(12));
+        cell->setTextFormat(Qt::PlainText);
+        cell->setFrameStyle(QFrame::Box | QFrame::Plain);
+        setColours(cell, kWhite, QColor(0, 0, 0));
         cell->installEventFilter(this);
         TTBL[i] = cell;
     }

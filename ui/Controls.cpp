@@ -1,12 +1,48 @@
 #include "ui/Controls.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyleFactory>
+#include <QStyleOptionComboBox>
 
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
 
 namespace kesola {
+
+namespace {
+
+// The workstations' drop-down lists have a narrow arrow: a year ("2026") fills a 55-pixel selector. The toolkit's
+// wider arrow would cut the year off, so the arrow is narrowed here and the text gets the rest.
+class CompactComboStyle : public QProxyStyle {
+  public:
+    CompactComboStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override {
+        if (control == CC_ComboBox && (sub == SC_ComboBoxArrow || sub == SC_ComboBoxEditField)) {
+            const QRect frame = option->rect;
+            constexpr int kArrow = 13;
+            if (sub == SC_ComboBoxArrow)
+                return QRect(frame.right() - kArrow, frame.top() + 1, kArrow, frame.height() - 2);
+            return QRect(frame.left() + 3, frame.top() + 1, frame.width() - kArrow - 4, frame.height() - 2);
+        }
+        return QProxyStyle::subControlRect(control, option, sub, widget);
+    }
+};
+
+QStyle* compactComboStyle() {
+    static CompactComboStyle* style = [] {
+        auto* s = new CompactComboStyle;
+        s->setParent(qApp);
+        return s;
+    }();
+    return style;
+}
+
+}  // namespace
 
 void setColours(QWidget* widget, QColor background, QColor text) {
     QPalette palette = widget->palette();
@@ -57,6 +93,7 @@ QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect&
     auto* combo = new QComboBox(parent);
     combo->setObjectName(objectName);
     combo->setEditable(false);
+    combo->setStyle(compactComboStyle());
     combo->setGeometry(twipsRect(twipsGeometry.x(), twipsGeometry.y(), twipsGeometry.width(), twipsGeometry.height()));
     combo->setFont(msGothic(points));
     return combo;
