@@ -1,9 +1,164 @@
 #include "tools/Pro009.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "store/DateCheck.h"
+#include "store/DbError.h"
+#include "store/Numbers.h"
+#include "store/Texts.h"
+#include "tools/CsvExportProgress.h"
+#include "ui/Controls.h"
+
 namespace kesola {
 
-PRO009::PRO009(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {}
+namespace {
 
-void PRO009::Form_Load() {}
+const QString kWindowName = QStringLiteral("ＣＳＶ変換");
+const QString kStartQuestion = QStringLiteral("ＣＳＶ変換を開始しますか？");
+const QString kFinished = QStringLiteral("ＣＳＶ変換終了しました。");
+const QString kFailed = QStringLiteral("ＣＳＶ変換に失敗しました。");
+const QString kCancelled = QStringLiteral("ＣＳＶ変換を中止しました。");
+const QString kNothingWritten = QStringLiteral("ファイルは書き込まれていません。");
+
+const QColor kBackground(255, 224, 192);
+const QColor kButtonFace(224, 224, 224);
+constexpr int kPoints = 12;
+constexpr int kFirstYear = 2001;
+constexpr int kLastYear = 2099;
+
+enum Button { kBack = 0, kConvert = 1 };
+
+}  // namespace
+
+PRO009::PRO009(AppContext& ctx, QWidget* parent)
+    : QDialog(parent), ctx_(ctx), progressFactory_([](QWidget* owner) -> std::unique_ptr<ExportProgress> {
+          return std::make_unique<CsvExportProgress>(owner);
+      }) {
+    setObjectName(QStringLiteral("PRO009"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setupFixedWindow(this, 5475, 3225, kBackground, kPoints);
+    buildControls();
+}
+
+void PRO009::buildControls() {
+    const struct {
+        int index;
+        const char* caption;
+        QRect geometry;
+    } headings[] = {{2, "部屋", QRect(225, 225, 1020, 360)},
+                    {8, "年", QRect(225, 795, 1020, 360)},
+                    {0, "月", QRect(225, 1365, 1020, 360)},
+                    {1, "日", QRect(225, 1935, 1020, 360)}};
+    for (const auto& h : headings) {
+        LBL[h.index] =
+            makeTitleLabel(this, QStringLiteral("LBL%1").arg(h.index), QString::fromUtf8(h.caption), h.geometry);
+    }
+    const QRect selectors[kSelectorCount] = {QRect(1470, 225, 2730, 360), QRect(1470, 795, 825, 360),
+                                             QRect(1470, 1365, 630, 360), QRect(1470, 1935, 630, 360)};
+    for (int i = 0; i < kSelectorCount; ++i) {
+        CMB[i] = makeDropDown(this, QStringLiteral("CMB%1").arg(i), selectors[i], kPoints);
+    }
+    const struct {
+        int index;
+        const char* caption;
+        int left;
+        int top;
+    } units[] = {{5, "年", 2310, 855}, {4, "月", 2130, 1425}, {3, "日", 2130, 1980}};
+    for (const auto& u : units) {
+        LBL[u.index] = makeAutoSizeLabel(this, QStringLiteral("LBL%1").arg(u.index), QString::fromUtf8(u.caption),
+                                         u.left, u.top, kPoints);
+    }
+    const QString captions[kButtonCount] = {QStringLiteral("戻る"), QStringLiteral("変換")};
+    const int buttonLeft[kButtonCount] = {225, 1470};
+    for (int i = 0; i < kButtonCount; ++i) {
+        BTN[i] = makeButton(this, QStringLiteral("BTN%1").arg(i), captions[i], QRect(buttonLeft[i], 2580, 1020, 360),
+                            kPoints, kButtonFace);
+        connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
+    }
+    QWidget* order[] = {BTN[kBack], BTN[kConvert], CMB[0], CMB[3], CMB[2], CMB[1]};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
+
+void PRO009::Form_Load() {
+    centreOnScreen(this);
+    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kWindowName));
+    fillRooms();
+    fillNumbers();
+}
+
+// Entry 0 is the empty one ("any room"), so a room's place in the list is its number in CODE, as on the board.
+void PRO009::fillRooms() {
+    CMB[0]->addItem(QString());
+    if (ctx_.g.DB) {
+        try {
+            auto rs = ctx_.g.DB->select(
+                QStringLiteral("SELECT * FROM ROOM WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
+            for (; !rs->eof(); rs->moveNext()) {
+                const QString name = rs->field(QStringLiteral("RNAME"));
+                if (!trimBlanks(name).isEmpty()) CMB[0]->addItem(name);
+            }
+            rs->close();
+        } catch (const DbError&) {
+            // The window still opens; an export can then only cover every room.
+        }
+    }
+    CMB[0]->setCurrentIndex(-1);
+}
+
+void PRO009::fillNumbers() {
+    CMB[1]->addItem(QString());
+    for (int y = kFirstYear; y <= kLastYear; ++y) CMB[1]->addItem(QString::number(y));
+    CMB[2]->addItem(QString());
+    for (int m = 1; m <= 12; ++m) CMB[2]->addItem(QString::number(m));
+    CMB[3]->addItem(QString());
+    for (int d = 1; d <= 31; ++d) CMB[3]->addItem(QString::number(d));
+    for (int i = 1; i < kSelectorCount; ++i) CMB[i]->setCurrentIndex(-1);
+}
+
+void PRO009::BTN_Click(int index) {
+    if (index == kBack) {
+        close();
+    } else if (index == kConvert) {
+        CSV_OUT();
+    }
+}
+
+QString PRO009::DATE_CHECK() const {
+    return kesola::DATE_CHECK(CMB[1]->currentText(), CMB[2]->currentText(), CMB[3]->currentText());
+}
+
+void PRO009::CSV_OUT() {
+    const QString title = windowTitle();
+    if (DATE_CHECK() == QStringLiteral("NG")) {
+        ctx_.messages().notice(texts::kWrongDate, title);
+        return;
+    }
+    if (!ctx_.messages().confirm(kStartQuestion, title)) return;
+    const ExportFilter filter = exportFilter(CMB[0]->currentIndex(), CMB[0]->currentText(), CMB[1]->currentText(),
+                                             CMB[2]->currentText(), CMB[3]->currentText());
+    ExportOutcome outcome;
+    {
+        const std::unique_ptr<ExportProgress> progress = progressFactory_(this);
+        outcome = writeCsvExport(ctx_.g.DB.get(), exportStatement(filter), ctx_.g.PATH_APP + texts::kExportFileName,
+                                 *progress);
+    }
+    reportOutcome(outcome);
+}
+
+void PRO009::reportOutcome(const ExportOutcome& outcome) {
+    switch (outcome.status) {
+        case ExportOutcome::Status::Written:
+            ctx_.messages().notice(kFinished, windowTitle());
+            break;
+        case ExportOutcome::Status::Cancelled:
+            ctx_.messages().notice(kCancelled + u'\n' + kNothingWritten, windowTitle());
+            break;
+        case ExportOutcome::Status::Failed:
+            ctx_.messages().notice(kFailed + u'\n' + outcome.reason, windowTitle());
+            break;
+    }
+}
 
 }  // namespace kesola

@@ -1,0 +1,171 @@
+#include "tools/CsvExport.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+#include "store/Cp932.h"
+#include "store/Database.h"
+#include "store/DbError.h"
+#include "store/Numbers.h"
+#include "store/Texts.h"
+
+namespace kesola {
+
+namespace {
+
+// Records are gathered into chunks of about this size before they are written.
+constexpr qsizetype kChunkBytes = qsizetype{1} << 20;
+// How often the progress is told, in records.
+constexpr qint64 kProgressEvery = 256;
+
+bool needsQuotes(QStringView value) {
+    for (QChar c : value) {
+        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') return true;
+    }
+    return false;
+}
+
+void appendValue(QString& out, QStringView value) {
+    if (!needsQuotes(value)) {
+        out += value;
+    } else {
+        out += u'"';
+        for (QChar c : value) {
+            if (c == u'"') out += u'"';
+            out += c;
+        }
+        out += u'"';
+    }
+    out += u',';
+}
+
+bool isBlankOnly(const QString& text) { return trimBlanks(text).isEmpty(); }
+
+ExportOutcome failed(const QString& reason) {
+    ExportOutcome outcome;
+    outcome.status = ExportOutcome::Status::Failed;
+    outcome.reason = reason;
+    return outcome;
+}
+
+ExportOutcome finished(ExportOutcome::Status status, qint64 records) {
+    ExportOutcome outcome;
+    outcome.status = status;
+    outcome.records = records;
+    return outcome;
+}
+
+QString fileFailure(const QString& filePath, const QString& error) {
+    return QDir::toNativeSeparators(filePath) + u'\n' + error;
+}
+
+}  // namespace
+
+ExportFilter exportFilter(int roomPosition, const QString& roomText, const QString& year, const QString& month,
+                          const QString& day) {
+    ExportFilter filter;
+    if (!roomText.isEmpty()) filter.room = QString::number(roomPosition);
+    if (!year.isEmpty()) filter.year = year;
+    if (!month.isEmpty()) filter.month = twoDigits(month);
+    if (!day.isEmpty()) filter.day = twoDigits(day);
+    return filter;
+}
+
+QString exportStatement(const ExportFilter& filter) {
+    return QStringLiteral("SELECT * FROM KESOLA WHERE ") + QStringLiteral("LEFT$(CODE,1) LIKE '") + filter.room +
+           QStringLiteral("' AND ") + QStringLiteral("MID$(CODE,2,4) LIKE '") + filter.year + QStringLiteral("' AND ") +
+           QStringLiteral("MID$(CODE,6,2) LIKE '") + filter.month + QStringLiteral("' AND ") +
+           QStringLiteral("MID$(CODE,8,2) LIKE '") + filter.day + QStringLiteral("'") +
+           QStringLiteral(" ORDER BY CODE ASC;");
+}
+
+ExportRow readExportRow(const RecordSet& rows) {
+    return {
+        rows.field(QStringLiteral("CODE")),  rows.field(QStringLiteral("Min")),    rows.field(QStringLiteral("KA")),
+        rows.field(QStringLiteral("YNAME")), rows.field(QStringLiteral("BUI")),    rows.field(QStringLiteral("SEX")),
+        rows.field(QStringLiteral("AGE")),   rows.field(QStringLiteral("JYOKYO")), rows.field(QStringLiteral("ETC"))};
+}
+
+QString csvValue(const QString& value) {
+    QString out;
+    appendValue(out, value);
+    out.chop(1);
+    return out;
+}
+
+void appendCsvRecord(QString& out, const ExportRow& row) {
+    const QStringView code(row.code);
+    appendValue(out, code.mid(0, 1));
+    appendValue(out, code.mid(1, 4));
+    appendValue(out, code.mid(5, 2));
+    appendValue(out, code.mid(7, 2));
+    appendValue(out, code.mid(9, 2));
+    appendValue(out, code.mid(11, 2));
+    appendValue(out, row.minutes);
+    appendValue(out, row.department);
+    appendValue(out, row.name);
+    appendValue(out, row.bodyPart);
+    appendValue(out, row.sex);
+    appendValue(out, row.age);
+    appendValue(out, row.status);
+    appendValue(out, isBlankOnly(row.remarks) ? QStringView() : QStringView(row.remarks));
+    out += u'\r';
+}
+
+ExportOutcome writeCsvRecords(RecordSet& rows, QIODevice& out, ExportProgress& progress) {
+    QByteArray chunk;
+    chunk.reserve(kChunkBytes + 4096);
+    QString record;
+    record.reserve(256);
+    qint64 written = 0;
+    auto flush = [&] {
+        const bool complete = out.write(chunk) == chunk.size();
+        chunk.truncate(0);
+        return complete;
+    };
+    for (; !rows.eof(); rows.moveNext()) {
+        record.truncate(0);
+        appendCsvRecord(record, readExportRow(rows));
+        chunk += Cp932::encode(record);
+        ++written;
+        if (chunk.size() >= kChunkBytes && !flush()) return failed(out.errorString());
+        if (written % kProgressEvery == 0 && !progress.proceed(written)) {
+            return finished(ExportOutcome::Status::Cancelled, written);
+        }
+    }
+    chunk += kExportFileEnd;
+    if (!flush()) return failed(out.errorString());
+    if (!progress.proceed(written)) return finished(ExportOutcome::Status::Cancelled, written);
+    return finished(ExportOutcome::Status::Written, written);
+}
+
+ExportOutcome writeCsvExport(Database* db, const QString& statement, const QString& filePath,
+                             ExportProgress& progress) {
+    if (!db) return failed(texts::kDatabaseNotOpened);
+    // Written under a temporary name and renamed into place at the end: a reader never sees half a file, and a
+    // failure or a cancel leaves the previous export as it was.
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly)) return failed(fileFailure(filePath, file.errorString()));
+    ExportOutcome outcome;
+    try {
+        auto rows = db->select(statement);
+        outcome = writeCsvRecords(*rows, file, progress);
+        rows->close();
+    } catch (const DbError& e) {
+        file.cancelWriting();
+        return failed(e.message());
+    }
+    if (outcome.status == ExportOutcome::Status::Failed) {
+        file.cancelWriting();
+        outcome.reason = fileFailure(filePath, outcome.reason);
+        return outcome;
+    }
+    if (outcome.status == ExportOutcome::Status::Cancelled) {
+        file.cancelWriting();
+        return outcome;
+    }
+    if (!file.commit()) return failed(fileFailure(filePath, file.errorString()));
+    return outcome;
+}
+
+}  // namespace kesola
