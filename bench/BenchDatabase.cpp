@@ -1,5 +1,6 @@
 #include "bench/BenchDatabase.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -25,7 +26,7 @@ QString dataFolder() {
 
 void fill(Database& db, int reservations) {
     // Days run forward from 2001-01-01, alternating rooms 1 and 2; each day holds 30 bookings of 20 minutes
-    // every 20 minutes from 8:00, so the looked-at day lies inside the data, not at its edge.
+    // every 20 minutes from 8:00.
     addDemoData(db, QDate(kBenchYear, kBenchMonth, kBenchDay));
     db.execute(QStringLiteral("DELETE FROM KESOLA"));
     WriteTransaction tx(db);
@@ -55,7 +56,8 @@ void fill(Database& db, int reservations) {
 QString benchDatabase(int reservations) {
     const QString path = dataFolder() + QStringLiteral("/KESOLA-%1.MDB").arg(reservations);
     if (QFileInfo::exists(path)) return path;
-    const QString building = path + QStringLiteral(".building");
+    // Several benchmarks may build the same file at once: each builds its own copy and the rename is atomic.
+    const QString building = path + QStringLiteral(".building-%1").arg(QCoreApplication::applicationPid());
     QFile::remove(building);
     {
         auto db = SqliteDatabase::create(building);

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and prints every figure. The large databases are generated once into
+# bench-data/ and reused.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench
+export QT_QPA_PLATFORM=offscreen
+for bench in build/bench/bench/*_bench; do
+    echo "== $(basename "$bench")"
+    "$bench"
+done
