@@ -3,9 +3,12 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 
 #include "board/BoardTexts.h"
@@ -46,6 +49,22 @@ QColor hourRowColour(int row) {
     return QColor(128, 255, 128);
 }
 
+// A small timetable: the board's own colours, a few booked cells.
+QIcon boardIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(kBoardBackground);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(0, 0, 0));
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const bool booked = (row + column) % 3 == 0;
+            painter.fillRect(3 + column * 9, 5 + row * 6, 8, 5, booked ? QColor(0, 128, 176) : kWhite);
+            painter.drawRect(3 + column * 9, 5 + row * 6, 8, 5);
+        }
+    }
+    return QIcon(pixmap);
+}
+
 QString displayed(const QString& caption) {
     QString text = caption;
     text.replace(u'\r', u'\n');
@@ -59,6 +78,7 @@ PRO001::PRO001(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMinimizeButtonHint);
     setupFixedWindow(this, 15285, 10740, kBoardBackground, 9);
+    setWindowIcon(boardIcon());
     buildControls();
     installKeyPreview();
     Timer1.setInterval(500);
@@ -336,12 +356,11 @@ void PRO001::TTBL_DblClick(int index) {
 // ---------------------------------------------------------------------------------------------------------------
 // Commands
 
-bool PRO001::underLock(const std::function<void()>& action) {
-    if (LOCK_SET(ctx_.g, 1) == QStringLiteral("NG")) return false;
+void PRO001::underLock(const std::function<void()>& action) {
+    if (LOCK_SET(ctx_.g, 1) == QStringLiteral("NG")) return;
     action();
     TTBL_SET();
     LOCK_SET(ctx_.g, 0);
-    return true;
 }
 
 void PRO001::BTN_Click(int index) {

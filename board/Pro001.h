@@ -82,8 +82,9 @@ class PRO001 : public QWidget, public BoardView {
     void reportOpenFailure();
 
     void applyGrid(const TimetableGrid& grid);
-    // Runs a command that writes under the workstation lock; false when the lock was held elsewhere.
-    bool underLock(const std::function<void()>& action);
+    // Runs a command under the workstation lock, then repaints and gives the lock back; does nothing when
+    // another workstation holds the lock (LOCK_SET has said so).
+    void underLock(const std::function<void()>& action);
     void printBoard();
     void showDatabaseFailure(const QString& engineMessage, const QString& title);
 
