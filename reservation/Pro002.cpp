@@ -1,9 +1,241 @@
 #include "reservation/Pro002.h"
 
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "reservation/CodedEntry.h"
+#include "reservation/ReservationTexts.h"
+#include "store/DbError.h"
+#include "store/MessageService.h"
+#include "store/Numbers.h"
+#include "store/ReservationKey.h"
+#include "store/Texts.h"
+#include "ui/Controls.h"
+#include "ui/Fonts.h"
+#include "ui/Twips.h"
+
 namespace kesola {
 
-PRO002::PRO002(AppContext& ctx, const BoardView& board, QWidget* parent) : QDialog(parent), ctx_(ctx), board_(board) {}
+namespace {
 
-void PRO002::Form_Load() {}
+using namespace reservation_texts;
+
+constexpr int kPoints = 12;
+const QColor kWindowBackground(255, 224, 192);
+const QColor kStartTimeBackground(208, 208, 208);
+const QColor kButtonFace(224, 224, 224);
+
+enum TextBox { kNameBox = 0, kAgeBox = 1, kRemarksBox = 2 };
+enum Button { kBackButton = 0, kRegisterButton = 1, kDeleteButton = 2 };
+
+constexpr int kBackspace = 8;
+constexpr int kEnter = 13;
+
+struct Placed {
+    int index;
+    const QString& caption;
+    QRect twips;
+};
+
+// Field titles: blue with white text, framed.
+const Placed kTitleLabels[] = {
+    {2, kReservationTime, QRect(225, 225, 1020, 360)},
+    {8, kDepartment, QRect(225, 795, 1020, 360)},
+    {1, kName, QRect(225, 1380, 1020, 360)},
+    {3, kBodyPart, QRect(225, 1950, 1020, 360)},
+    {0, kWard, QRect(4740, 1905, 1020, 360)},
+    {4, kSex, QRect(225, 2520, 1020, 360)},
+    {5, kAge, QRect(225, 3090, 1020, 360)},
+    {9, kStatus, QRect(225, 3660, 1020, 360)},
+    {6, kRemarks, QRect(225, 4230, 1020, 360)},
+};
+
+// Units beside the fields, on the window's own background.
+const Placed kPlainLabels[] = {
+    {18, kHourUnit, QRect(1800, 285, 240, 240)}, {17, kMinuteUnit, QRect(2355, 285, 240, 240)},
+    {11, kUntil, QRect(2730, 285, 240, 240)},    {16, kMinutesLong, QRect(3975, 285, 480, 240)},
+    {7, kYearsOld, QRect(2385, 3135, 240, 240)},
+};
+
+const QRect kSelectorPlaces[PRO002::kSelectorCount] = {
+    QRect(3150, 225, 735, 360),   QRect(1455, 795, 2505, 360), QRect(5970, 1905, 2505, 360),
+    QRect(1455, 1950, 2505, 360), QRect(1455, 2520, 870, 360), QRect(1455, 3660, 870, 360),
+};
+
+const struct {
+    QRect twips;
+    int maxLength;
+} kTextBoxes[PRO002::kTextCount] = {
+    {QRect(1455, 1380, 2490, 360), 20},
+    {QRect(1455, 3090, 840, 360), 3},
+    {QRect(1455, 4230, 4890, 360), 40},
+};
+
+const Placed kButtons[PRO002::kButtonCount] = {
+    {kBackButton, kBack, QRect(225, 5145, 1020, 360)},
+    {kRegisterButton, kRegister, QRect(3300, 5145, 1020, 360)},
+    {kDeleteButton, kDelete, QRect(1785, 5145, 1020, 360)},
+};
+
+bool isDigit(int code) { return code >= '0' && code <= '9'; }
+
+}  // namespace
+
+PRO002::PRO002(AppContext& ctx, const BoardView& board, QWidget* parent) : QDialog(parent), ctx_(ctx), board_(board) {
+    setObjectName(QStringLiteral("PRO002"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setupFixedWindow(this, 6540, 5745, kWindowBackground, kPoints);
+    buildLabels();
+    buildSelectors();
+    buildTextBoxes();
+    buildButtons();
+    setTabOrders();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Layout
+
+void PRO002::buildLabels() {
+    for (const Placed& p : kTitleLabels) {
+        LBL[p.index] = makeTitleLabel(this, QStringLiteral("LBL%1").arg(p.index), p.caption, p.twips, kPoints);
+    }
+    for (const Placed& p : kPlainLabels) {
+        LBL[p.index] = makeLabel(this, QStringLiteral("LBL%1").arg(p.index), p.caption, p.twips, kPoints);
+    }
+    // Wards are not chosen on bookings: the title stays hidden with its selector.
+    LBL[0]->hide();
+    const QRect startPlaces[kStartLabelCount] = {QRect(1500, 285, 240, 240), QRect(2085, 285, 240, 240)};
+    for (int i = 0; i < kStartLabelCount; ++i) {
+        SLBL[i] =
+            makeLabel(this, QStringLiteral("SLBL%1").arg(i), QString(), startPlaces[i], kPoints, kStartTimeBackground);
+        SLBL[i]->setAlignment(Qt::AlignCenter);
+    }
+}
+
+void PRO002::buildSelectors() {
+    for (int i = 0; i < kSelectorCount; ++i) {
+        CMB[i] = makeDropDown(this, QStringLiteral("CMB%1").arg(i), kSelectorPlaces[i], kPoints);
+    }
+    for (int coded : {1, 3, 4, 5}) hideEntryCodes(CMB[coded]);
+    CMB[2]->hide();
+}
+
+void PRO002::buildTextBoxes() {
+    for (int i = 0; i < kTextCount; ++i) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QStringLiteral("TXT%1").arg(i));
+        const QRect& r = kTextBoxes[i].twips;
+        box->setGeometry(twipsRect(r.x(), r.y(), r.width(), r.height()));
+        box->setFont(msGothic(kPoints));
+        box->setMaxLength(kTextBoxes[i].maxLength);
+        box->installEventFilter(this);
+        TXT[i] = box;
+    }
+    // Names and remarks are typed in Japanese; the age takes digits only, so no input method is offered.
+    TXT[kNameBox]->setInputMethodHints(Qt::ImhNone);
+    TXT[kRemarksBox]->setInputMethodHints(Qt::ImhNone);
+    TXT[kAgeBox]->setInputMethodHints(Qt::ImhDigitsOnly);
+    TXT[kAgeBox]->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+void PRO002::buildButtons() {
+    for (const Placed& p : kButtons) {
+        BTN[p.index] = makeButton(this, QStringLiteral("BTN%1").arg(p.index), p.caption, p.twips, kPoints, kButtonFace);
+        connect(BTN[p.index], &QPushButton::clicked, this, [this, i = p.index] { BTN_Click(i); });
+    }
+}
+
+void PRO002::setTabOrders() {
+    QWidget* order[] = {CMB[0],
+                        CMB[1],
+                        CMB[2],
+                        TXT[kNameBox],
+                        CMB[3],
+                        CMB[4],
+                        TXT[kAgeBox],
+                        CMB[5],
+                        TXT[kRemarksBox],
+                        BTN[kBackButton],
+                        BTN[kDeleteButton],
+                        BTN[kRegisterButton]};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Keys and buttons
+
+bool PRO002::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        for (int i = 0; i < kTextCount; ++i) {
+            if (watched != TXT[i]) continue;
+            const auto* key = static_cast<QKeyEvent*>(event);
+            int code = 0;
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                code = kEnter;
+            } else if (!key->text().isEmpty()) {
+                code = key->text().at(0).unicode();
+            } else {
+                break;  // a key that types nothing (arrows, Delete) is no character to filter
+            }
+            TXT_KeyPress(i, code);
+            if (code == 0) return true;
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void PRO002::TXT_KeyPress(int index, int& keyAscii) {
+    if (index == kAgeBox && !isDigit(keyAscii) && keyAscii != kBackspace) keyAscii = 0;
+    // Enter would otherwise reach the dialog; it neither inserts nor moves the focus.
+    if (keyAscii == kEnter) keyAscii = 0;
+}
+
+// Escape would close the window and throw away what was typed; only "戻る" leaves it.
+void PRO002::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void PRO002::BTN_Click(int index) {
+    switch (index) {
+        case kBackButton:
+            reject();
+            break;
+        case kRegisterButton:
+            RSV_SAVE();
+            break;
+        case kDeleteButton:
+            RSV_CANCEL();
+            break;
+        default:
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// What every procedure of the window shares
+
+QString PRO002::slotKey() const {
+    return reservationKey(board_.roomPosition() + 1, board_.yearText(), board_.monthText(), board_.dayText(),
+                          SLBL[0]->text(), SLBL[1]->text());
+}
+
+Database& PRO002::database() const {
+    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(ctx_.g.PATH_DB));
+    return *ctx_.g.DB;
+}
+
+void PRO002::refuse(const QString& message) { ctx_.messages().notice(message, windowTitle()); }
+
+void PRO002::reportDatabaseFailure(const DbError& error) {
+    ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());
+}
 
 }  // namespace kesola

@@ -1,20 +1,97 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
+#include <functional>
 
 #include "ui/AppContext.h"
 #include "ui/BoardView.h"
 
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
 namespace kesola {
 
-// The reservation window: enters, changes or cancels the booking that starts in the board's chosen cell.
+class DbError;
+
+// The reservation window: enters, changes or cancels the booking that starts in the board's chosen cell
+// (SEL_CELL). The board takes the workstation lock before it opens the window and repaints and releases it
+// after the window closes; the window itself takes no lock.
+//
+// Every database failure is shown as "データベースの処理に失敗しました。" and the engine's message, titled with the
+// window's caption; the window then stays open with everything the user typed, and nothing is half-written.
 class PRO002 : public QDialog {
     Q_OBJECT
   public:
+    static constexpr int kSelectorCount = 6;
+    static constexpr int kTextCount = 3;
+    static constexpr int kButtonCount = 3;
+    static constexpr int kStartLabelCount = 2;
+    static constexpr int kLabelCount = 19;
+
+    // The window reads the board's room and date selectors and its cell captions while it is open; the board
+    // must outlive it.
     PRO002(AppContext& ctx, const BoardView& board, QWidget* parent = nullptr);
+
+    // Centres the window, sets its caption and start time, fills the selectors and loads the booking that
+    // starts in the chosen cell, if there is one.
     void Form_Load();
+    // Filters a typed character; setting keyAscii to 0 discards it.
+    void TXT_KeyPress(int index, int& keyAscii);
+    void BTN_Click(int index);
+    // "登録": validates, then stores the booking under the slot's key and closes the window.
+    void RSV_SAVE();
+    // "削除": asks, then deletes the booking under the slot's key and closes the window.
+    void RSV_CANCEL();
+
+    // CMB(0) duration, CMB(1) department, CMB(2) ward (hidden, never filled), CMB(3) body part, CMB(4) sex,
+    // CMB(5) status.
+    std::array<QComboBox*, kSelectorCount> CMB{};
+    // TXT(0) name, TXT(1) age, TXT(2) remarks.
+    std::array<QLineEdit*, kTextCount> TXT{};
+    // BTN(0) "戻る", BTN(1) "登録", BTN(2) "削除".
+    std::array<QPushButton*, kButtonCount> BTN{};
+    // The start hour and minute of the chosen cell.
+    std::array<QLabel*, kStartLabelCount> SLBL{};
+    // LBL(10) and LBL(12) to LBL(15) do not exist on this window.
+    std::array<QLabel*, kLabelCount> LBL{};
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // Layout
+    void buildLabels();
+    void buildSelectors();
+    void buildTextBoxes();
+    void buildButtons();
+    void setTabOrders();
+
+    // Loading
+    void fillDurations();
+    void fillFromMaster(QComboBox* selector, const QString& table, const QString& nameField);
+    void fillSexAndStatus();
+    void RSV_READ();
+    // Runs one loading step; a database failure is shown and false returned.
+    bool loadStep(const std::function<void()>& step);
+
+    // Registering
+    bool entriesAreComplete();
+    bool widthsFit();
+    bool ageIsValid();
+    bool overlapsLaterBookingOnBoard() const;
+    void storeAndClose();
+
+    // What the window reads of the board and of its own start-time captions.
+    QString slotKey() const;
+    QString cancelQuestion() const;
+    Database& database() const;
+    void refuse(const QString& message);
+    void reportDatabaseFailure(const DbError& error);
+
     AppContext& ctx_;
     const BoardView& board_;
 };

@@ -1,0 +1,107 @@
+#include "reservation/BookingStore.h"
+
+#include <algorithm>
+
+#include "store/Database.h"
+#include "store/DbError.h"
+#include "store/Numbers.h"
+#include "store/ReservationKey.h"
+
+namespace kesola {
+
+namespace {
+
+const QString kReservations = QStringLiteral("KESOLA");
+const QString kWardNotChosen = QStringLiteral("N");
+constexpr int kDayPrefixLength = 9;
+constexpr int kLastCell = kCellCount - 1;
+
+// The cells a stored row occupies on the board, from its start cell; a row shorter than ten minutes still
+// holds its start cell (the board writes its caption there).
+int cellsOf(const QString& minutes) { return std::max(1, toInt16(minutes).value_or(0) / 10); }
+
+StoreOutcome checkStoredDay(Database& db, const QString& key, int startCell, int cells) {
+    const int lastCell = std::min(startCell + cells - 1, kLastCell);
+    auto day = db.select(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + key.left(kDayPrefixLength) +
+                         QStringLiteral("*' ORDER BY CODE ASC;"));
+    bool slotTaken = false;
+    for (; !day->eof(); day->moveNext()) {
+        const QString code = day->field(QStringLiteral("CODE"));
+        if (code == key) continue;  // the booking being replaced
+        const auto start = startCellOfKey(code);
+        if (!start) continue;
+        if (*start > startCell && *start <= lastCell) {
+            day->close();
+            return StoreOutcome::OverlapsLater;
+        }
+        if (*start <= startCell && *start + cellsOf(day->field(QStringLiteral("Min"))) > startCell) slotTaken = true;
+    }
+    day->close();
+    return slotTaken ? StoreOutcome::SlotTaken : StoreOutcome::Stored;
+}
+
+void writeRow(Database& db, const QString& key, const Booking& b) {
+    auto table = db.openTable(kReservations);
+    if (table->seek(key)) {
+        table->edit();
+    } else {
+        table->addNew();
+    }
+    table->setField(QStringLiteral("CODE"), key);
+    table->setField(QStringLiteral("Min"), b.Min);
+    table->setField(QStringLiteral("KA"), b.KA);
+    table->setField(QStringLiteral("BYOTO"), kWardNotChosen);
+    table->setField(QStringLiteral("YNAME"), b.YNAME);
+    table->setField(QStringLiteral("BUI"), b.BUI);
+    table->setField(QStringLiteral("SEX"), b.SEX);
+    table->setField(QStringLiteral("AGE"), b.AGE);
+    table->setField(QStringLiteral("JYOKYO"), b.JYOKYO);
+    table->setField(QStringLiteral("ETC"), b.ETC);
+    table->update();
+    table->close();
+}
+
+}  // namespace
+
+std::optional<Booking> findBooking(Database& db, const QString& key) {
+    auto table = db.openTable(kReservations);
+    if (!table->seek(key)) {
+        table->close();
+        return std::nullopt;
+    }
+    Booking b;
+    b.Min = table->field(QStringLiteral("Min"));
+    b.KA = table->field(QStringLiteral("KA"));
+    b.YNAME = table->field(QStringLiteral("YNAME"));
+    b.BUI = table->field(QStringLiteral("BUI"));
+    b.SEX = table->field(QStringLiteral("SEX"));
+    b.AGE = table->field(QStringLiteral("AGE"));
+    b.JYOKYO = table->field(QStringLiteral("JYOKYO"));
+    b.ETC = table->field(QStringLiteral("ETC"));
+    table->close();
+    return b;
+}
+
+StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking) {
+    const auto startCell = startCellOfKey(key);
+    if (!startCell) throw DbError(QStringLiteral("not a reservation key: %1").arg(key));
+    WriteTransaction transaction(db);
+    const StoreOutcome outcome = checkStoredDay(db, key, *startCell, cellsOf(booking.Min));
+    if (outcome != StoreOutcome::Stored) return outcome;
+    writeRow(db, key, booking);
+    transaction.commit();
+    return StoreOutcome::Stored;
+}
+
+bool deleteBooking(Database& db, const QString& key) {
+    auto table = db.openTable(kReservations);
+    if (!table->seek(key)) {
+        table->close();
+        return false;
+    }
+    table->deleteRow();
+    table->close();
+    return true;
+}
+
+}  // namespace kesola

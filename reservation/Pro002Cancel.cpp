@@ -1,0 +1,39 @@
+// "削除": the booking of the chosen cell is removed entirely after the user confirms.
+
+#include <QLabel>
+
+#include "reservation/BookingStore.h"
+#include "reservation/Pro002.h"
+#include "reservation/ReservationTexts.h"
+#include "store/DbError.h"
+#include "store/MessageService.h"
+#include "store/Numbers.h"
+
+namespace kesola {
+
+using namespace reservation_texts;
+
+// The key comes from the board's selectors and the start-time captions only: edits made in the window since
+// it opened play no part.
+void PRO002::RSV_CANCEL() {
+    if (!ctx_.messages().confirm(cancelQuestion(), windowTitle())) return;
+    try {
+        if (!deleteBooking(database(), slotKey())) {
+            refuse(kNothingToCancel);
+            return;
+        }
+    } catch (const DbError& e) {
+        reportDatabaseFailure(e);
+        return;
+    }
+    accept();
+}
+
+// "ＭＲＩ室 の2005年03月07日09時30分の予約を取り消しますか？"
+QString PRO002::cancelQuestion() const {
+    return board_.roomText() + kCancelRoomSeparator + board_.yearText() + kYear + twoDigits(board_.monthText()) +
+           kMonth + twoDigits(board_.dayText()) + kDay + twoDigits(SLBL[0]->text()) + kHourUnit +
+           twoDigits(SLBL[1]->text()) + kCancelQuestionEnd;
+}
+
+}  // namespace kesola

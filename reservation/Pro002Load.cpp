@@ -1,0 +1,96 @@
+// Opening the reservation window: start time, selector lists, and the booking of the chosen cell.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "reservation/BookingStore.h"
+#include "reservation/CodedEntry.h"
+#include "reservation/Pro002.h"
+#include "reservation/ReservationTexts.h"
+#include "store/Database.h"
+#include "store/DbError.h"
+#include "store/MessageService.h"
+#include "store/Numbers.h"
+#include "store/ReservationKey.h"
+#include "store/Texts.h"
+#include "ui/Controls.h"
+
+namespace kesola {
+
+namespace {
+
+using namespace reservation_texts;
+
+constexpr int kDurationSteps = 12;
+constexpr int kMasterCodeLength = 2;
+constexpr int kFlagCodeLength = 1;
+
+}  // namespace
+
+void PRO002::Form_Load() {
+    centreOnScreen(this);
+    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, board_.roomText() + kWindowNameSuffix));
+    SLBL[0]->setText(QString::number(cellHour(ctx_.g.SEL_CELL)));
+    SLBL[1]->setText(twoDigits(cellMinute(ctx_.g.SEL_CELL)));
+    fillDurations();
+    // One failure is reported once: the steps after it would only fail the same way.
+    const bool listsRead =
+        loadStep([this] { fillFromMaster(CMB[1], QStringLiteral("KA"), QStringLiteral("KNAME")); }) &&
+        loadStep([this] { fillFromMaster(CMB[3], QStringLiteral("BU"), QStringLiteral("BNAME")); });
+    fillSexAndStatus();
+    if (listsRead) loadStep([this] { RSV_READ(); });
+}
+
+bool PRO002::loadStep(const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (const DbError& e) {
+        reportDatabaseFailure(e);
+        return false;
+    }
+}
+
+void PRO002::fillDurations() {
+    for (int i = 1; i <= kDurationSteps; ++i) CMB[0]->addItem(QString::number(10 * i));
+    CMB[0]->setCurrentIndex(-1);
+}
+
+void PRO002::fillFromMaster(QComboBox* selector, const QString& table, const QString& nameField) {
+    auto rs = database().select(QStringLiteral("SELECT * FROM ") + table +
+                                QStringLiteral(" WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
+    for (; !rs->eof(); rs->moveNext()) {
+        const QString name = rs->field(nameField);
+        if (trimBlanks(name).isEmpty()) continue;
+        selector->addItem(codedEntry(name, rs->field(QStringLiteral("CODE"))));
+    }
+    rs->close();
+    selector->setCurrentIndex(-1);
+}
+
+void PRO002::fillSexAndStatus() {
+    CMB[4]->addItem(codedEntry(kMale, QStringLiteral("1")));
+    CMB[4]->addItem(codedEntry(kFemale, QStringLiteral("2")));
+    CMB[5]->addItem(codedEntry(kNotYetDone, QStringLiteral("1")));
+    CMB[5]->addItem(codedEntry(kDone, QStringLiteral("2")));
+    CMB[4]->setCurrentIndex(-1);
+    CMB[5]->setCurrentIndex(-1);
+}
+
+// A stored code that no entry carries any more (a department removed from its master, a duration or sex
+// outside the lists) leaves its selector empty, so the user has to choose again before registering.
+void PRO002::RSV_READ() {
+    const std::optional<Booking> booking = findBooking(database(), slotKey());
+    if (!booking) return;
+    selectByText(CMB[0], booking->Min);
+    selectByCode(CMB[1], booking->KA, kMasterCodeLength);
+    TXT[0]->setText(booking->YNAME);
+    selectByCode(CMB[3], booking->BUI, kMasterCodeLength);
+    selectByCode(CMB[4], booking->SEX, kFlagCodeLength);
+    TXT[1]->setText(booking->AGE);
+    selectByCode(CMB[5], booking->JYOKYO, kFlagCodeLength);
+    if (!trimBlanks(booking->ETC).isEmpty()) TXT[2]->setText(booking->ETC);
+}
+
+}  // namespace kesola

@@ -1,0 +1,121 @@
+// "登録": the checks of a booking, in the order the user is told about them, then the write.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <algorithm>
+
+#include "reservation/BookingStore.h"
+#include "reservation/CodedEntry.h"
+#include "reservation/Pro002.h"
+#include "reservation/ReservationTexts.h"
+#include "store/DbError.h"
+#include "store/Numbers.h"
+#include "store/ReservationKey.h"
+#include "store/TextWidth.h"
+
+namespace kesola {
+
+namespace {
+
+using namespace reservation_texts;
+
+const QString kRefused = QStringLiteral("NG");
+constexpr int kReportMode = 2;
+constexpr int kNameBytes = 20;
+constexpr int kRemarksBytes = 40;
+constexpr int kOldestAge = 150;
+
+}  // namespace
+
+void PRO002::RSV_SAVE() {
+    if (!entriesAreComplete() || !widthsFit() || !ageIsValid()) return;
+    if (overlapsLaterBookingOnBoard()) {
+        refuse(kOverlapsLater);
+        return;
+    }
+    storeAndClose();
+}
+
+bool PRO002::entriesAreComplete() {
+    const struct {
+        bool missing;
+        const QString& message;
+    } checks[] = {
+        {CMB[0]->currentText().isEmpty(), kChooseDuration},
+        {CMB[1]->currentText().isEmpty(), kChooseDepartment},
+        {CMB[3]->currentText().isEmpty(), kChooseBodyPart},
+        {CMB[4]->currentText().isEmpty(), kChooseSex},
+        {CMB[5]->currentText().isEmpty(), kChooseStatus},
+        {TXT[0]->text().isEmpty(), kEnterName},
+        {TXT[1]->text().isEmpty(), kEnterAge},
+    };
+    for (const auto& check : checks) {
+        if (check.missing) {
+            refuse(check.message);
+            return false;
+        }
+    }
+    return true;
+}
+
+// LEN_CHECK answers with the trimmed text when it fits, so a text that is itself "NG" is told apart from the
+// refusal by looking at what was measured. It works on a copy: the stored text keeps its blanks.
+bool PRO002::widthsFit() {
+    const auto fits = [this](const QString& typed, int maximum) {
+        QString measured = typed;
+        const QString result = LEN_CHECK(kReportMode, maximum, measured, ctx_.messages(), ctx_.g.SYS_TITLE);
+        return result != kRefused || measured == kRefused;
+    };
+    return fits(TXT[0]->text(), kNameBytes) && fits(TXT[2]->text(), kRemarksBytes);
+}
+
+// Typed ages are digits only; a pasted text is not filtered on its way in, so it is refused here.
+bool PRO002::ageIsValid() {
+    const QString age = TXT[1]->text();
+    const bool digitsOnly = std::all_of(age.cbegin(), age.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (digitsOnly && toInt16(age).value_or(kOldestAge + 1) <= kOldestAge) return true;
+    refuse(kWrongAge);
+    return false;
+}
+
+// The board's first cells of later bookings, as painted just before the window opened. Cells past 19:50 do
+// not exist, so a span may run beyond the end of the day.
+bool PRO002::overlapsLaterBookingOnBoard() const {
+    const int followingCells = CMB[0]->currentText().toInt() / 10 - 1;
+    for (int i = 1; i <= followingCells; ++i) {
+        const int cell = ctx_.g.SEL_CELL + i;
+        if (cell >= kCellCount) break;
+        if (!board_.cellCaption(cell).isEmpty()) return true;
+    }
+    return false;
+}
+
+void PRO002::storeAndClose() {
+    const Booking booking{
+        .Min = CMB[0]->currentText(),
+        .KA = entryCode(CMB[1]->currentText(), 2),
+        .YNAME = TXT[0]->text(),
+        .BUI = entryCode(CMB[3]->currentText(), 2),
+        .SEX = entryCode(CMB[4]->currentText(), 1),
+        .AGE = TXT[1]->text(),
+        .JYOKYO = entryCode(CMB[5]->currentText(), 1),
+        .ETC = TXT[2]->text(),
+    };
+    try {
+        switch (storeBooking(database(), slotKey(), booking)) {
+            case StoreOutcome::Stored:
+                accept();
+                return;
+            case StoreOutcome::OverlapsLater:
+                refuse(kOverlapsLater);
+                return;
+            case StoreOutcome::SlotTaken:
+                refuse(kSlotTaken);
+                return;
+        }
+    } catch (const DbError& e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+}  // namespace kesola

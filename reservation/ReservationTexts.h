@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+// Captions and messages of the reservation window.
+namespace kesola::reservation_texts {
+
+// The window's caption is SYS_TITLE + " - [ " + room name + this + " ]".
+inline const QString kWindowNameSuffix = QStringLiteral(" 予約操作");
+
+inline const QString kChooseDuration = QStringLiteral("予約時間の選択を行ってください。");
+inline const QString kChooseDepartment = QStringLiteral("科の選択を行ってください。");
+inline const QString kChooseBodyPart = QStringLiteral("部位の選択を行ってください。");
+inline const QString kChooseSex = QStringLiteral("性別の選択を行ってください。");
+inline const QString kChooseStatus = QStringLiteral("状況の選択を行ってください。");
+inline const QString kEnterName = QStringLiteral("名前の入力を行なってください。");
+inline const QString kEnterAge = QStringLiteral("年齢の入力を行なってください。");
+inline const QString kWrongAge = QStringLiteral("年齢の入力に誤りがあります。");
+inline const QString kOverlapsLater = QStringLiteral("後の予約と重なるため予約できません。");
+// The board refuses a covered cell with the same words.
+inline const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
+inline const QString kNothingToCancel = QStringLiteral("予約がされていないため取り消しできませんでした。");
+
+// The cancel question: room " の" year "年" month "月" day "日" hour "時" minute "分の予約を取り消しますか？"
+inline const QString kCancelRoomSeparator = QStringLiteral(" の");
+inline const QString kYear = QStringLiteral("年");
+inline const QString kMonth = QStringLiteral("月");
+inline const QString kDay = QStringLiteral("日");
+inline const QString kCancelQuestionEnd = QStringLiteral("分の予約を取り消しますか？");
+
+inline const QString kMale = QStringLiteral("男性");
+inline const QString kFemale = QStringLiteral("女性");
+inline const QString kNotYetDone = QStringLiteral("未");
+inline const QString kDone = QStringLiteral("済");
+
+// Field titles and the small captions beside the fields.
+inline const QString kReservationTime = QStringLiteral("予約時間");
+inline const QString kHourUnit = QStringLiteral("時");
+inline const QString kMinuteUnit = QStringLiteral("分");
+inline const QString kUntil = QStringLiteral("～");
+inline const QString kMinutesLong = QStringLiteral("分間");
+inline const QString kDepartment = QStringLiteral("科");
+inline const QString kName = QStringLiteral("名前");
+inline const QString kBodyPart = QStringLiteral("部位");
+inline const QString kWard = QStringLiteral("病棟");
+inline const QString kSex = QStringLiteral("性別");
+inline const QString kAge = QStringLiteral("年齢");
+inline const QString kYearsOld = QStringLiteral("歳");
+inline const QString kStatus = QStringLiteral("状況");
+inline const QString kRemarks = QStringLiteral("備考");
+
+inline const QString kBack = QStringLiteral("戻る");
+inline const QString kRegister = QStringLiteral("登録");
+inline const QString kDelete = QStringLiteral("削除");
+
+}  // namespace kesola::reservation_texts
