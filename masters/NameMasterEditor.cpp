@@ -1,0 +1,213 @@
+#include "masters/NameMasterEditor.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+
+#include "masters/MasterTexts.h"
+#include "masters/PressList.h"
+#include "store/Database.h"
+#include "store/DbError.h"
+#include "store/Numbers.h"
+#include "store/TextWidth.h"
+#include "store/Texts.h"
+#include "ui/Controls.h"
+#include "ui/Fonts.h"
+#include "ui/Twips.h"
+
+namespace kesola {
+
+namespace {
+
+const QColor kWindowBackground(255, 224, 192);
+const QColor kButtonFace(224, 224, 224);
+constexpr int kControlPoints = 12;
+constexpr int kWindowWidth = 3915;
+constexpr int kWindowHeight = 5805;
+const QString kCodeField = QStringLiteral("CODE");
+
+}  // namespace
+
+NameMasterEditor::NameMasterEditor(AppContext& ctx, const NameMasterKind& kind, QWidget* parent)
+    : NameMasterEditor(ctx, kind, parent, kWindowWidth, kControlPoints) {}
+
+NameMasterEditor::NameMasterEditor(AppContext& ctx, const NameMasterKind& kind, QWidget* parent, int widthTwips,
+                                   int fontPoints)
+    : QDialog(parent), ctx_(ctx), kind_(kind) {
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setupFixedWindow(this, widthTwips, kWindowHeight, kWindowBackground, fontPoints);
+    buildControls();
+}
+
+void NameMasterEditor::buildControls() {
+    list_ = new PressList(this);
+    list_->setObjectName(QStringLiteral("LST"));
+    list_->setGeometry(twipsRect(225, 225, 3480, 4140));
+    list_->setFont(msGothic(kControlPoints));
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSortingEnabled(false);
+    list_->onMouseDown = [this] { LST_MouseDown(); };
+    LST = list_;
+
+    LBL[2] = makeTitleLabel(this, QStringLiteral("LBL2"), kind_.nameLabel, QRect(225, 4590, 1020, 360), kControlPoints);
+
+    TXT = new QLineEdit(this);
+    TXT->setObjectName(QStringLiteral("TXT"));
+    TXT->setGeometry(twipsRect(1215, 4590, 2490, 360));
+    TXT->setFont(msGothic(kControlPoints));
+    TXT->setMaxLength(kNameBoxLength);
+    // Names are Japanese: the box takes the input method (Qt has no way to ask it for Hiragana mode).
+    TXT->setAttribute(Qt::WA_InputMethodEnabled, true);
+
+    BTN[kBack] = makeButton(this, QStringLiteral("BTN0"), master_texts::kBack, QRect(225, 5175, 1020, 360),
+                            kControlPoints, kButtonFace);
+    BTN[kChange] = makeButton(this, QStringLiteral("BTN1"), master_texts::kChange, QRect(1455, 5175, 1020, 360),
+                              kControlPoints, kButtonFace);
+    for (int i = 0; i < kButtonCount; ++i) {
+        connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
+    }
+    setTabOrder(LST, TXT);
+    setTabOrder(TXT, BTN[kBack]);
+    setTabOrder(BTN[kBack], BTN[kChange]);
+}
+
+void NameMasterEditor::Form_Load() {
+    centreOnScreen(this);
+    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kind_.windowName));
+    LIST_SET();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The list
+
+void NameMasterEditor::LIST_SET() {
+    LST->clear();
+    setNameBox(QString());
+    try {
+        LST->addItems(readRows());
+    } catch (const DbError& e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+// Every code of the range is probed through the index, so the list always shows the whole range in code order,
+// whatever else the table holds.
+QStringList NameMasterEditor::readRows() {
+    auto table = database().openTable(kind_.table);
+    QStringList rows;
+    for (int n = 1; n <= kind_.lastSlot; ++n) {
+        const QString code = kind_.code(n);
+        const QString name = table->seek(code) ? table->field(kind_.nameField) : QString();
+        rows << (trimBlanks(name).isEmpty() ? code : code + u' ' + name);
+    }
+    table->close();
+    return rows;
+}
+
+void NameMasterEditor::LST_MouseDown() {
+    const int row = firstSelectedRow();
+    if (row < 0) return;
+    const QString text = LST->item(row)->text();
+    const bool named = text.size() != kind_.codeLength;
+    setNameBox(named ? text.mid(kind_.codeLength + 1) : QString());
+    try {
+        slotPressed(text.left(kind_.codeLength), named);
+    } catch (const DbError& e) {
+        reportDatabaseFailure(e);
+    }
+}
+
+// The box limits typing to 20 characters, but a longer name written by another program is loaded whole, so that
+// storing it again does not cut it.
+void NameMasterEditor::setNameBox(const QString& text) {
+    TXT->setMaxLength(std::max<int>(kNameBoxLength, text.size()));
+    TXT->setText(text);
+}
+
+int NameMasterEditor::firstSelectedRow() const {
+    for (int row = 0; row < LST->count(); ++row) {
+        if (LST->item(row)->isSelected()) return row;
+    }
+    return -1;
+}
+
+QString NameMasterEditor::selectedCode() const {
+    const int row = firstSelectedRow();
+    return row < 0 ? QString() : LST->item(row)->text().left(kind_.codeLength);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Buttons and saving
+
+void NameMasterEditor::BTN_Click(int index) {
+    if (index == kBack) {
+        close();
+    } else if (index == kChange) {
+        const QString typed = TXT->text();
+        const QString code = selectedCode();
+        const bool written = DATA_SAVE();
+        LIST_SET();
+        if (!written) reselectAfterFailedWrite(code, typed);
+    }
+}
+
+bool NameMasterEditor::DATA_SAVE() {
+    const QString name = TXT->text();
+    if (!name.isEmpty()) {
+        // The width is measured on a copy without its surrounding blanks; the name is stored as typed.
+        QString measured = name;
+        if (LEN_CHECK(2, kind_.maximumWidth, measured, ctx_.messages(), ctx_.g.SYS_TITLE) == QStringLiteral("NG")) {
+            return true;
+        }
+    }
+    const QString code = selectedCode();
+    if (code.isEmpty()) {
+        ctx_.messages().notice(texts::kSelectSlot, windowTitle());
+        return true;
+    }
+    try {
+        auto table = database().openTable(kind_.table);
+        const bool found = table->seek(code);
+        if (!name.isEmpty()) {
+            if (found) {
+                table->edit();
+            } else {
+                table->addNew();
+            }
+            table->setField(kCodeField, code);
+            table->setField(kind_.nameField, name);
+            writeFieldsAfterName(*table);
+            table->update();
+            nameStored();
+        } else if (found) {
+            table->deleteRow();
+        }
+        table->close();
+    } catch (const DbError& e) {
+        reportDatabaseFailure(e);
+        return false;
+    }
+    return true;
+}
+
+void NameMasterEditor::reselectAfterFailedWrite(const QString& code, const QString& typed) {
+    const int row = kind_.rowOf(code);
+    if (row >= 0 && row < LST->count()) LST->setCurrentRow(row);
+    setNameBox(typed);
+}
+
+void NameMasterEditor::slotPressed(const QString& /*code*/, bool /*named*/) {}
+void NameMasterEditor::writeFieldsAfterName(Table& /*table*/) {}
+void NameMasterEditor::nameStored() {}
+
+Database& NameMasterEditor::database() const {
+    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(ctx_.g.PATH_DB));
+    return *ctx_.g.DB;
+}
+
+void NameMasterEditor::reportDatabaseFailure(const DbError& error) {
+    ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());
+}
+
+}  // namespace kesola
