@@ -1,5 +1,6 @@
 #include "board/Pro001.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -160,7 +161,11 @@ void PRO001::buildTopRow() {
 // The board sees every key before the control that has the focus.
 void PRO001::installKeyPreview() {
     installEventFilter(this);
-    for (QComboBox* combo : CMB) combo->installEventFilter(this);
+    for (QComboBox* combo : CMB) {
+        combo->installEventFilter(this);
+        // An open selector list has the keys to itself; installed after the list's own filter, this one runs first.
+        combo->view()->installEventFilter(this);
+    }
     for (QPushButton* button : BTN) button->installEventFilter(this);
 }
 
@@ -173,7 +178,13 @@ bool PRO001::eventFilter(QObject* watched, QEvent* event) {
             }
         }
     }
-    if (event->type() == QEvent::KeyPress) {
+    // A key that a control leaves unused travels on to the board; it was previewed at the control already.
+    const bool passedOnByControl = watched == this && focusWidget() && focusWidget() != this;
+    if (event->type() == QEvent::ShortcutOverride && !passedOnByControl) {
+        // An open selector list takes Enter already when asked whether the key is a shortcut.
+        if (static_cast<QKeyEvent*>(event)->text().startsWith(u'\r')) return true;
+    }
+    if (event->type() == QEvent::KeyPress && !passedOnByControl) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (!key->text().isEmpty()) {
             int code = key->text().at(0).unicode();
