@@ -19,6 +19,7 @@
 #include "store/Clock.h"
 #include "store/DateCheck.h"
 #include "store/DbError.h"
+#include "store/MasterList.h"
 #include "store/Numbers.h"
 #include "store/OpenDatabase.h"
 #include "store/SettingsFile.h"
@@ -39,8 +40,6 @@ using namespace board_texts;
 const QColor kBoardBackground(255, 224, 192);
 const QColor kButtonFace(192, 255, 192);
 const QColor kWhite(255, 255, 255);
-constexpr int kFirstYear = 2001;
-constexpr int kLastYear = 2099;
 
 enum Button { kCsv = 0, kExit = 1, kMasters = 2, kPrint = 3 };
 
@@ -252,13 +251,9 @@ void PRO001::readTitle() {
 void PRO001::fillRooms() {
     if (!ctx_.g.DB) return;
     try {
-        auto rs =
-            ctx_.g.DB->select(QStringLiteral("SELECT * FROM ROOM WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
-        for (; !rs->eof(); rs->moveNext()) {
-            const QString name = rs->field(QStringLiteral("RNAME"));
-            if (!trimBlanks(name).isEmpty()) CMB[0]->addItem(name);
+        for (const MasterEntry& room : readMasterList(*ctx_.g.DB, QStringLiteral("ROOM"), QStringLiteral("RNAME"))) {
+            CMB[0]->addItem(room.name);
         }
-        rs->close();
     } catch (const DbError&) {
     }
     CMB[0]->setCurrentIndex(-1);
