@@ -7,7 +7,9 @@
 namespace kesola {
 
 // The commands of kesola-admin. args excludes the program name. Returns the exit status.
-//   init PATH [--title TEXT] [--demo]   create a new database
+//   init DATABASE [--title TEXT] [--demo]   create the tables in a new file or an empty server database
+//   copy SOURCE DEST                        copy every row from one store to another
+// DATABASE, SOURCE and DEST are file paths or postgresql:// URIs.
 int runAdmin(const QStringList& args, QTextStream& out, QTextStream& err, QDate today = QDate::currentDate());
 
 QString adminUsage();

@@ -122,7 +122,11 @@ LikeRewrite rewriteLike(const QString& expr, bool bareColumn, const QString& pat
     if (bareColumn) {
         const QString prefix = plainPrefix(pattern);
         if (!prefix.isNull()) {
-            return {QStringLiteral("(%1 >= ? AND %1 < ?)").arg(expr), {prefix, prefixUpperBound(prefix)}};
+            // The range stands for a prefix only in byte order; PostgreSQL compares other columns in the
+            // database's language order. On CODE (collated "C" already) the index still serves.
+            const QString bound =
+                dialect == SqlDialect::PostgreSql ? QStringLiteral("? COLLATE \"C\"") : QStringLiteral("?");
+            return {QStringLiteral("(%1 >= %2 AND %1 < %2)").arg(expr, bound), {prefix, prefixUpperBound(prefix)}};
         }
     }
     if (!hasWildcard(pattern)) return {expr + QStringLiteral(" = ?"), {pattern}};

@@ -16,7 +16,8 @@ struct TranslatedSql {
 // - Every quoted literal becomes a bound parameter, so statement shapes repeat and can be prepared once.
 // - LEFT$(x,n) and MID$(x,s,n) become substr().
 // - `col LIKE 'abc*'` on a bare column becomes the range `col >= 'abc' AND col < 'abd'`: neither SQLite's nor
-//   PostgreSQL's LIKE can use the MAIN_KEY index, and the board runs this twice a second.
+//   PostgreSQL's LIKE can use the MAIN_KEY index, and the board runs this twice a second. (PostgreSQL compares the
+//   bounds with COLLATE "C", the byte order in which a range is a prefix.)
 // - `x LIKE '*'` matches every non-NULL value; a pattern without wildcards becomes equality; any other pattern
 //   becomes GLOB (SQLite) or LIKE with '%' and '_' (PostgreSQL). Jet's '?' and '#' wildcards are kept.
 // - A trailing ';' is dropped.

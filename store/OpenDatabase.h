@@ -7,8 +7,9 @@
 
 namespace kesola {
 
-// Opens the store named by the settings file's line: a database file path opens the SQLite store.
-// Throws DbError when it cannot be opened; never creates anything.
+// Opens the store named by the settings file's line: a line that begins with "postgresql://" is a libpq
+// connection URI and opens the PostgreSQL store (see PostgresDatabase.h); any other line is the path of a database
+// file and opens the SQLite store. Throws DbError when it cannot be opened; never creates anything.
 std::unique_ptr<Database> openDatabase(const QString& location);
 
 }  // namespace kesola

@@ -33,8 +33,13 @@ QString readValue(const QVariant& v) { return v.isNull() ? QString() : v.toStrin
 
 // A prepared statement kept for the life of the connection, so the board's twice-a-second query is parsed once.
 // It is finished after every use: an active statement would hold SQLite's shared lock.
+// SQLite steps through the rows as they are read. PostgreSQL's driver reads forward-only results one row at a time
+// from the connection, and any other statement on the same connection would cut such a walk short; so there the
+// whole result is fetched at once and a procedure may read a table while it walks a record set, as with SQLite.
 struct QtSqlDatabase::CachedStatement {
-    explicit CachedStatement(const QSqlDatabase& db) : query(db) { query.setForwardOnly(true); }
+    CachedStatement(const QSqlDatabase& db, SqlDialect dialect) : query(db) {
+        query.setForwardOnly(dialect == SqlDialect::Sqlite);
+    }
     QSqlQuery query;
     bool inUse = false;
 };
@@ -43,9 +48,10 @@ namespace {
 
 class QtRecordSet : public RecordSet {
   public:
-    // owner keeps the statement alive; inUse is cleared on close so the statement can serve the next read.
-    QtRecordSet(std::shared_ptr<void> owner, QSqlQuery& query, bool* inUse)
-        : owner_(std::move(owner)), q_(query), inUse_(inUse) {
+    // connection and owner keep the connection and the statement alive (a record set may outlive the Database
+    // that opened it); inUse is cleared on close so the statement can serve the next read.
+    QtRecordSet(std::shared_ptr<void> connection, std::shared_ptr<void> owner, QSqlQuery& query, bool* inUse)
+        : connection_(std::move(connection)), owner_(std::move(owner)), q_(query), inUse_(inUse) {
         record_ = q_.record();
         atEnd_ = !q_.next();
         empty_ = atEnd_;
@@ -74,6 +80,7 @@ class QtRecordSet : public RecordSet {
     }
 
   private:
+    std::shared_ptr<void> connection_;  // released after the statement
     std::shared_ptr<void> owner_;
     QSqlQuery& q_;
     bool* inUse_;
@@ -215,14 +222,25 @@ class QtTable : public Table {
 
 }  // namespace
 
+// Closes the connection and removes it from Qt's registry once neither the Database nor any record set it opened
+// uses it any more.
+struct QtSqlDatabase::Connection {
+    explicit Connection(QSqlDatabase handle) : db(std::move(handle)), name(db.connectionName()) {}
+    ~Connection() {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    QSqlDatabase db;
+    QString name;
+};
+
 QtSqlDatabase::QtSqlDatabase(QSqlDatabase db, SqlDialect dialect)
-    : db_(std::move(db)), connectionName_(db_.connectionName()), dialect_(dialect) {}
+    : db_(db), connection_(std::make_shared<Connection>(std::move(db))), dialect_(dialect) {}
 
 QtSqlDatabase::~QtSqlDatabase() {
     statements_.clear();
-    db_.close();
     db_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(connectionName_);
 }
 
 QString QtSqlDatabase::newConnectionName() {
@@ -230,11 +248,22 @@ QString QtSqlDatabase::newConnectionName() {
     return QStringLiteral("kesola-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+void QtSqlDatabase::fail(const QSqlError& error, const QString& what) {
+    const QString text = errorText(error);
+    throw DbError(onFailure(error, text.isEmpty() ? what : text));
+}
+
+void QtSqlDatabase::reopenConnection() {
+    statements_.clear();
+    db_.close();
+    if (!db_.open()) fail(db_.lastError(), QStringLiteral("cannot connect"));
+}
+
 void QtSqlDatabase::prepareWithRetry(QSqlQuery& query, const QString& sql) {
     // Another workstation's write holds the file's lock for a moment; preparing reads the schema and may meet it.
     for (int attempt = 0;; ++attempt) {
         if (query.prepare(sql)) return;
-        if (!isBusy(query.lastError()) || attempt >= 50) throwQueryError(query, QStringLiteral("prepare failed"));
+        if (!isBusy(query.lastError()) || attempt >= 50) fail(query.lastError(), QStringLiteral("prepare failed"));
         QThread::msleep(100);
     }
 }
@@ -242,24 +271,35 @@ void QtSqlDatabase::prepareWithRetry(QSqlQuery& query, const QString& sql) {
 std::shared_ptr<QtSqlDatabase::CachedStatement> QtSqlDatabase::prepared(const QString& sql) {
     auto it = statements_.find(sql);
     if (it != statements_.end() && !it.value()->inUse) return it.value();
-    auto statement = std::make_shared<CachedStatement>(db_);
+    auto statement = std::make_shared<CachedStatement>(db_, dialect_);
     prepareWithRetry(statement->query, sql);
     if (it == statements_.end() && statements_.size() < 64) statements_.insert(sql, statement);
     return statement;
 }
 
 std::unique_ptr<RecordSet> QtSqlDatabase::selectNative(const QString& sql, const QVariantList& params) {
-    auto statement = prepared(sql);
+    beforeStatement();
+    std::shared_ptr<CachedStatement> statement;
+    bool ok = false;
+    if (params.isEmpty() && dialect_ == SqlDialect::PostgreSql) {
+        // PostgreSQL prepares plain queries only (no EXPLAIN, no SHOW); a statement without parameters gains
+        // little from it and runs as it is.
+        statement = std::make_shared<CachedStatement>(db_, dialect_);
+        ok = statement->query.exec(sql);
+    } else {
+        statement = prepared(sql);
+        bindAll(statement->query, params);
+        ok = statement->query.exec();
+    }
     QSqlQuery& query = statement->query;
-    bindAll(query, params);
-    if (!query.exec()) {
-        const QString text = errorText(query.lastError());
+    if (!ok) {
+        const QSqlError error = query.lastError();
         query.finish();
         statements_.remove(sql);
-        throw DbError(text.isEmpty() ? QStringLiteral("query failed") : text);
+        fail(error, QStringLiteral("query failed"));
     }
     statement->inUse = true;
-    return std::make_unique<QtRecordSet>(statement, query, &statement->inUse);
+    return std::make_unique<QtRecordSet>(connection_, statement, query, &statement->inUse);
 }
 
 std::unique_ptr<RecordSet> QtSqlDatabase::select(const QString& jetSql) {
@@ -276,10 +316,17 @@ std::unique_ptr<Table> QtSqlDatabase::openTable(const QString& name) {
 }
 
 int QtSqlDatabase::execute(const QString& sql, const QVariantList& params) {
+    beforeStatement();
     QSqlQuery query(db_);
-    prepareWithRetry(query, sql);
-    bindAll(query, params);
-    if (!query.exec()) throwQueryError(query, QStringLiteral("statement failed"));
+    bool ok = false;
+    if (params.isEmpty() && dialect_ == SqlDialect::PostgreSql) {
+        ok = query.exec(sql);  // BEGIN, LOCK TABLE, CREATE ...: PostgreSQL cannot prepare them
+    } else {
+        prepareWithRetry(query, sql);
+        bindAll(query, params);
+        ok = query.exec();
+    }
+    if (!ok) fail(query.lastError(), QStringLiteral("statement failed"));
     const int changed = query.numRowsAffected();
     query.finish();
     return changed;
@@ -298,10 +345,50 @@ bool QtSqlDatabase::takeLock() {
 }
 
 void QtSqlDatabase::beginWriteTransaction() {
-    execute(dialect_ == SqlDialect::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    if (dialect_ == SqlDialect::Sqlite) {
+        execute(QStringLiteral("BEGIN IMMEDIATE"));
+        return;
+    }
+    execute(QStringLiteral("BEGIN"));
+    try {
+        lockAllTables();
+    } catch (const DbError&) {
+        try {
+            rollbackTransaction();
+        } catch (const DbError&) {
+        }
+        throw;
+    }
 }
 
-void QtSqlDatabase::commitTransaction() { execute(QStringLiteral("COMMIT")); }
+// SQLite's BEGIN IMMEDIATE lets one writer at a time in while readers go on, so a check made inside a write
+// transaction (is the slot still free?) still holds when its write commits. SHARE ROW EXCLUSIVE does the same on
+// PostgreSQL: it conflicts with itself and with every INSERT, UPDATE and DELETE, never with a SELECT.
+// Tables that do not exist yet (while the schema is being created) are left out.
+void QtSqlDatabase::lockAllTables() {
+    QStringList names;
+    for (const TableSchema& table : allTables()) names << table.name.toLower();
+    auto rs = selectNative(QStringLiteral("SELECT relname FROM pg_class WHERE relkind = 'r' AND "
+                                          "pg_table_is_visible(oid) AND relname IN ('%1') ORDER BY relname")
+                               .arg(names.join(QStringLiteral("','"))),
+                           {});
+    QStringList present;
+    for (; !rs->eof(); rs->moveNext()) present << rs->field(QStringLiteral("relname"));
+    rs->close();
+    if (present.isEmpty()) return;
+    execute(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(present.join(QStringLiteral(", "))));
+}
+
+void QtSqlDatabase::commitTransaction() {
+    if (dialect_ == SqlDialect::Sqlite) {
+        execute(QStringLiteral("COMMIT"));
+        return;
+    }
+    // A PostgreSQL transaction that met an error answers COMMIT by rolling back, without an error of its own;
+    // the driver's commit reports that as the failure it is.
+    beforeStatement();
+    if (!db_.commit()) fail(db_.lastError(), QStringLiteral("commit failed"));
+}
 
 void QtSqlDatabase::rollbackTransaction() { execute(QStringLiteral("ROLLBACK")); }
 

@@ -36,13 +36,27 @@ class QtSqlDatabase : public Database {
   protected:
     SqlDialect dialect() const { return dialect_; }
 
+    // Called before every statement; an engine that lost its connection reconnects here (or throws DbError).
+    virtual void beforeStatement() {}
+    // Called with every failure before it is thrown; returns the message to carry (an engine may clean it).
+    virtual QString onFailure(const QSqlError& error, const QString& message) {
+        (void)error;
+        return message;
+    }
+    // Closes the connection, forgets every prepared statement and opens it again. Throws DbError.
+    void reopenConnection();
+    bool connectionIsOpen() const { return db_.isOpen(); }
+
   private:
     struct CachedStatement;
     std::shared_ptr<CachedStatement> prepared(const QString& sql);
     void prepareWithRetry(QSqlQuery& query, const QString& sql);
+    [[noreturn]] void fail(const QSqlError& error, const QString& what);
+    void lockAllTables();
 
+    struct Connection;
     QSqlDatabase db_;
-    QString connectionName_;
+    std::shared_ptr<Connection> connection_;
     SqlDialect dialect_;
     QHash<QString, std::shared_ptr<CachedStatement>> statements_;
 };

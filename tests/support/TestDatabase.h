@@ -12,13 +12,41 @@
 
 namespace kesola::test {
 
-// A fresh database in a temporary folder, made by the same code as kesola-admin.
+// The database tests run against SQLite files, or, when KESOLA_TEST_PG_URI names a PostgreSQL server (scripts/test.sh
+// starts one), against databases of their own on that server.
+bool testingOnPostgres();
+
+// An empty database of its own on the test server, made with CREATE DATABASE and dropped when destroyed.
+// Requires: testingOnPostgres().
+class ServerScratchDatabase {
+  public:
+    ServerScratchDatabase();
+    ~ServerScratchDatabase();
+    ServerScratchDatabase(const ServerScratchDatabase&) = delete;
+    ServerScratchDatabase& operator=(const ServerScratchDatabase&) = delete;
+
+    QString name() const { return name_; }
+    // The libpq URI of this database (the test server's URI with the database name replaced).
+    QString uri() const { return uri_; }
+
+  private:
+    QString name_;
+    QString uri_;
+};
+
+// The URI of another database on the server named by uri: the database part replaced by name.
+QString uriWithDatabase(const QString& uri, const QString& name);
+
+// A fresh database, made by the same code as kesola-admin: a file in a temporary folder, or a database of its own on
+// the test server (see testingOnPostgres()). The temporary folder exists in both cases.
 class TestDatabase {
   public:
     explicit TestDatabase(const QString& title = QStringLiteral("ＭＲＩ予約システム"));
+    // What the settings file holds for this database: the file's path, or the server database's URI.
     QString path() const { return path_; }
     QString folder() const { return dir_.path(); }
-    // Opens another connection to the same file (as another workstation would).
+    bool onServer() const { return server_ != nullptr; }
+    // Opens another connection to the same database (as another workstation would).
     std::unique_ptr<Database> connect() const;
 
     // Convenience writers, through bound parameters.
@@ -33,8 +61,15 @@ class TestDatabase {
 
   private:
     QTemporaryDir dir_;
+    std::unique_ptr<ServerScratchDatabase> server_;
     QString path_;
 };
+
+// The plan the engine chooses for a statement of the Jet dialect, as one text for assertions:
+// SQLite: the details of EXPLAIN QUERY PLAN joined by ';' (e.g. "SEARCH KESOLA USING INDEX MAIN_KEY_KESOLA (...)").
+// PostgreSQL: the lines of EXPLAIN EXECUTE for the statement prepared as the layer prepares it, after it has run
+// often enough for the server to settle on the plan it keeps (e.g. "Index Scan using main_key_kesola on kesola").
+QString queryPlan(const TestDatabase& db, const QString& jetSql);
 
 // Globals and services for a window under test: globals pointing at the database, scripted boxes and windows.
 struct TestContext {

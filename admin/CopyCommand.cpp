@@ -1,0 +1,199 @@
+#include "admin/CopyCommand.h"
+
+#include <QMap>
+#include <QStringList>
+
+#include "admin/AdminStores.h"
+#include "store/DbError.h"
+#include "store/Schema.h"
+
+namespace kesola {
+
+namespace {
+
+// Rows are read a page at a time in key order (memory stays flat for millions of reservations) and written
+// several hundred to a statement (one round trip each, well below SQLite's limit of bound values).
+constexpr int kPageRows = 5000;
+constexpr int kRowsPerInsert = 500;
+
+using TableCounts = QMap<QString, qint64>;
+
+// The record set reads NULL as empty text; the copy keeps them apart, so each column comes with a NULL marker.
+QString nullMarker(const QString& column) { return column + QStringLiteral("__NULL"); }
+
+QString pageStatement(const TableSchema& table, bool afterKey) {
+    QStringList columns;
+    for (const QString& c : table.columns) {
+        columns << c << QStringLiteral("CASE WHEN %1 IS NULL THEN '1' ELSE '0' END AS %2").arg(c, nullMarker(c));
+    }
+    return QStringLiteral("SELECT %1 FROM %2 %3ORDER BY %4 LIMIT %5")
+        .arg(columns.join(QStringLiteral(", ")), table.name,
+             afterKey ? table.keyColumn + QStringLiteral(" > ? ") : QString(), table.keyColumn)
+        .arg(kPageRows);
+}
+
+void insertRows(QtSqlDatabase& to, const TableSchema& table, const QList<QVariantList>& rows) {
+    const QString marks = u'(' + QStringList(table.columns.size(), QStringLiteral("?")).join(u',') + u')';
+    QVariantList params;
+    for (const QVariantList& row : rows) params += row;
+    to.execute(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                   .arg(table.name, table.columns.join(u','), QStringList(rows.size(), marks).join(u',')),
+               params);
+}
+
+QVariantList readRow(const RecordSet& rs, const TableSchema& table) {
+    QVariantList row;
+    for (const QString& c : table.columns) {
+        if (rs.field(nullMarker(c)) == QStringLiteral("1")) {
+            row << QVariant();
+        } else {
+            // Qt binds a null QString as NULL; an empty value must stay an empty text.
+            const QString value = rs.field(c);
+            row << QVariant(value.isNull() ? QStringLiteral("") : value);
+        }
+    }
+    return row;
+}
+
+qint64 countRows(Database& db, const QString& table) {
+    auto rs = db.select(QStringLiteral("SELECT count(*) AS N FROM ") + table);
+    const qint64 n = rs->field(QStringLiteral("N")).toLongLong();
+    rs->close();
+    return n;
+}
+
+TableCounts countAll(Database& db) {
+    TableCounts counts;
+    for (const TableSchema& table : allTables()) counts.insert(table.name, countRows(db, table.name));
+    return counts;
+}
+
+qint64 total(const TableCounts& counts) {
+    qint64 sum = 0;
+    for (qint64 n : counts) sum += n;
+    return sum;
+}
+
+QString describe(const TableCounts& counts) {
+    QStringList parts;
+    for (const TableSchema& table : allTables()) {
+        if (counts.value(table.name) > 0)
+            parts << QStringLiteral("%1: %2").arg(table.name).arg(counts.value(table.name));
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+void printCounts(const TableCounts& counts, QTextStream& out) {
+    for (const TableSchema& table : allTables()) {
+        out << QStringLiteral("  %1 %2 rows\n").arg(table.name, -8).arg(counts.value(table.name), 9);
+    }
+}
+
+// Copies everything while SOURCE is held still; returns the counts of SOURCE as they were during the copy.
+TableCounts copyAll(QtSqlDatabase& from, QtSqlDatabase& to, bool tablesCreated) {
+    // The write lock on SOURCE keeps workstations from changing it mid-copy; nothing is written, it is rolled back.
+    WriteTransaction holdSource(from);
+    const TableCounts counts = countAll(from);
+    WriteTransaction writing(to);
+    if (tablesCreated) {
+        // The new schema came with its own SYSTEM and LOCKTBL rows; SOURCE's replace them.
+        to.execute(QStringLiteral("DELETE FROM SYSTEM"));
+        to.execute(QStringLiteral("DELETE FROM LOCKTBL"));
+    }
+    for (const TableSchema& table : allTables()) {
+        const qint64 copied = copyTableRows(from, to, table.name);
+        if (copied != counts.value(table.name)) {
+            throw DbError(QStringLiteral("%1: %2 rows read, %3 expected")
+                              .arg(table.name)
+                              .arg(copied)
+                              .arg(counts.value(table.name)));
+        }
+    }
+    writing.commit();
+    return counts;
+}
+
+// Returns the tables that differ, or an empty text when DEST holds exactly SOURCE's counts.
+QString compare(const TableCounts& expected, const TableCounts& found) {
+    QStringList differences;
+    for (const TableSchema& table : allTables()) {
+        if (expected.value(table.name) != found.value(table.name)) {
+            differences << QStringLiteral("%1 has %2 rows, %3 expected")
+                               .arg(table.name)
+                               .arg(found.value(table.name))
+                               .arg(expected.value(table.name));
+        }
+    }
+    return differences.join(QStringLiteral("; "));
+}
+
+}  // namespace
+
+qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const QString& tableName) {
+    const TableSchema* table = findTable(tableName);
+    if (!table) throw DbError(QStringLiteral("no such table: %1").arg(tableName));
+    qint64 copied = 0;
+    QString lastKey;
+    for (bool firstPage = true;; firstPage = false) {
+        auto rs =
+            from.selectNative(pageStatement(*table, !firstPage), firstPage ? QVariantList() : QVariantList{lastKey});
+        QList<QVariantList> batch;
+        int pageRows = 0;
+        for (; !rs->eof(); rs->moveNext(), ++pageRows) {
+            batch << readRow(*rs, *table);
+            lastKey = rs->field(table->keyColumn);
+            if (batch.size() == kRowsPerInsert) {
+                insertRows(to, *table, batch);
+                copied += batch.size();
+                batch.clear();
+            }
+        }
+        rs->close();
+        if (!batch.isEmpty()) {
+            insertRows(to, *table, batch);
+            copied += batch.size();
+        }
+        if (pageRows < kPageRows) return copied;
+    }
+}
+
+int runCopy(const QString& source, const QString& destination, QTextStream& out, QTextStream& err) {
+    std::unique_ptr<QtSqlDatabase> from;
+    try {
+        from = openStore(source);
+        countAll(*from);
+    } catch (const DbError& e) {
+        err << "kesola-admin: cannot read " << shown(source) << ": " << e.message() << "\n";
+        return 1;
+    }
+    TargetStore target;
+    bool tablesCreated = false;
+    try {
+        target = openTarget(destination);
+        requireUnicode(*target.db);
+        if (hasAnyTable(*target.db)) {
+            const TableCounts present = countAll(*target.db);
+            if (total(present) > 0) {
+                err << "kesola-admin: " << shown(destination) << " already holds rows (" << describe(present)
+                    << "); it is left untouched. Copy only into an empty database.\n";
+                return 1;
+            }
+        } else {
+            createSchema(*target.db, kDefaultTitle);
+            tablesCreated = true;
+        }
+        const TableCounts counts = copyAll(*from, *target.db, tablesCreated);
+        const QString differences = compare(counts, countAll(*target.db));
+        if (!differences.isEmpty()) throw DbError(QStringLiteral("the copy does not match: ") + differences);
+        out << "copied " << shown(source) << " to " << shown(destination) << "\n";
+        printCounts(counts, out);
+        out << "every count verified\n";
+        return 0;
+    } catch (const DbError& e) {
+        err << "kesola-admin: cannot copy to " << shown(destination) << ": " << e.message() << "\n";
+        discardTarget(target, destination, tablesCreated);
+        return 1;
+    }
+}
+
+}  // namespace kesola

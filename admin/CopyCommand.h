@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QTextStream>
+
+namespace kesola {
+
+class QtSqlDatabase;
+
+// kesola-admin copy SOURCE DEST: every row of the seven tables, from a file to a server or back (or file to file,
+// server to server). DEST is a new file, an existing database whose tables are all empty, or an empty server
+// database (the tables are then created). A destination that already holds any row is refused.
+// The rows go in one transaction, so DEST ends up with all of them or none; while they are copied no workstation
+// can write to SOURCE. The counts of every table are printed and checked against SOURCE afterwards.
+// Returns the exit status (0 done, 1 refused or failed).
+int runCopy(const QString& source, const QString& destination, QTextStream& out, QTextStream& err);
+
+// The rows of one table, copied in key order through bound parameters. Returns how many were copied.
+// Requires: both tables exist; the caller holds the transactions. Throws DbError.
+qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const QString& table);
+
+}  // namespace kesola

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDate>
+#include <QStringList>
+#include <QTextStream>
+
+#include "admin/AdminCommands.h"
+#include "admin/AdminStores.h"
+#include "store/Schema.h"
+
+namespace kesola::test {
+
+// One run of kesola-admin with its output captured.
+struct AdminRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline AdminRun runAdminCommand(const QStringList& args) {
+    AdminRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = runAdmin(args, out, err, QDate(2005, 3, 7));
+    out.flush();
+    err.flush();
+    return run;
+}
+
+// Every row of the seven tables as text, NULL told apart from the empty text, in key order: equal dumps mean equal
+// stores.
+inline QStringList dumpStore(const QString& location) {
+    auto db = openStore(location);
+    QStringList rows;
+    for (const TableSchema& table : allTables()) {
+        QStringList columns;
+        for (const QString& c : table.columns)
+            columns << c << QStringLiteral("CASE WHEN %1 IS NULL THEN 'NULL' ELSE '' END AS %1_N").arg(c);
+        auto rs = db->selectNative(
+            QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(columns.join(u','), table.name, table.keyColumn), {});
+        for (; !rs->eof(); rs->moveNext()) {
+            QString row = table.name;
+            for (const QString& c : table.columns) {
+                row += u'|' + (rs->field(c + QStringLiteral("_N")).isEmpty() ? rs->field(c) : QStringLiteral("<NULL>"));
+            }
+            rows << row;
+        }
+    }
+    return rows;
+}
+
+// A source with a little of everything: demo masters and reservations, a remark that is empty and one that is NULL,
+// a ward row, text with quotes and commas.
+inline void fillVariedStore(const QString& location) {
+    auto db = openStore(location);
+    db->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
+                               "VALUES ('2200401010930', '30', '03', 'N', ?, '05', '2', '7', '1', '')"),
+                {QStringLiteral("O'Brien, \"ジョン\"")});
+    db->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, YNAME) VALUES ('2200401011000', '10', ?)"),
+                {QStringLiteral("名前だけ")});
+    db->execute(QStringLiteral("INSERT INTO BYOTO (CODE, BNAME) VALUES ('1', ?)"), {QStringLiteral("東病棟")});
+}
+
+}  // namespace kesola::test

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "store/OpenDatabase.h"
+#include "tests/admin/AdminSupport.h"
+
+using namespace kesola;
+using namespace kesola::test;
+
+namespace {
+
+class Admin : public ::testing::Test {
+  protected:
+    QString file(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir dir;
+};
+
+}  // namespace
+
+TEST_F(Admin, ArgumentsThatMakeNoCommandShowTheUsage) {
+    EXPECT_EQ(runAdminCommand({}).status, 2);
+    const AdminRun copyOne = runAdminCommand({QStringLiteral("copy"), file("A.MDB")});
+    EXPECT_EQ(copyOne.status, 2);
+    EXPECT_TRUE(copyOne.err.contains(QStringLiteral("copy SOURCE DEST")));
+    EXPECT_EQ(runAdminCommand({QStringLiteral("init")}).status, 2);
+    EXPECT_EQ(runAdminCommand({QStringLiteral("drop")}).status, 2);
+    const AdminRun help = runAdminCommand({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("postgresql://")));
+}
+
+TEST_F(Admin, InitMakesANewFileAndNeverOverwritesOne) {
+    const QString path = file("KESOLA.MDB");
+    const AdminRun made =
+        runAdminCommand({QStringLiteral("init"), path, QStringLiteral("--title"), QStringLiteral("東病院")});
+    ASSERT_EQ(made.status, 0) << made.err.toStdString();
+    auto db = openDatabase(path);
+    auto system = db->openTable(QStringLiteral("SYSTEM"));
+    ASSERT_TRUE(system->seek(QStringLiteral("1")));
+    EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("東病院"));
+    db.reset();
+
+    const QByteArray before = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    const AdminRun again = runAdminCommand({QStringLiteral("init"), path, QStringLiteral("--demo")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("already exists")));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(Admin, CopyBetweenFilesKeepsEveryRowAndTellsNullFromEmpty) {
+    const QString source = file("SOURCE.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), source, QStringLiteral("--demo")}).status, 0);
+    fillVariedStore(source);
+
+    const QString copy = file("COPY.MDB");
+    const AdminRun run = runAdminCommand({QStringLiteral("copy"), source, copy});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(dumpStore(copy), dumpStore(source));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("every count verified")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  BYOTO            1 rows")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  SYSTEM           1 rows")));
+    EXPECT_TRUE(
+        dumpStore(copy).contains(QStringLiteral("KESOLA|2200401011000|10|<NULL>|<NULL>|名前だけ|<NULL>|<NULL>|"
+                                                "<NULL>|<NULL>|<NULL>")));
+}
+
+TEST_F(Admin, CopyRefusesADestinationThatHoldsRows) {
+    const QString source = file("SOURCE.MDB");
+    const QString target = file("TARGET.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), source, QStringLiteral("--demo")}).status, 0);
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), target}).status, 0);  // SYSTEM and LOCKTBL rows
+    const QStringList before = dumpStore(target);
+    const AdminRun run = runAdminCommand({QStringLiteral("copy"), source, target});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("already holds rows (LOCKTBL: 1, SYSTEM: 1)")))
+        << run.err.toStdString();
+    EXPECT_EQ(dumpStore(target), before);
+
+    // A file whose tables are all empty takes the copy.
+    {
+        auto db = openDatabase(target);
+        db->execute(QStringLiteral("DELETE FROM SYSTEM"));
+        db->execute(QStringLiteral("DELETE FROM LOCKTBL"));
+    }
+    EXPECT_EQ(runAdminCommand({QStringLiteral("copy"), source, target}).status, 0);
+    EXPECT_EQ(dumpStore(target), dumpStore(source));
+}
+
+TEST_F(Admin, FailedCopyLeavesNoNewFileBehind) {
+    const QString missing = file("NOWHERE.MDB");
+    const QString target = file("NEW.MDB");
+    const AdminRun noSource = runAdminCommand({QStringLiteral("copy"), missing, target});
+    EXPECT_EQ(noSource.status, 1);
+    EXPECT_TRUE(noSource.err.contains(QStringLiteral("cannot read")));
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    // Two reservations in one slot (a source whose index was lost) cannot go into a store with MAIN_KEY.
+    const QString source = file("SOURCE.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), source, QStringLiteral("--demo")}).status, 0);
+    {
+        auto db = openDatabase(source);
+        db->execute(QStringLiteral("DROP INDEX MAIN_KEY_KESOLA"));
+        db->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min) SELECT CODE, Min FROM KESOLA LIMIT 1"));
+    }
+    const AdminRun duplicate = runAdminCommand({QStringLiteral("copy"), source, target});
+    EXPECT_EQ(duplicate.status, 1);
+    EXPECT_TRUE(duplicate.err.contains(QStringLiteral("cannot copy to"))) << duplicate.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+}

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "store/DbError.h"
+#include "store/OpenDatabase.h"
+#include "store/Schema.h"
+#include "store/Texts.h"
+#include "tests/board/BoardFixture.h"
+#include "tests/store/PostgresTestServer.h"
+
+using namespace kesola;
+using namespace kesola::test;
+
+namespace {
+
+// A server that stops and comes back while the program runs. Each test has a server of its own.
+class PostgresReconnect : public BoardTest {
+  protected:
+    void SetUp() override {
+        if (!testingOnPostgres()) GTEST_SKIP() << "needs KESOLA_TEST_PG_URI (scripts/test.sh starts a server)";
+        server = std::make_unique<PrivateTestServer>();
+        ASSERT_TRUE(server->started());
+        openDatabase(server->uri())->execute(QStringLiteral("CREATE DATABASE kesola"));
+        uri = uriWithDatabase(server->uri(), QStringLiteral("kesola"));
+        auto db = openDatabase(uri);
+        createSchema(*db, QStringLiteral("ＭＲＩ予約システム"));
+        db->execute(QStringLiteral("INSERT INTO ROOM (CODE, RNAME) VALUES ('1', ?)"), {QStringLiteral("ＭＲＩ室")});
+        db->execute(QStringLiteral("INSERT INTO KA (CODE, KNAME, BR, BG, BB, FR, FG, FB) "
+                                   "VALUES ('03', ?, '255', '224', '192', '0', '0', '128')"),
+                    {QStringLiteral("整形外科")});
+        db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('05', ?)"), {QStringLiteral("頭部")});
+        db->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
+                                   "VALUES ('1200503070930', '30', '03', 'N', ?, '05', '1', '40', '1', '')"),
+                    {QStringLiteral("山田")});
+    }
+    void TearDown() override {
+        BoardTest::TearDown();
+        board.reset();
+        context.reset();
+    }
+    QString lockValue() {
+        auto db = openDatabase(uri);
+        auto rs = db->select(QStringLiteral("SELECT * FROM LOCKTBL WHERE ID = '1'"));
+        return rs->field(QStringLiteral("LOCK"));
+    }
+
+    std::unique_ptr<PrivateTestServer> server;
+    QString uri;
+};
+
+bool painted(const PRO001& b) { return b.cell(15).caption == QStringLiteral("山田\r整形外科\r頭部"); }
+bool blank(const PRO001& b) {
+    for (int i = 0; i < kCellCount; ++i) {
+        if (!b.cell(i).caption.isEmpty()) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(PostgresReconnect, StatementsFailWhileTheServerIsAwayAndSucceedOnceItIsBack) {
+    auto db = openDatabase(uri);
+    const QString day = QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '120050307*' ORDER BY CODE ASC;");
+    EXPECT_FALSE(db->select(day)->isEmpty());
+
+    ASSERT_TRUE(server->stop());
+    for (int i = 0; i < 3; ++i) {
+        try {
+            db->select(day);
+            ADD_FAILURE() << "read from a stopped server";
+        } catch (const DbError& e) {
+            EXPECT_FALSE(e.message().isEmpty());
+        }
+    }
+    EXPECT_THROW(db->takeLock(), DbError);
+
+    ASSERT_TRUE(server->start());
+    bool back = false;
+    for (int attempt = 0; attempt < 50 && !back; ++attempt) {
+        try {
+            back = !db->select(day)->isEmpty();
+        } catch (const DbError&) {
+            QTest::qWait(200);
+        }
+    }
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(db->takeLock());
+    auto table = db->openTable(QStringLiteral("LOCKTBL"));
+    ASSERT_TRUE(table->seek(QStringLiteral("1")));
+    EXPECT_EQ(table->field(QStringLiteral("LOCK")), QStringLiteral("1"));
+}
+
+TEST_F(PostgresReconnect, RunningBoardPaintsNothingWhileTheServerIsAwayAndRepaintsWhenItIsBack) {
+    pointSettingsAt(uri);
+    PRO001& b = start();
+    b.CMB[0]->setCurrentIndex(0);
+    ASSERT_TRUE(b.Timer1.isActive());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return painted(b); }, 5000));
+
+    ASSERT_TRUE(server->stop());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return blank(b); }, 5000));
+    QTest::qWait(1500);  // a few more ticks against the absent server: still running, nothing painted, no box
+    EXPECT_TRUE(blank(b));
+    EXPECT_TRUE(b.Timer1.isActive());
+    EXPECT_TRUE(context->messages.shown.empty());
+
+    // An interactive command reports the failure with the engine's message, and nothing is printed.
+    b.BTN_Click(3);
+    ASSERT_EQ(context->messages.shown.size(), 1u);
+    const QString text = context->messages.last().text;
+    EXPECT_TRUE(text.startsWith(texts::kDatabaseFailed + u'\n')) << text.toStdString();
+    EXPECT_GT(text.size(), texts::kDatabaseFailed.size() + 1);
+    EXPECT_TRUE(context->printer.pages.empty());
+
+    ASSERT_TRUE(server->start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return painted(b); }, 10000));
+    b.BTN_Click(3);
+    EXPECT_EQ(context->messages.shown.size(), 1u);
+    EXPECT_EQ(context->printer.pages.size(), 1u);
+    EXPECT_EQ(lockValue(), QStringLiteral("0"));
+}
