@@ -8,6 +8,7 @@ packages=(
     libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
     fonts-ipafont-gothic xvfb xauth
 )
+# The PostgreSQL server: the tests run every database test against a throwaway one (scripts/test.sh).
 if [ "${KESOLA_WITH_POSTGRES:-0}" = 1 ]; then
     packages+=(postgresql-15 postgresql-client-15)
 fi

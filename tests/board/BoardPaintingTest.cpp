@@ -192,16 +192,20 @@ TEST_F(BoardPainting, ChoosingADateShowsTheWeekdayAndRefusesImpossibleDays) {
 }
 
 TEST_F(BoardPainting, AReservationWrittenByAnotherProcessShowsWithinHalfASecond) {
-    const QString sqlite = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-    ASSERT_FALSE(sqlite.isEmpty()) << "sqlite3 is installed by scripts/install-deps.sh";
+    // The other workstation is the engine's own command-line client.
+    const QString client =
+        QStandardPaths::findExecutable(db.onServer() ? QStringLiteral("psql") : QStringLiteral("sqlite3"));
+    ASSERT_FALSE(client.isEmpty()) << "sqlite3 and psql are installed by scripts/install-deps.sh";
     PRO001& b = startOnDatabase();
     ASSERT_TRUE(b.Timer1.isActive());
     QTest::qWait(50);
     ASSERT_TRUE(b.cell(15).caption.isEmpty());
     QProcess writer;
-    writer.start(sqlite, {db.path(), QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, "
-                                                    "JYOKYO, ETC) VALUES ('1200503070930','30','03','N','他端末',"
-                                                    "'05','1','40','1','')")});
+    const QString insert = QStringLiteral(
+        "INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) VALUES ('1200503070930','30',"
+        "'03','N','他端末','05','1','40','1','')");
+    writer.start(client,
+                 db.onServer() ? QStringList{db.path(), QStringLiteral("-c"), insert} : QStringList{db.path(), insert});
     ASSERT_TRUE(writer.waitForFinished(5000));
     ASSERT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().toStdString();
     // The board's own timer (500 ms) repaints: the row must be on the board after its very next tick. Counting

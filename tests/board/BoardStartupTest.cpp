@@ -2,6 +2,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "store/Schema.h"
+#include "store/SqliteDatabase.h"
 #include "tests/board/BoardFixture.h"
 #include "tools/Pro008.h"
 
@@ -66,7 +68,12 @@ TEST_F(BoardTest, ControlsStandWhereTheBoardPutsThem) {
 
 TEST_F(BoardTest, MissingSettingsOpensTheLocationWindowAndUsesItsChoice) {
     context.reset();
-    QFile::copy(db.path(), programFolder.filePath(QStringLiteral("KESOLA.MDB")));
+    // The location window offers database files only: on the server pass the file is made as kesola-admin makes it.
+    if (db.onServer()) {
+        createSchema(*SqliteDatabase::create(programFolder.filePath(QStringLiteral("KESOLA.MDB"))), QString());
+    } else {
+        QFile::copy(db.path(), programFolder.filePath(QStringLiteral("KESOLA.MDB")));
+    }
     auto chooseFile = [this](QDialog& dialog) {
         auto& w = static_cast<PRO008&>(dialog);
         w.setDirPath(programFolder.path());
