@@ -20,7 +20,8 @@ bool paintPage(QPrinter& printer, const QImage& image, QString* error) {
     painter.setViewport(page.x(), page.y(), fitted.width(), fitted.height());
     painter.setWindow(image.rect());
     painter.drawImage(0, 0, image);
-    if (!painter.end()) {
+    // The spooler can refuse the job only once the page is handed over, so its state is read after the end.
+    if (!painter.end() || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
         if (error) *error = QStringLiteral("the print job failed");
         return false;
     }
