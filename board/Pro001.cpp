@@ -22,6 +22,7 @@
 #include "store/MasterList.h"
 #include "store/Numbers.h"
 #include "store/OpenDatabase.h"
+#include "store/PostgresUri.h"
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
 #include "store/WorkstationLock.h"
@@ -276,7 +277,7 @@ void PRO001::selectToday() {
 }
 
 void PRO001::reportOpenFailure() {
-    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + ctx_.g.PATH_DB, windowTitle());
+    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + withoutPassword(ctx_.g.PATH_DB), windowTitle());
 }
 
 void PRO001::MST_READ() { masters_.MST_READ(ctx_.g.DB.get()); }

@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/DbError.h"
 #include "store/Numbers.h"
+#include "store/PostgresUri.h"
 #include "store/TextWidth.h"
 #include "store/Texts.h"
 #include "ui/Controls.h"
@@ -202,7 +203,7 @@ void NameMasterEditor::writeFieldsAfterName(Table& /*table*/) {}
 void NameMasterEditor::nameStored() {}
 
 Database& NameMasterEditor::database() const {
-    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(ctx_.g.PATH_DB));
+    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(ctx_.g.PATH_DB)));
     return *ctx_.g.DB;
 }
 

@@ -11,6 +11,7 @@
 #include "store/DbError.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
+#include "store/PostgresUri.h"
 #include "store/ReservationKey.h"
 #include "store/Texts.h"
 #include "ui/Controls.h"
@@ -228,7 +229,7 @@ QString PRO002::slotKey() const {
 }
 
 Database& PRO002::database() const {
-    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(ctx_.g.PATH_DB));
+    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(ctx_.g.PATH_DB)));
     return *ctx_.g.DB;
 }
 

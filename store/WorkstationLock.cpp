@@ -5,6 +5,7 @@
 
 #include "store/DbError.h"
 #include "store/MessageService.h"
+#include "store/PostgresUri.h"
 #include "store/Pro000.h"
 #include "store/Texts.h"
 
@@ -15,7 +16,7 @@ namespace {
 const QString kNg = QStringLiteral("NG");
 
 Database& requireDatabase(Pro000& g) {
-    if (!g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(g.PATH_DB));
+    if (!g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(g.PATH_DB)));
     return *g.DB;
 }
 
