@@ -45,9 +45,19 @@ void releaseWithRetry(Database& db) {
     }
 }
 
+// Most attempts while workstations contend meet a held lock. Reading it first needs only the database's shared
+// lock, so the waiting workstations do not keep taking the write lock from each other and from the holder's
+// release; the take itself stays the one atomic statement.
+bool seenHeld(Database& db) {
+    auto rs = db.select(QStringLiteral("SELECT * FROM LOCKTBL WHERE ID = '1';"));
+    const bool held = !rs->eof() && rs->field(QStringLiteral("LOCK")) == QStringLiteral("1");
+    rs->close();
+    return held;
+}
+
 }  // namespace
 
-void releaseLock(Pro000& g) { writeFree(requireDatabase(g)); }
+void releaseLock(Pro000& g) { releaseWithRetry(requireDatabase(g)); }
 
 QString LOCK_SET(Pro000& g, int mode) {
     try {
@@ -56,7 +66,7 @@ QString LOCK_SET(Pro000& g, int mode) {
             releaseWithRetry(db);
             return {};
         }
-        if (db.takeLock()) return {};
+        if (!seenHeld(db) && db.takeLock()) return {};
         g.messages->notice(texts::kLockHeld, g.SYS_TITLE);
         return kNg;
     } catch (const DbError& e) {

@@ -15,7 +15,8 @@ struct Pro000;
 // the engine's message, titled SYS_TITLE; taking then returns "NG", so nothing opens.
 QString LOCK_SET(Pro000& g, int mode);
 
-// Marks the lock free whatever its value; throws DbError. Used by the board's forced release.
+// Marks the lock free whatever its value, retrying while the database is busy; throws DbError. Used by the
+// board's forced release.
 void releaseLock(Pro000& g);
 
 }  // namespace kesola
