@@ -4,6 +4,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QThread>
+#include <utility>
+#include <vector>
 
 #include "store/DbError.h"
 #include "store/Schema.h"
@@ -63,7 +65,7 @@ class QtRecordSet : public RecordSet {
     bool eof() const override { return atEnd_; }
     QString field(const QString& name) const override {
         if (atEnd_ || closed_) return {};
-        const int index = record_.indexOf(name);
+        const int index = columnIndex(name);
         return index < 0 ? QString() : readValue(q_.value(index));
     }
     void moveNext() override {
@@ -84,7 +86,18 @@ class QtRecordSet : public RecordSet {
     std::shared_ptr<void> owner_;
     QSqlQuery& q_;
     bool* inUse_;
+    // Callers ask for the same few names on every row. The record's own lookup copies and compares every column
+    // without regard to case, which costs more than reading the value; names as asked are compared exactly here.
+    int columnIndex(const QString& name) const {
+        for (const auto& [asked, index] : columns_) {
+            if (asked == name) return index;
+        }
+        columns_.emplace_back(name, record_.indexOf(name));
+        return columns_.back().second;
+    }
+
     QSqlRecord record_;
+    mutable std::vector<std::pair<QString, int>> columns_;
     bool atEnd_ = true;
     bool empty_ = true;
     bool closed_ = false;
