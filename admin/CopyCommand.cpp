@@ -28,7 +28,7 @@ QString pageStatement(const TableSchema& table, bool afterKey) {
     }
     return QStringLiteral("SELECT %1 FROM %2 %3ORDER BY %4 LIMIT %5")
         .arg(columns.join(QStringLiteral(", ")), table.name,
-             afterKey ? table.keyColumn + QStringLiteral(" > ? ") : QString(), table.keyColumn)
+             afterKey ? QStringLiteral("WHERE ") + table.keyColumn + QStringLiteral(" > ? ") : QString(), table.keyColumn)
         .arg(kPageRows);
 }
 
@@ -185,6 +185,9 @@ int runCopy(const QString& source, const QString& destination, QTextStream& out,
         const TableCounts counts = copyAll(*from, *target.db, tablesCreated);
         const QString differences = compare(counts, countAll(*target.db));
         if (!differences.isEmpty()) throw DbError(QStringLiteral("the copy does not match: ") + differences);
+        // The server plans the board's query from its statistics; a bulk load would leave them out of date until
+        // the next automatic analysis.
+        if (target.db->engineName() == QStringLiteral("PostgreSQL")) target.db->execute(QStringLiteral("ANALYZE"));
         out << "copied " << shown(source) << " to " << shown(destination) << "\n";
         printCounts(counts, out);
         out << "every count verified\n";

@@ -49,10 +49,13 @@ inline QStringList dumpStore(const QString& location) {
     return rows;
 }
 
-// A source with a little of everything: demo masters and reservations, a remark that is empty and one that is NULL,
-// a ward row, text with quotes and commas.
+// A source file with a little of everything: demo masters and reservations, a remark that is empty and one that
+// is NULL, a ward row, text with quotes and commas, and more reservations than one page of the copy.
 inline void fillVariedStore(const QString& location) {
     auto db = openStore(location);
+    db->execute(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 6999) "
+                       "INSERT INTO KESOLA (CODE, Min, YNAME) SELECT '3' || (200000000000 + i), '10', 'p' || i FROM n"));
     db->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
                                "VALUES ('2200401010930', '30', '03', 'N', ?, '05', '2', '7', '1', '')"),
                 {QStringLiteral("O'Brien, \"ジョン\"")});

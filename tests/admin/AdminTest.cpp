@@ -116,3 +116,17 @@ TEST_F(Admin, FailedCopyLeavesNoNewFileBehind) {
     EXPECT_TRUE(duplicate.err.contains(QStringLiteral("cannot copy to"))) << duplicate.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(target));
 }
+
+TEST_F(Admin, CopyOfManyPagesKeepsEveryRowInOrder) {
+    const QString source = file("SOURCE.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), source}).status, 0);
+    // More rows than one page of the copy (5,000), and a last page that is not full.
+    openDatabase(source)->execute(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 12344) "
+                       "INSERT INTO KESOLA (CODE, Min, YNAME) SELECT '1' || (200000000000 + i), '10', 'p' || i FROM n"));
+    const QString copy = file("COPY.MDB");
+    const AdminRun run = runAdminCommand({QStringLiteral("copy"), source, copy});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  KESOLA       12345 rows"))) << run.out.toStdString();
+    EXPECT_EQ(dumpStore(copy), dumpStore(source));
+}
