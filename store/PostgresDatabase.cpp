@@ -85,6 +85,13 @@ void PostgresDatabase::configureSession() { execute(QStringLiteral("SET lock_tim
 
 void PostgresDatabase::beforeStatement() {
     if (!lost_ || reconnecting_) return;
+    // The server rolled the transaction back when the connection went. A new connection must not take the rest of
+    // its statements one by one, nor answer its COMMIT: the transaction fails as a whole.
+    if (inTransaction()) {
+        throw DbError(
+            QStringLiteral("the connection to the server was lost during the transaction; nothing of it "
+                           "was saved"));
+    }
     if (!lastConnectFailure_.isEmpty() && sinceAttempt_.isValid() && sinceAttempt_.elapsed() < kReconnectIntervalMs)
         throw DbError(lastConnectFailure_);
     reconnect();

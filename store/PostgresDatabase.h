@@ -15,6 +15,8 @@ namespace kesola {
 // A server that goes away does not end the run: the statement that meets the lost connection throws DbError
 // (so the board paints nothing and an interactive command reports it), and a later statement connects again.
 // While the server stays away, a new attempt is made at most once a second and the others repeat its failure.
+// A write transaction that loses its connection fails as a whole: its remaining statements and its commit throw,
+// and the connection comes back only after it has ended.
 class PostgresDatabase : public QtSqlDatabase {
   public:
     // Connects to the server and database of the URI. Throws DbError when the URI is malformed, holds a

@@ -363,6 +363,7 @@ void QtSqlDatabase::beginWriteTransaction() {
         return;
     }
     execute(QStringLiteral("BEGIN"));
+    inTransaction_ = true;
     try {
         lockAllTables();
     } catch (const DbError&) {
@@ -400,10 +401,17 @@ void QtSqlDatabase::commitTransaction() {
     // A PostgreSQL transaction that met an error answers COMMIT by rolling back, without an error of its own;
     // the driver's commit reports that as the failure it is.
     beforeStatement();
+    inTransaction_ = false;
     if (!db_.commit()) fail(db_.lastError(), QStringLiteral("commit failed"));
 }
 
-void QtSqlDatabase::rollbackTransaction() { execute(QStringLiteral("ROLLBACK")); }
+void QtSqlDatabase::rollbackTransaction() {
+    const bool lostWithTheConnection = inTransaction_ && !connectionIsOpen();
+    inTransaction_ = false;
+    // A server that lost the connection has rolled the transaction back itself.
+    if (dialect_ == SqlDialect::PostgreSql && lostWithTheConnection) return;
+    execute(QStringLiteral("ROLLBACK"));
+}
 
 QString QtSqlDatabase::engineName() const {
     return dialect_ == SqlDialect::Sqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL");

@@ -46,6 +46,8 @@ class QtSqlDatabase : public Database {
     // Closes the connection, forgets every prepared statement and opens it again. Throws DbError.
     void reopenConnection();
     bool connectionIsOpen() const { return db_.isOpen(); }
+    // True between the BEGIN of a PostgreSQL write transaction and its COMMIT or ROLLBACK.
+    bool inTransaction() const { return inTransaction_; }
 
   private:
     struct CachedStatement;
@@ -58,6 +60,7 @@ class QtSqlDatabase : public Database {
     QSqlDatabase db_;
     std::shared_ptr<Connection> connection_;
     SqlDialect dialect_;
+    bool inTransaction_ = false;
     QHash<QString, std::shared_ptr<CachedStatement>> statements_;
 };
 

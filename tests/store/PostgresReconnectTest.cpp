@@ -136,3 +136,22 @@ TEST_F(BoardTest, PasswordInTheSettingsLineIsNeitherUsedNorShown) {
     EXPECT_FALSE(context->messages.last().text.contains(QStringLiteral("s3cret")))
         << context->messages.last().text.toStdString();
 }
+
+TEST_F(PostgresReconnect, WriteTransactionThatLosesTheServerFailsAsAWhole) {
+    auto db = openDatabase(uri);
+    {
+        WriteTransaction tx(*db);
+        db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('01', 'a')"));
+        ASSERT_TRUE(server->stop());
+        EXPECT_THROW(db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('02', 'b')")), DbError);
+        ASSERT_TRUE(server->start());
+        QTest::qWait(1200);  // past the pause between attempts: only the open transaction keeps it from reconnecting
+        EXPECT_THROW(db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('03', 'c')")), DbError);
+        EXPECT_THROW(tx.commit(), DbError);
+    }
+    // Once the transaction has ended the connection comes back, and nothing of the transaction was stored.
+    auto rs = db->select(QStringLiteral("SELECT count(*) AS N FROM BU WHERE CODE < '05'"));  // '05' is the fixture's
+    EXPECT_EQ(rs->field(QStringLiteral("N")), QStringLiteral("0"));
+    rs->close();
+    EXPECT_EQ(db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('04', 'd')")), 1);
+}
