@@ -117,12 +117,6 @@ TEST_F(RegisterTest, ChecksRunInOrderAndTheFirstFailureIsTheOnlyMessage) {
     expectStored(*w);
 }
 
-TEST_F(RegisterTest, WardIsNeverAskedFor) {
-    auto w = registerOn(15, Entries{});
-    expectStored(*w);
-    EXPECT_EQ(w->CMB[2]->currentText(), QString());
-}
-
 TEST_F(RegisterTest, NameOfBlanksIsStoredWithItsBlanks) {
     Entries e;
     e.name = QStringLiteral("   ");
