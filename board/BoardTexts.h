@@ -5,7 +5,6 @@
 namespace kesola::board_texts {
 
 inline const QString kWindowName = QStringLiteral("ＭＲＩ室 予約一覧");
-inline const QString kCoveredCell = QStringLiteral("既に予約の入ってる場所には予約できません。");
 inline const QString kChooseRoom = QStringLiteral("室名の選択を行ってください。");
 inline const QString kChooseYear = QStringLiteral("年の選択を行ってください。");
 inline const QString kChooseMonth = QStringLiteral("月の選択を行ってください。");

@@ -338,7 +338,7 @@ void PRO001::TTBL_DblClick(int index) {
     const CellPaint& cell = grid_[index];
     const QString title = windowTitle();
     if (cell.caption.isEmpty() && cell.background != kWhite) {
-        ctx_.messages().notice(kCoveredCell, title);
+        ctx_.messages().notice(texts::kSlotTaken, title);
     } else if (roomText().isEmpty()) {
         ctx_.messages().notice(kChooseRoom, title);
     } else if (yearText().isEmpty()) {

@@ -157,10 +157,7 @@ bool NameMasterEditor::DATA_SAVE() {
     const QString name = TXT->text();
     if (!name.isEmpty()) {
         // The width is measured on a copy without its surrounding blanks; the name is stored as typed.
-        QString measured = name;
-        if (LEN_CHECK(2, kind_.maximumWidth, measured, ctx_.messages(), ctx_.g.SYS_TITLE) == QStringLiteral("NG")) {
-            return true;
-        }
+        if (!fitsWidth(kind_.maximumWidth, name, ctx_.messages(), ctx_.g.SYS_TITLE)) return true;
     }
     const QString code = selectedCode();
     if (code.isEmpty()) {

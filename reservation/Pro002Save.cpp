@@ -12,6 +12,7 @@
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
 #include "store/TextWidth.h"
+#include "store/Texts.h"
 
 namespace kesola {
 
@@ -19,8 +20,6 @@ namespace {
 
 using namespace reservation_texts;
 
-const QString kRefused = QStringLiteral("NG");
-constexpr int kReportMode = 2;
 constexpr int kNameBytes = 20;
 constexpr int kRemarksBytes = 40;
 constexpr int kOldestAge = 150;
@@ -58,15 +57,9 @@ bool PRO002::entriesAreComplete() {
     return true;
 }
 
-// LEN_CHECK answers with the trimmed text when it fits, so a text that is itself "NG" is told apart from the
-// refusal by looking at what was measured. It works on a copy: the stored text keeps its blanks.
 bool PRO002::widthsFit() {
-    const auto fits = [this](const QString& typed, int maximum) {
-        QString measured = typed;
-        const QString result = LEN_CHECK(kReportMode, maximum, measured, ctx_.messages(), ctx_.g.SYS_TITLE);
-        return result != kRefused || measured == kRefused;
-    };
-    return fits(TXT[0]->text(), kNameBytes) && fits(TXT[2]->text(), kRemarksBytes);
+    return fitsWidth(kNameBytes, TXT[0]->text(), ctx_.messages(), ctx_.g.SYS_TITLE) &&
+           fitsWidth(kRemarksBytes, TXT[2]->text(), ctx_.messages(), ctx_.g.SYS_TITLE);
 }
 
 // Typed ages are digits only; a pasted text is not filtered on its way in, so it is refused here.
@@ -110,7 +103,7 @@ void PRO002::storeAndClose() {
                 refuse(kOverlapsLater);
                 return;
             case StoreOutcome::SlotTaken:
-                refuse(kSlotTaken);
+                refuse(texts::kSlotTaken);
                 return;
         }
     } catch (const DbError& e) {

@@ -18,7 +18,6 @@ inline const QString kEnterAge = QStringLiteral("年齢の入力を行なって�
 inline const QString kWrongAge = QStringLiteral("年齢の入力に誤りがあります。");
 inline const QString kOverlapsLater = QStringLiteral("後の予約と重なるため予約できません。");
 // The board refuses a covered cell with the same words.
-inline const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
 inline const QString kNothingToCancel = QStringLiteral("予約がされていないため取り消しできませんでした。");
 
 // The cancel question: room " の" year "年" month "月" day "日" hour "時" minute "分の予約を取り消しますか？"

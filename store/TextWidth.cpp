@@ -53,4 +53,12 @@ QString LEN_CHECK(int mode, int maximum, QString& text, MessageService& messages
     return QStringLiteral("NG");
 }
 
+bool fitsWidth(int maximum, const QString& typed, MessageService& messages, const QString& sysTitle) {
+    // Measured apart from LEN_CHECK's answer: a name that is itself "NG" fits like any other.
+    if (width(typed) <= maximum) return true;
+    QString measured = typed;
+    LEN_CHECK(2, maximum, measured, messages, sysTitle);
+    return false;
+}
+
 }  // namespace kesola

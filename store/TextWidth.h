@@ -20,4 +20,9 @@ int HAN_COUNT(QString& text);
 // the trimmed text cut to the maximum (mode 1). text is trimmed in place.
 QString LEN_CHECK(int mode, int maximum, QString& text, MessageService& messages, const QString& sysTitle);
 
+// The width check as every window runs it before a write (reporting mode): true when a copy of the typed text fits
+// in maximum bytes; otherwise LEN_CHECK has shown its message. A text that is itself "NG" is told apart from the
+// refusal, so it can be stored like any other.
+bool fitsWidth(int maximum, const QString& typed, MessageService& messages, const QString& sysTitle);
+
 }  // namespace kesola

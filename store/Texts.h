@@ -15,6 +15,8 @@ inline const QString kTooWide = QStringLiteral("文字の入力数がオーバ�
 inline const QString kWrongDate = QStringLiteral("日付の選択に誤りがあります。");
 inline const QString kDatabaseFailed = QStringLiteral("データベースの処理に失敗しました。");
 inline const QString kDatabaseNotOpened = QStringLiteral("データベースを開けませんでした。");
+// A cell inside another booking's span: the board refuses the double-click, registration refuses the span.
+inline const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
 inline const QString kSelectSlot = QStringLiteral("登録したい場所の選択を行ってください。");
 
 // " - [ 予約操作 ]": the width message's title suffix, whichever window measures.

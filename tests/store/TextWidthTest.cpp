@@ -56,3 +56,10 @@ TEST(TextWidth, CharacterWithoutCp932FormCountsOneByte) {
     EXPECT_EQ(check(2, 3, QStringLiteral("a😀b"), messages), QStringLiteral("a😀b"));
     EXPECT_EQ(check(2, 2, QStringLiteral("a😀b"), messages), QStringLiteral("NG"));
 }
+
+TEST(TextWidth, FitsWidthTellsATextThatIsItselfNgFromTheRefusal) {
+    ScriptedMessages messages;
+    EXPECT_TRUE(fitsWidth(20, QStringLiteral(" NG "), messages, QString()));
+    EXPECT_FALSE(fitsWidth(1, QStringLiteral("NG"), messages, QString()));
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
