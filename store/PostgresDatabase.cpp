@@ -79,9 +79,15 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::open(const QString& uri) {
     return db;
 }
 
-// Writers wait for each other's locks as SQLite's busy timeout lets them, and no longer: a workstation that hangs
-// inside a write must not stop every other one for good.
-void PostgresDatabase::configureSession() { execute(QStringLiteral("SET lock_timeout = '5s'")); }
+void PostgresDatabase::configureSession() {
+    // Writers wait for each other's locks as SQLite's busy timeout lets them, and no longer: a workstation that
+    // hangs inside a write must not stop every other one for good.
+    execute(QStringLiteral("SET lock_timeout = '5s'"));
+    // The statements are prepared once and run with new values (the board's twice a second). Left to itself the
+    // server plans a large table's day query afresh at every run, which costs more than running it; the plan kept
+    // for every value is the same walk along MAIN_KEY.
+    execute(QStringLiteral("SET plan_cache_mode = force_generic_plan"));
+}
 
 void PostgresDatabase::beforeStatement() {
     if (!lost_ || reconnecting_) return;
