@@ -10,6 +10,7 @@
 #include "reservation/ReservationTexts.h"
 #include "store/Database.h"
 #include "store/DbError.h"
+#include "store/MasterList.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
@@ -58,14 +59,9 @@ void PRO002::fillDurations() {
 }
 
 void PRO002::fillFromMaster(QComboBox* selector, const QString& table, const QString& nameField) {
-    auto rs = database().select(QStringLiteral("SELECT * FROM ") + table +
-                                QStringLiteral(" WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
-    for (; !rs->eof(); rs->moveNext()) {
-        const QString name = rs->field(nameField);
-        if (trimBlanks(name).isEmpty()) continue;
-        selector->addItem(codedEntry(name, rs->field(QStringLiteral("CODE"))));
+    for (const MasterEntry& entry : readMasterList(database(), table, nameField)) {
+        selector->addItem(codedEntry(entry.name, entry.code));
     }
-    rs->close();
     selector->setCurrentIndex(-1);
 }
 

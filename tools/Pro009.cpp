@@ -6,6 +6,7 @@
 
 #include "store/DateCheck.h"
 #include "store/DbError.h"
+#include "store/MasterList.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
 #include "tools/CsvExportProgress.h"
@@ -25,8 +26,6 @@ const QString kNothingWritten = QStringLiteral("ファイルは書き込まれ�
 const QColor kBackground(255, 224, 192);
 const QColor kButtonFace(224, 224, 224);
 constexpr int kPoints = 12;
-constexpr int kFirstYear = 2001;
-constexpr int kLastYear = 2099;
 
 enum Button { kBack = 0, kConvert = 1 };
 
@@ -93,13 +92,10 @@ void PRO009::fillRooms() {
     CMB[0]->addItem(QString());
     if (ctx_.g.DB) {
         try {
-            auto rs = ctx_.g.DB->select(
-                QStringLiteral("SELECT * FROM ROOM WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
-            for (; !rs->eof(); rs->moveNext()) {
-                const QString name = rs->field(QStringLiteral("RNAME"));
-                if (!trimBlanks(name).isEmpty()) CMB[0]->addItem(name);
+            for (const MasterEntry& room :
+                 readMasterList(*ctx_.g.DB, QStringLiteral("ROOM"), QStringLiteral("RNAME"))) {
+                CMB[0]->addItem(room.name);
             }
-            rs->close();
         } catch (const DbError&) {
             // The window still opens; an export can then only cover every room.
         }
