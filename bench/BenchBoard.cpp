@@ -1,5 +1,7 @@
 #include "bench/BenchBoard.h"
 
+#include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
 
@@ -7,9 +9,10 @@
 
 namespace kesola::bench {
 
-BenchBoard::BenchBoard(const QString& databasePath) {
+BenchBoard::BenchBoard(const QString& databaseLocation, ModalService* modal)
+    : ctx{g, modal ? *modal : noModal, printer} {
     QFile ini(programFolder.filePath(QStringLiteral("KESOLA.INI")));
-    if (ini.open(QIODevice::WriteOnly)) ini.write(Cp932::encode(databasePath) + "\r\n");
+    if (ini.open(QIODevice::WriteOnly)) ini.write(Cp932::encode(databaseLocation) + "\r\n");
     ini.close();
     g.messages = &messages;
     g.clock = &clock;
@@ -17,6 +20,28 @@ BenchBoard::BenchBoard(const QString& databasePath) {
     board = std::make_unique<PRO001>(ctx);
     board->Form_Load();
     board->CMB[0]->setCurrentIndex(0);
+}
+
+RepaintMedians measureRepaints(PRO001& board, int runs) {
+    board.Timer1.stop();
+    board.show();
+    std::vector<double> same;
+    std::vector<double> changing;
+    QElapsedTimer t;
+    for (int i = 0; i < runs; ++i) {
+        t.start();
+        board.TTBL_SET();
+        same.push_back(t.nsecsElapsed() / 1e6);
+    }
+    const int day = board.CMB[3]->currentIndex();
+    for (int i = 0; i < runs; ++i) {
+        board.CMB[3]->setCurrentIndex(day + i % 2);
+        t.start();
+        board.TTBL_SET();
+        changing.push_back(t.nsecsElapsed() / 1e6);
+    }
+    board.CMB[3]->setCurrentIndex(day);
+    return {median(same), median(changing)};
 }
 
 double median(std::vector<double> values) {

@@ -27,19 +27,28 @@ class NoPrinter : public PrintService {
     bool printImage(const QImage&, QString*) override { return true; }
 };
 
-// A board started as the program starts it, on a database file, showing room 1 on the benchmark day.
+// A board started as the program starts it, on a database (a file path or a server URI), showing room 1 on the
+// benchmark day. Windows it opens go to `modal` when one is given; otherwise they close at once.
 struct BenchBoard {
-    explicit BenchBoard(const QString& databasePath);
+    explicit BenchBoard(const QString& databaseLocation, ModalService* modal = nullptr);
 
     QTemporaryDir programFolder;
     SilentMessages messages;
-    NoModal modal;
+    NoModal noModal;
     NoPrinter printer;
     FixedClock clock{QDate(kBenchYear, kBenchMonth, kBenchDay)};
     Pro000 g;
-    AppContext ctx{g, modal, printer};
+    AppContext ctx;
     std::unique_ptr<PRO001> board;
 };
+
+// Median times of one repaint (TTBL_SET), in milliseconds: on the same day again and again (what an idle tick
+// does), and with the day changing at every run (every painted cell is rewritten).
+struct RepaintMedians {
+    double sameDay = 0;
+    double dayChanging = 0;
+};
+RepaintMedians measureRepaints(PRO001& board, int runs);
 
 // The median of a list of durations.
 double median(std::vector<double> values);

@@ -28,30 +28,11 @@ double cpuSeconds() {
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Times TTBL_SET on the same day (what every idle tick does) and alternating between two days (every tick
-// rewrites the painted cells).
 void repaintFigures(int reservations) {
     BenchBoard b(benchDatabase(reservations));
-    PRO001& board = *b.board;
-    board.Timer1.stop();
-    board.show();
-    std::vector<double> same;
-    std::vector<double> changing;
-    QElapsedTimer t;
-    for (int i = 0; i < kRepaints; ++i) {
-        t.start();
-        board.TTBL_SET();
-        same.push_back(t.nsecsElapsed() / 1e6);
-    }
-    const int day = board.CMB[3]->currentIndex();
-    for (int i = 0; i < kRepaints; ++i) {
-        board.CMB[3]->setCurrentIndex(day + i % 2);
-        t.start();
-        board.TTBL_SET();
-        changing.push_back(t.nsecsElapsed() / 1e6);
-    }
+    const RepaintMedians m = measureRepaints(*b.board, kRepaints);
     std::printf("TTBL_SET, %9d reservations stored: median %.3f ms (same day), %.3f ms (day changing each run)\n",
-                reservations, median(same), median(changing));
+                reservations, m.sameDay, m.dayChanging);
 }
 
 void idleFigure() {

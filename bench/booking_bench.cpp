@@ -18,7 +18,6 @@
 
 #include "bench/BenchBoard.h"
 #include "reservation/Pro002.h"
-#include "store/Cp932.h"
 #include "store/DbError.h"
 #include "ui/Fonts.h"
 
@@ -44,28 +43,12 @@ class ActingModal : public ModalService {
 };
 
 struct BookingBench {
-    explicit BookingBench(const QString& databasePath) {
-        QFile ini(programFolder.filePath(QStringLiteral("KESOLA.INI")));
-        if (ini.open(QIODevice::WriteOnly)) ini.write(Cp932::encode(databasePath) + "\r\n");
-        ini.close();
-        g.messages = &messages;
-        g.clock = &clock;
-        g.PATH_APP = programFolder.path() + QLatin1Char('/');
-        board = std::make_unique<PRO001>(ctx);
-        board->Form_Load();
-        board->CMB[0]->setCurrentIndex(0);
-        board->show();
+    explicit BookingBench(const QString& databasePath) : bench(databasePath, &modal) {
+        bench.board->show();
         QCoreApplication::processEvents();
     }
-
-    QTemporaryDir programFolder;
-    SilentMessages messages;
     ActingModal modal;
-    NoPrinter printer;
-    FixedClock clock{QDate(kBenchYear, kBenchMonth, kBenchDay)};
-    Pro000 g;
-    AppContext ctx{g, modal, printer};
-    std::unique_ptr<PRO001> board;
+    BenchBoard bench;
 };
 
 void enterBooking(PRO002& w) {
@@ -92,12 +75,12 @@ int main(int argc, char* argv[]) {
     installFontSubstitutes();
     QTemporaryDir dataFolder;
     BookingBench b(copyOfDatabase(dataFolder));
-    if (!b.g.DB) {
+    if (!b.bench.g.DB) {
         std::printf("the benchmark database could not be opened\n");
         return 1;
     }
-    PRO001& board = *b.board;
-    b.g.DB->execute(QStringLiteral("UPDATE LOCKTBL SET LOCK = '0'"));
+    PRO001& board = *b.bench.board;
+    b.bench.g.DB->execute(QStringLiteral("UPDATE LOCKTBL SET LOCK = '0'"));
 
     std::vector<double> openFree;
     std::vector<double> openBooked;
@@ -128,12 +111,12 @@ int main(int argc, char* argv[]) {
         if (board.cellCaption(kFreeCell).isEmpty()) ++failures;
 
         // Undone outside the timing, so that every run books the same free cell.
-        b.g.DB->execute(QStringLiteral("DELETE FROM KESOLA WHERE CODE LIKE ?"),
-                        {QStringLiteral("1%1%2%3%4")
-                             .arg(kBenchYear)
-                             .arg(kBenchMonth, 2, 10, QLatin1Char('0'))
-                             .arg(kBenchDay, 2, 10, QLatin1Char('0'))
-                             .arg(QStringLiteral("1840"))});
+        b.bench.g.DB->execute(QStringLiteral("DELETE FROM KESOLA WHERE CODE LIKE ?"),
+                              {QStringLiteral("1%1%2%3%4")
+                                   .arg(kBenchYear)
+                                   .arg(kBenchMonth, 2, 10, QLatin1Char('0'))
+                                   .arg(kBenchDay, 2, 10, QLatin1Char('0'))
+                                   .arg(QStringLiteral("1840"))});
     }
     const auto worst = [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); };
     std::printf(

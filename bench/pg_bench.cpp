@@ -104,29 +104,11 @@ QString serverDatabase(const BenchServer& server, int reservations) {
 
 void repaintFigures(const QString& uri, int reservations) {
     BenchBoard b(uri);
-    PRO001& board = *b.board;
-    board.Timer1.stop();
-    board.show();
-    std::vector<double> same;
-    std::vector<double> changing;
-    QElapsedTimer t;
-    for (int i = 0; i < kRepaints; ++i) {
-        t.start();
-        board.TTBL_SET();
-        same.push_back(t.nsecsElapsed() / 1e6);
-    }
-    const int day = board.CMB[3]->currentIndex();
-    for (int i = 0; i < kRepaints; ++i) {
-        board.CMB[3]->setCurrentIndex(day + i % 2);
-        t.start();
-        board.TTBL_SET();
-        changing.push_back(t.nsecsElapsed() / 1e6);
-    }
+    const RepaintMedians m = measureRepaints(*b.board, kRepaints);
     std::printf(
         "TTBL_SET on PostgreSQL, %9d reservations stored: median %.3f ms (same day), %.3f ms (day changing "
         "each run); painted cells: %s\n",
-        reservations, median(same), median(changing),
-        board.cell(6).caption.isEmpty() ? "none (check the data)" : "yes");
+        reservations, m.sameDay, m.dayChanging, b.board->cell(6).caption.isEmpty() ? "none (check the data)" : "yes");
 }
 
 // The plan the server keeps for the board's prepared statement, after the runs it plans afresh.

@@ -26,6 +26,14 @@ bool save(QWidget& window, const QString& folder, const QString& name) {
     return window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+// Builds a window as the board opens it (constructor, then Form_Load) and saves its picture.
+template <typename Window, typename... Args>
+bool saveWindow(const QString& folder, const QString& name, Args&... args) {
+    Window window(args...);
+    window.Form_Load();
+    return save(window, folder, name);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -46,26 +54,12 @@ int main(int argc, char* argv[]) {
     bool ok = save(board, folder, QStringLiteral("PRO001"));
 
     b.g.SEL_CELL = 15;
-    PRO002 reservation(b.ctx, board);
-    reservation.Form_Load();
-    ok &= save(reservation, folder, QStringLiteral("PRO002"));
-    PRO003 menu(b.ctx);
-    menu.Form_Load();
-    ok &= save(menu, folder, QStringLiteral("PRO003"));
-    PRO004 bodyParts(b.ctx);
-    bodyParts.Form_Load();
-    ok &= save(bodyParts, folder, QStringLiteral("PRO004"));
-    PRO006 departments(b.ctx);
-    departments.Form_Load();
-    ok &= save(departments, folder, QStringLiteral("PRO006"));
-    PRO007 rooms(b.ctx);
-    rooms.Form_Load();
-    ok &= save(rooms, folder, QStringLiteral("PRO007"));
-    PRO008 location(b.ctx);
-    location.Form_Load();
-    ok &= save(location, folder, QStringLiteral("PRO008"));
-    PRO009 exportWindow(b.ctx);
-    exportWindow.Form_Load();
-    ok &= save(exportWindow, folder, QStringLiteral("PRO009"));
+    ok &= saveWindow<PRO002>(folder, QStringLiteral("PRO002"), b.ctx, board);
+    ok &= saveWindow<PRO003>(folder, QStringLiteral("PRO003"), b.ctx);
+    ok &= saveWindow<PRO004>(folder, QStringLiteral("PRO004"), b.ctx);
+    ok &= saveWindow<PRO006>(folder, QStringLiteral("PRO006"), b.ctx);
+    ok &= saveWindow<PRO007>(folder, QStringLiteral("PRO007"), b.ctx);
+    ok &= saveWindow<PRO008>(folder, QStringLiteral("PRO008"), b.ctx);
+    ok &= saveWindow<PRO009>(folder, QStringLiteral("PRO009"), b.ctx);
     return ok ? 0 : 1;
 }
