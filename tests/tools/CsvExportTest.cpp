@@ -15,24 +15,16 @@
 #include "store/Cp932.h"
 #include "store/Texts.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 #include "tools/CsvExport.h"
 
 using namespace kesola;
 using kesola::test::TestDatabase;
 
+using kesola::test::readAll;
+using kesola::test::writeFile;
+
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
-    return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // The folder's entries: an export must leave no temporary file behind.
 QStringList entries(const QString& folder) {

@@ -12,6 +12,7 @@
 #include "store/Cp932.h"
 #include "store/Texts.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 #include "tools/CsvExportProgress.h"
 #include "tools/Pro009.h"
 #include "ui/Twips.h"
@@ -20,24 +21,15 @@ using namespace kesola;
 using kesola::test::TestContext;
 using kesola::test::TestDatabase;
 
+using kesola::test::readAll;
+using kesola::test::writeFile;
+
 namespace {
 
 const QString kCaption = QStringLiteral("ＭＲＩ予約システム - [ ＣＳＶ変換 ]");
 const QString kQuestion = QStringLiteral("ＣＳＶ変換を開始しますか？");
 const QString kFinished = QStringLiteral("ＣＳＶ変換終了しました。");
 const QString kWrongDate = QStringLiteral("日付の選択に誤りがあります。");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
-    return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QStringList itemsOf(const QComboBox* combo) {
     QStringList items;
