@@ -13,9 +13,11 @@ struct MasterLookup;
 
 // What one timetable cell shows. The captions and colours are the board's only record of what is painted:
 // a coloured cell with an empty caption lies inside a booking, a caption marks where a booking starts.
+inline const QColor kFreeBackground = QColor(255, 255, 255);
+
 struct CellPaint {
     QString caption;  // lines separated by CR
-    QColor background = QColor(255, 255, 255);
+    QColor background = kFreeBackground;
     QColor text = QColor(0, 0, 0);
     bool operator==(const CellPaint&) const = default;
 };

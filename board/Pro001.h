@@ -24,6 +24,8 @@ class PRO001 : public QWidget, public BoardView {
     static constexpr int kButtonCount = 4;
     static constexpr int kLabelCount = 11;
     static constexpr int kHourRows = 13;
+    // The buttons' indices.
+    enum Button { kCsv = 0, kExit = 1, kMasters = 2, kPrint = 3 };
 
     explicit PRO001(AppContext& ctx, QWidget* parent = nullptr);
     ~PRO001() override;

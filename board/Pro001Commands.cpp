@@ -1,0 +1,128 @@
+// Slot selection and the board's commands: every command that writes runs under the workstation lock.
+#include <QCloseEvent>
+#include <QComboBox>
+
+#include "board/BoardTexts.h"
+#include "board/Pro001.h"
+#include "masters/Pro003.h"
+#include "reservation/Pro002.h"
+#include "store/DateCheck.h"
+#include "store/DbError.h"
+#include "store/PostgresUri.h"
+#include "store/Texts.h"
+#include "store/WorkstationLock.h"
+#include "tools/Pro009.h"
+
+namespace kesola {
+
+using namespace board_texts;
+
+void PRO001::TTBL_DblClick(int index) {
+    Timer1.stop();
+    TTBL_SET();
+    const CellPaint& cell = grid_[index];
+    const QString title = windowTitle();
+    if (cell.caption.isEmpty() && cell.background != kFreeBackground) {
+        ctx_.messages().notice(texts::kSlotTaken, title);
+    } else if (roomText().isEmpty()) {
+        ctx_.messages().notice(kChooseRoom, title);
+    } else if (yearText().isEmpty()) {
+        ctx_.messages().notice(kChooseYear, title);
+    } else if (monthText().isEmpty()) {
+        ctx_.messages().notice(kChooseMonth, title);
+    } else if (dayText().isEmpty()) {
+        ctx_.messages().notice(kChooseDay, title);
+    } else if (DATE_CHECK(yearText(), monthText(), dayText()) == QStringLiteral("NG")) {
+        ctx_.messages().notice(texts::kWrongDate, title);
+    } else {
+        ctx_.g.SEL_CELL = static_cast<std::int16_t>(index);
+        underLock([this] {
+            PRO002 window(ctx_, *this, this);
+            window.Form_Load();
+            ctx_.modal.showModal(window);
+        });
+    }
+    Timer1.start();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Commands
+
+void PRO001::underLock(const std::function<void()>& action) {
+    if (LOCK_SET(ctx_.g, 1) == QStringLiteral("NG")) return;
+    action();
+    TTBL_SET();
+    LOCK_SET(ctx_.g, 0);
+}
+
+void PRO001::BTN_Click(int index) {
+    Timer1.stop();
+    switch (index) {
+        case kExit:
+            if (ctx_.messages().confirm(kExitQuestion, windowTitle())) {
+                close();
+                return;
+            }
+            break;
+        case kCsv:
+            underLock([this] {
+                PRO009 window(ctx_, this);
+                window.Form_Load();
+                ctx_.modal.showModal(window);
+            });
+            break;
+        case kMasters:
+            underLock([this] {
+                {
+                    PRO003 window(ctx_, this);
+                    window.Form_Load();
+                    ctx_.modal.showModal(window);
+                }
+                MST_READ();
+            });
+            break;
+        case kPrint:
+            underLock([this] { printBoard(); });
+            break;
+        default:
+            break;
+    }
+    Timer1.start();
+}
+
+void PRO001::printBoard() {
+    QString error;
+    if (!ctx_.printer.printImage(grab().toImage(), &error)) ctx_.messages().notice(kPrintFailed, windowTitle());
+}
+
+void PRO001::Form_KeyPress(int& keyAscii) {
+    if (keyAscii == 'L' || keyAscii == 'l') {
+        Timer1.stop();
+        LOCK_RESET();
+        Timer1.start();
+    }
+    if (keyAscii == '\r') keyAscii = 0;
+}
+
+void PRO001::LOCK_RESET() {
+    if (!ctx_.messages().confirm(texts::kLockResetQuestion, windowTitle())) return;
+    try {
+        releaseLock(ctx_.g);
+    } catch (const DbError& e) {
+        ctx_.messages().notice(texts::databaseFailed(e.message()), ctx_.g.SYS_TITLE);
+    }
+}
+
+void PRO001::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void PRO001::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    Timer1.stop();
+    ctx_.g.DB.reset();
+}
+
+}  // namespace kesola

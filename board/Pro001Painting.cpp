@@ -1,0 +1,69 @@
+// The board's painting and its date and room selection.
+#include <QComboBox>
+#include <QLabel>
+#include <QLocale>
+
+#include "board/Pro001.h"
+#include "store/DateCheck.h"
+#include "store/DbError.h"
+#include "store/Numbers.h"
+#include "store/Texts.h"
+#include "ui/Controls.h"
+
+namespace kesola {
+
+namespace {
+
+QString displayed(const QString& caption) {
+    QString text = caption;
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+}  // namespace
+
+void PRO001::TTBL_SET() {
+    TimetableGrid grid;
+    if (ctx_.g.DB && !roomText().isEmpty() && !yearText().isEmpty() && !monthText().isEmpty() && !dayText().isEmpty() &&
+        DATE_CHECK(yearText(), monthText(), dayText()).isEmpty()) {
+        const QString prefix = dayKeyPrefix(roomPosition() + 1, yearText(), monthText(), dayText());
+        try {
+            auto day = ctx_.g.DB->select(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + prefix +
+                                         QStringLiteral("*' ORDER BY CODE ASC;"));
+            paintReservations(grid, *day, masters_);
+            day->close();
+        } catch (const DbError&) {
+        }
+    }
+    applyGrid(grid);
+}
+
+// Only cells whose paint changed are touched: most ticks change nothing, and an idle board should cost nothing.
+void PRO001::applyGrid(const TimetableGrid& grid) {
+    for (int i = 0; i < kCellCount; ++i) {
+        if (grid[i] == grid_[i] && TTBL[i]->autoFillBackground()) continue;
+        if (grid[i].caption != grid_[i].caption) TTBL[i]->setText(displayed(grid[i].caption));
+        setColours(TTBL[i], grid[i].background, grid[i].text);
+        grid_[i] = grid[i];
+    }
+}
+
+void PRO001::Timer1_Timer() { TTBL_SET(); }
+
+void PRO001::CMB_Click(int /*index*/) {
+    if (yearText().isEmpty() || monthText().isEmpty() || dayText().isEmpty()) {
+        YOUBI->clear();
+        YOUBI->adjustSize();
+        return;
+    }
+    const QDate date = QDate::fromString(yearText() + u'/' + twoDigits(monthText()) + u'/' + twoDigits(dayText()),
+                                         QStringLiteral("yyyy/MM/dd"));
+    YOUBI->setText(date.isValid() ? QLocale(QLocale::Japanese).dayName(date.dayOfWeek(), QLocale::LongFormat)
+                                  : QString());
+    YOUBI->adjustSize();
+    if (DATE_CHECK(yearText(), monthText(), dayText()) == QStringLiteral("NG")) {
+        ctx_.messages().notice(texts::kWrongDate, windowTitle());
+    }
+}
+
+}  // namespace kesola
