@@ -36,11 +36,7 @@ void PRO001::TTBL_DblClick(int index) {
         ctx_.messages().notice(texts::kWrongDate, title);
     } else {
         ctx_.g.SEL_CELL = static_cast<std::int16_t>(index);
-        underLock([this] {
-            PRO002 window(ctx_, *this, this);
-            window.Form_Load();
-            ctx_.modal.showModal(window);
-        });
+        underLock([this] { showFreshWindow<PRO002>(ctx_.modal, ctx_, *this, this); });
     }
     Timer1.start();
 }
@@ -65,19 +61,11 @@ void PRO001::BTN_Click(int index) {
             }
             break;
         case kCsv:
-            underLock([this] {
-                PRO009 window(ctx_, this);
-                window.Form_Load();
-                ctx_.modal.showModal(window);
-            });
+            underLock([this] { showFreshWindow<PRO009>(ctx_.modal, ctx_, this); });
             break;
         case kMasters:
             underLock([this] {
-                {
-                    PRO003 window(ctx_, this);
-                    window.Form_Load();
-                    ctx_.modal.showModal(window);
-                }
+                showFreshWindow<PRO003>(ctx_.modal, ctx_, this);
                 MST_READ();
             });
             break;

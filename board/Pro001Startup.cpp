@@ -41,9 +41,7 @@ void PRO001::readSettings() {
     const QString path = ctx_.g.PATH_APP + texts::kSettingsFileName;
     std::optional<QString> location = readSettingsFile(path);
     if (!location) {
-        PRO008 window(ctx_, this);
-        window.Form_Load();
-        ctx_.modal.showModal(window);
+        showFreshWindow<PRO008>(ctx_.modal, ctx_, this);
         location = readSettingsFile(path);
     }
     ctx_.g.PATH_DB = location.value_or(QString());

@@ -75,12 +75,9 @@ void PRO003::BTN_Click(int index) {
     }
 }
 
-// Every opening builds a new window, so nothing typed survives from one opening to the next.
 template <typename Editor>
 void PRO003::openEditor() {
-    Editor window(ctx_, this);
-    window.Form_Load();
-    ctx_.modal.showModal(window);
+    showFreshWindow<Editor>(ctx_.modal, ctx_, this);
 }
 
 }  // namespace kesola

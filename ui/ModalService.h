@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 class QDialog;
 
 namespace kesola {
@@ -12,6 +14,15 @@ class ModalService {
     // Shows the dialog modally and returns when it has closed.
     virtual void showModal(QDialog& dialog) = 0;
 };
+
+// Opens a window the way the system always does: built afresh (so nothing typed survives its closing), loaded
+// with its Form_Load, shown modally, destroyed once it has closed.
+template <typename Window, typename... Args>
+void showFreshWindow(ModalService& modal, Args&&... args) {
+    Window window(std::forward<Args>(args)...);
+    window.Form_Load();
+    modal.showModal(window);
+}
 
 class QtModalService : public ModalService {
   public:
