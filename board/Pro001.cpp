@@ -11,6 +11,7 @@
 
 #include "board/BoardTexts.h"
 #include "board/CellLabel.h"
+#include "store/Texts.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
@@ -21,8 +22,8 @@ namespace {
 
 using namespace board_texts;
 
-const QColor kBoardBackground(255, 224, 192);
-const QColor kButtonFace(192, 255, 192);
+const QColor kBoardButtonFace(192, 255, 192);
+const QColor kHourCaptionBackground(224, 224, 224);
 
 QColor hourRowColour(int row) {
     if (row <= 4) return QColor(192, 255, 255);
@@ -33,7 +34,7 @@ QColor hourRowColour(int row) {
 // A small timetable: the board's own colours, a few booked cells.
 QIcon boardIcon() {
     QPixmap pixmap(32, 32);
-    pixmap.fill(kBoardBackground);
+    pixmap.fill(kWindowBackground);
     QPainter painter(&pixmap);
     painter.setPen(QColor(0, 0, 0));
     for (int row = 0; row < 4; ++row) {
@@ -52,7 +53,7 @@ PRO001::PRO001(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("PRO001"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMinimizeButtonHint);
-    setupFixedWindow(this, 15285, 10740, kBoardBackground, 9);
+    setupFixedWindow(this, 15285, 10740, kWindowBackground, 9);
     setWindowIcon(boardIcon());
     buildControls();
     installKeyPreview();
@@ -80,7 +81,7 @@ void PRO001::buildHourHeaders() {
                              : r <= 2 ? QRect(735, 1125 + 735 * r, 660, 300)
                                       : QRect(615, 1125 + 735 * r, 780, 300);
         Label2[r] = makeLabel(this, QStringLiteral("Label2_%1").arg(r), QStringLiteral("%1：00").arg(kFirstHour + r),
-                              header, 12, QColor(224, 224, 224));
+                              header, 12, kHourCaptionBackground);
     }
 }
 
@@ -107,9 +108,9 @@ void PRO001::buildTopRow() {
         CMB[i] = makeDropDown(this, QStringLiteral("CMB%1").arg(i), selectors[i], 12);
         connect(CMB[i], &QComboBox::currentIndexChanged, this, [this, i] { CMB_Click(i); });
     }
-    LBL[0] = makeAutoSizeLabel(this, QStringLiteral("LBL0"), QStringLiteral("年"), 3975, 285, 12);
-    LBL[1] = makeAutoSizeLabel(this, QStringLiteral("LBL1"), QStringLiteral("月"), 4905, 285, 12);
-    LBL[3] = makeAutoSizeLabel(this, QStringLiteral("LBL3"), QStringLiteral("日"), 5820, 270, 12);
+    LBL[0] = makeAutoSizeLabel(this, QStringLiteral("LBL0"), texts::kYearUnit, 3975, 285, 12);
+    LBL[1] = makeAutoSizeLabel(this, QStringLiteral("LBL1"), texts::kMonthUnit, 4905, 285, 12);
+    LBL[3] = makeAutoSizeLabel(this, QStringLiteral("LBL3"), texts::kDayUnit, 5820, 270, 12);
     const struct {
         int index;
         const char* caption;
@@ -125,7 +126,7 @@ void PRO001::buildTopRow() {
     const int buttonLeft[kButtonCount] = {8385, 13560, 11835, 10110};
     for (int i = 0; i < kButtonCount; ++i) {
         BTN[i] = makeButton(this, QStringLiteral("BTN%1").arg(i), kButtonCaptions[i],
-                            QRect(buttonLeft[i], 210, 1485, 360), 12, kButtonFace);
+                            QRect(buttonLeft[i], 210, 1485, 360), 12, kBoardButtonFace);
         connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
     }
     QWidget* order[] = {CMB[0], CMB[1], CMB[2], CMB[3], BTN[kCsv], BTN[kPrint], BTN[kMasters], BTN[kExit]};

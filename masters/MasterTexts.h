@@ -13,8 +13,6 @@ inline const QString kDepartmentWindowName = QStringLiteral("科登録");
 inline const QString kBodyPartButton = kBodyPartWindowName;
 inline const QString kRoomButton = kRoomWindowName;
 inline const QString kDepartmentButton = kDepartmentWindowName;
-inline const QString kBack = QStringLiteral("戻る");
-inline const QString kChange = QStringLiteral("変更");
 
 inline const QString kBodyPartName = QStringLiteral("部位名");
 inline const QString kRoomName = QStringLiteral("室名");

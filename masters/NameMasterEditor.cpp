@@ -21,8 +21,6 @@ namespace kesola {
 
 namespace {
 
-const QColor kWindowBackground(255, 224, 192);
-const QColor kButtonFace(224, 224, 224);
 constexpr int kControlPoints = 12;
 constexpr int kWindowWidth = 3915;
 constexpr int kWindowHeight = 5805;
@@ -61,9 +59,9 @@ void NameMasterEditor::buildControls() {
     // Names are Japanese: the box takes the input method (Qt has no way to ask it for Hiragana mode).
     TXT->setAttribute(Qt::WA_InputMethodEnabled, true);
 
-    BTN[kBack] = makeButton(this, QStringLiteral("BTN0"), master_texts::kBack, QRect(225, 5175, 1020, 360),
+    BTN[kBack] = makeButton(this, QStringLiteral("BTN0"), texts::kBackCaption, QRect(225, 5175, 1020, 360),
                             kControlPoints, kButtonFace);
-    BTN[kChange] = makeButton(this, QStringLiteral("BTN1"), master_texts::kChange, QRect(1455, 5175, 1020, 360),
+    BTN[kChange] = makeButton(this, QStringLiteral("BTN1"), texts::kChangeCaption, QRect(1455, 5175, 1020, 360),
                               kControlPoints, kButtonFace);
     for (int i = 0; i < kButtonCount; ++i) {
         connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });

@@ -14,8 +14,6 @@ namespace {
 
 using namespace master_texts;
 
-const QColor kWindowBackground(255, 224, 192);
-const QColor kButtonFace(224, 224, 224);
 constexpr int kButtonPoints = 12;
 
 struct ButtonLayout {
@@ -35,7 +33,7 @@ PRO003::PRO003(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
         {kBodyParts, kBodyPartButton, QRect(225, 225, 1500, 1500)},
         {kRooms, kRoomButton, QRect(1920, 225, 1500, 1500)},
         {kDepartments, kDepartmentButton, QRect(225, 1950, 1500, 1500)},
-        {kBack, master_texts::kBack, QRect(1920, 2430, 1500, 510)},
+        {kBack, texts::kBackCaption, QRect(1920, 2430, 1500, 510)},
     };
     QPushButton* previous = nullptr;
     for (const ButtonLayout& b : layout) {

@@ -18,7 +18,6 @@ constexpr int kLetterLeft = 3930;
 constexpr int kBarLeft = 4155;
 constexpr int kValueLeft = 5940;
 constexpr int kRowHeight = 240;
-const QColor kHeaderFace(224, 224, 224);
 
 struct ComponentStyle {
     const char* letter;
@@ -83,7 +82,7 @@ void PRO006::buildColourPanel() {
 
 void PRO006::buildHeader(int index, const QString& caption, int top) {
     LBL[index] = makeLabel(this, QStringLiteral("LBL%1").arg(index), caption, QRect(kLetterLeft, top, 2430, 225),
-                           kSmallPoints, kHeaderFace, true);
+                           kSmallPoints, kButtonFace, true);
     LBL[index]->setAlignment(Qt::AlignCenter);
 }
 

@@ -25,9 +25,7 @@ namespace {
 using namespace reservation_texts;
 
 constexpr int kPoints = 12;
-const QColor kWindowBackground(255, 224, 192);
 const QColor kStartTimeBackground(208, 208, 208);
-const QColor kButtonFace(224, 224, 224);
 
 enum TextBox { kNameBox = 0, kAgeBox = 1, kRemarksBox = 2 };
 enum Button { kBackButton = 0, kRegisterButton = 1, kDeleteButton = 2 };
@@ -76,7 +74,7 @@ const struct {
 };
 
 const Placed kButtons[PRO002::kButtonCount] = {
-    {kBackButton, kBack, QRect(225, 5145, 1020, 360)},
+    {kBackButton, texts::kBackCaption, QRect(225, 5145, 1020, 360)},
     {kRegisterButton, kRegister, QRect(3300, 5145, 1020, 360)},
     {kDeleteButton, kDelete, QRect(1785, 5145, 1020, 360)},
 };

@@ -8,6 +8,7 @@
 #include "store/DbError.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
+#include "store/Texts.h"
 
 namespace kesola {
 
@@ -31,9 +32,9 @@ void PRO002::RSV_CANCEL() {
 
 // "ＭＲＩ室 の2005年03月07日09時30分の予約を取り消しますか？"
 QString PRO002::cancelQuestion() const {
-    return board_.roomText() + kCancelRoomSeparator + board_.yearText() + kYear + twoDigits(board_.monthText()) +
-           kMonth + twoDigits(board_.dayText()) + kDay + twoDigits(SLBL[0]->text()) + kHourUnit +
-           twoDigits(SLBL[1]->text()) + kCancelQuestionEnd;
+    return board_.roomText() + kCancelRoomSeparator + board_.yearText() + texts::kYearUnit +
+           twoDigits(board_.monthText()) + texts::kMonthUnit + twoDigits(board_.dayText()) + texts::kDayUnit +
+           twoDigits(SLBL[0]->text()) + kHourUnit + twoDigits(SLBL[1]->text()) + kCancelQuestionEnd;
 }
 
 }  // namespace kesola

@@ -22,9 +22,6 @@ inline const QString kNothingToCancel = QStringLiteral("予約がされていな
 
 // The cancel question: room " の" year "年" month "月" day "日" hour "時" minute "分の予約を取り消しますか？"
 inline const QString kCancelRoomSeparator = QStringLiteral(" の");
-inline const QString kYear = QStringLiteral("年");
-inline const QString kMonth = QStringLiteral("月");
-inline const QString kDay = QStringLiteral("日");
 inline const QString kCancelQuestionEnd = QStringLiteral("分の予約を取り消しますか？");
 
 inline const QString kMale = QStringLiteral("男性");
@@ -48,7 +45,6 @@ inline const QString kYearsOld = QStringLiteral("歳");
 inline const QString kStatus = QStringLiteral("状況");
 inline const QString kRemarks = QStringLiteral("備考");
 
-inline const QString kBack = QStringLiteral("戻る");
 inline const QString kRegister = QStringLiteral("登録");
 inline const QString kDelete = QStringLiteral("削除");
 

@@ -15,6 +15,13 @@ inline const QString kTooWide = QStringLiteral("文字の入力数がオーバ�
 inline const QString kWrongDate = QStringLiteral("日付の選択に誤りがあります。");
 inline const QString kDatabaseFailed = QStringLiteral("データベースの処理に失敗しました。");
 inline const QString kDatabaseNotOpened = QStringLiteral("データベースを開けませんでした。");
+// Captions and units that several windows show.
+inline const QString kBackCaption = QStringLiteral("戻る");
+inline const QString kChangeCaption = QStringLiteral("変更");
+inline const QString kYearUnit = QStringLiteral("年");
+inline const QString kMonthUnit = QStringLiteral("月");
+inline const QString kDayUnit = QStringLiteral("日");
+
 // A cell inside another booking's span: the board refuses the double-click, registration refuses the span.
 inline const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
 inline const QString kSelectSlot = QStringLiteral("登録したい場所の選択を行ってください。");

@@ -34,7 +34,7 @@ bool isListable(const QString& path) {
 }  // namespace
 
 PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
-    setupFixedWindow(this, 5865, 5280, QColor(255, 224, 192), 9);
+    setupFixedWindow(this, 5865, 5280, kWindowBackground, 9);
     setWindowTitle(kCaption);
 
     Drive1 = new QComboBox(this);
@@ -48,8 +48,7 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     File1->setGeometry(twipsRect(210, 3315, 5430, 630));
     LBL =
         makeLabel(this, QStringLiteral("LBL"), QString(), QRect(225, 4140, 5415, 300), 9, QColor(255, 255, 192), true);
-    BTN = makeButton(this, QStringLiteral("BTN"), QStringLiteral("変更"), QRect(225, 4665, 1020, 360), 12,
-                     QColor(224, 224, 224));
+    BTN = makeButton(this, QStringLiteral("BTN"), texts::kChangeCaption, QRect(225, 4665, 1020, 360), 12, kButtonFace);
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, File1);
     setTabOrder(File1, BTN);

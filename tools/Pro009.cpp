@@ -23,8 +23,6 @@ const QString kFailed = QStringLiteral("ＣＳＶ変換に失敗しました。"
 const QString kCancelled = QStringLiteral("ＣＳＶ変換を中止しました。");
 const QString kNothingWritten = QStringLiteral("ファイルは書き込まれていません。");
 
-const QColor kBackground(255, 224, 192);
-const QColor kButtonFace(224, 224, 224);
 constexpr int kPoints = 12;
 
 enum Button { kBack = 0, kConvert = 1 };
@@ -37,22 +35,21 @@ PRO009::PRO009(AppContext& ctx, QWidget* parent)
       }) {
     setObjectName(QStringLiteral("PRO009"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setupFixedWindow(this, 5475, 3225, kBackground, kPoints);
+    setupFixedWindow(this, 5475, 3225, kWindowBackground, kPoints);
     buildControls();
 }
 
 void PRO009::buildControls() {
     const struct {
         int index;
-        const char* caption;
+        QString caption;
         QRect geometry;
-    } headings[] = {{2, "部屋", QRect(225, 225, 1020, 360)},
-                    {8, "年", QRect(225, 795, 1020, 360)},
-                    {0, "月", QRect(225, 1365, 1020, 360)},
-                    {1, "日", QRect(225, 1935, 1020, 360)}};
+    } headings[] = {{2, QStringLiteral("部屋"), QRect(225, 225, 1020, 360)},
+                    {8, texts::kYearUnit, QRect(225, 795, 1020, 360)},
+                    {0, texts::kMonthUnit, QRect(225, 1365, 1020, 360)},
+                    {1, texts::kDayUnit, QRect(225, 1935, 1020, 360)}};
     for (const auto& h : headings) {
-        LBL[h.index] =
-            makeTitleLabel(this, QStringLiteral("LBL%1").arg(h.index), QString::fromUtf8(h.caption), h.geometry);
+        LBL[h.index] = makeTitleLabel(this, QStringLiteral("LBL%1").arg(h.index), h.caption, h.geometry);
     }
     const QRect selectors[kSelectorCount] = {QRect(1470, 225, 2730, 360), QRect(1470, 795, 825, 360),
                                              QRect(1470, 1365, 630, 360), QRect(1470, 1935, 630, 360)};
@@ -61,15 +58,15 @@ void PRO009::buildControls() {
     }
     const struct {
         int index;
-        const char* caption;
+        QString caption;
         int left;
         int top;
-    } units[] = {{5, "年", 2310, 855}, {4, "月", 2130, 1425}, {3, "日", 2130, 1980}};
+    } units[] = {
+        {5, texts::kYearUnit, 2310, 855}, {4, texts::kMonthUnit, 2130, 1425}, {3, texts::kDayUnit, 2130, 1980}};
     for (const auto& u : units) {
-        LBL[u.index] = makeAutoSizeLabel(this, QStringLiteral("LBL%1").arg(u.index), QString::fromUtf8(u.caption),
-                                         u.left, u.top, kPoints);
+        LBL[u.index] = makeAutoSizeLabel(this, QStringLiteral("LBL%1").arg(u.index), u.caption, u.left, u.top, kPoints);
     }
-    const QString captions[kButtonCount] = {QStringLiteral("戻る"), QStringLiteral("変換")};
+    const QString captions[kButtonCount] = {texts::kBackCaption, QStringLiteral("変換")};
     const int buttonLeft[kButtonCount] = {225, 1470};
     for (int i = 0; i < kButtonCount; ++i) {
         BTN[i] = makeButton(this, QStringLiteral("BTN%1").arg(i), captions[i], QRect(buttonLeft[i], 2580, 1020, 360),

@@ -9,6 +9,10 @@
 
 namespace kesola {
 
+// The colours every window of the system shares: the window's background and the face of its grey buttons.
+inline const QColor kWindowBackground(255, 224, 192);
+inline const QColor kButtonFace(224, 224, 224);
+
 // Small builders for the controls every window uses; geometry in twips, colours as the windows specify.
 
 // A label at a fixed place. A null background colour leaves it transparent.
