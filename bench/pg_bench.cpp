@@ -20,9 +20,9 @@
 
 #include "admin/CopyCommand.h"
 #include "bench/BenchBoard.h"
-#include "store/DbError.h"
-#include "store/JetSql.h"
-#include "store/PostgresDatabase.h"
+#include "store/engine/DbError.h"
+#include "store/engine/JetSql.h"
+#include "store/engine/PostgresDatabase.h"
 #include "ui/Fonts.h"
 
 using namespace kesola;
@@ -119,7 +119,7 @@ void planFigure(const QString& uri) {
                            QStringLiteral("%1").arg(kBenchDay, 2, 10, QLatin1Char('0'));
     const TranslatedSql day = translateJetSql(
         QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + prefix + QStringLiteral("*' ORDER BY CODE ASC;"),
-        SqlDialect::PostgreSql);
+        PostgresDatabase::kJetDialect);
     QString numbered;
     int n = 0;
     for (QChar c : day.sql) numbered += c == u'?' ? QStringLiteral("$%1").arg(++n) : QString(c);

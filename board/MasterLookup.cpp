@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "store/Database.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 

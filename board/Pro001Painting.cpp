@@ -5,9 +5,9 @@
 
 #include "board/Pro001.h"
 #include "store/DateCheck.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
 #include "ui/Controls.h"
 
 namespace kesola {

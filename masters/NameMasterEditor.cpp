@@ -7,12 +7,13 @@
 
 #include "masters/MasterTexts.h"
 #include "masters/PressList.h"
-#include "store/Database.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
-#include "store/PostgresUri.h"
+#include "store/Schema.h"
 #include "store/TextWidth.h"
 #include "store/Texts.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
@@ -93,7 +94,7 @@ void NameMasterEditor::LIST_SET() {
 // Every code of the range is probed through the index, so the list always shows the whole range in code order,
 // whatever else the table holds.
 QStringList NameMasterEditor::readRows() {
-    auto table = database().openTable(kind_.table);
+    auto table = openTable(database(), kind_.table);
     QStringList rows;
     for (int n = 1; n <= kind_.lastSlot; ++n) {
         const QString code = kind_.code(n);
@@ -163,7 +164,7 @@ bool NameMasterEditor::DATA_SAVE() {
         return true;
     }
     try {
-        auto table = database().openTable(kind_.table);
+        auto table = openTable(database(), kind_.table);
         const bool found = table->seek(code);
         if (!name.isEmpty()) {
             if (found) {

@@ -1,11 +1,12 @@
-#include "reservation/BookingStore.h"
+#include "store/BookingStore.h"
 
 #include <algorithm>
 
-#include "store/Database.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
+#include "store/Schema.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
@@ -41,7 +42,7 @@ StoreOutcome checkStoredDay(Database& db, const QString& key, int startCell, int
 }
 
 void writeRow(Database& db, const QString& key, const Booking& b) {
-    auto table = db.openTable(kReservations);
+    auto table = openTable(db, kReservations);
     if (table->seek(key)) {
         table->edit();
     } else {
@@ -64,7 +65,7 @@ void writeRow(Database& db, const QString& key, const Booking& b) {
 }  // namespace
 
 std::optional<Booking> findBooking(Database& db, const QString& key) {
-    auto table = db.openTable(kReservations);
+    auto table = openTable(db, kReservations);
     if (!table->seek(key)) {
         table->close();
         return std::nullopt;
@@ -94,7 +95,7 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
 }
 
 bool deleteBooking(Database& db, const QString& key) {
-    auto table = db.openTable(kReservations);
+    auto table = openTable(db, kReservations);
     if (!table->seek(key)) {
         table->close();
         return false;

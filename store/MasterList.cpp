@@ -1,7 +1,7 @@
 #include "store/MasterList.h"
 
-#include "store/Database.h"
 #include "store/Numbers.h"
+#include "store/engine/Database.h"
 
 namespace kesola {
 

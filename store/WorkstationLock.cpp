@@ -3,11 +3,12 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "store/DbError.h"
 #include "store/MessageService.h"
-#include "store/PostgresUri.h"
 #include "store/Pro000.h"
+#include "store/Schema.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
 
 namespace kesola {
 
@@ -21,7 +22,7 @@ Database& requireDatabase(Pro000& g) {
 }
 
 void writeFree(Database& db) {
-    auto table = db.openTable(QStringLiteral("LOCKTBL"));
+    auto table = openTable(db, QStringLiteral("LOCKTBL"));
     if (!table->seek(QStringLiteral("1"))) throw DbError(QStringLiteral("LOCKTBL has no row with the key '1'"));
     table->edit();
     table->setField(QStringLiteral("LOCK"), QStringLiteral("0"));

@@ -4,10 +4,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "store/DbError.h"
-#include "store/OpenDatabase.h"
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
+#include "store/engine/SqliteDatabase.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace kesola;
@@ -57,7 +57,7 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
     auto db = t.connect();
     const QString hostile = QStringLiteral("'; DROP TABLE KESOLA; -- \"%*,");
     {
-        auto table = db->openTable(QStringLiteral("KESOLA"));
+        auto table = openTable(*db, QStringLiteral("KESOLA"));
         EXPECT_FALSE(table->seek(QStringLiteral("1200503070930")));
         EXPECT_TRUE(table->noMatch());
         table->addNew();
@@ -68,7 +68,7 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
         table->close();
     }
     {
-        auto table = db->openTable(QStringLiteral("KESOLA"));
+        auto table = openTable(*db, QStringLiteral("KESOLA"));
         ASSERT_TRUE(table->seek(QStringLiteral("1200503070930")));
         EXPECT_EQ(table->field(QStringLiteral("YNAME")), hostile);
         EXPECT_EQ(table->field(QStringLiteral("ETC")), QString());
@@ -78,7 +78,7 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
     }
     EXPECT_EQ(t.count(QStringLiteral("KESOLA")), 1);
     {
-        auto table = db->openTable(QStringLiteral("KESOLA"));
+        auto table = openTable(*db, QStringLiteral("KESOLA"));
         ASSERT_TRUE(table->seek(QStringLiteral("1200503070930")));
         EXPECT_EQ(table->field(QStringLiteral("MIN")), QStringLiteral("60"));
         EXPECT_EQ(table->field(QStringLiteral("YNAME")), hostile);
@@ -90,12 +90,12 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
 TEST(Database, UnknownTablesAndFieldsAreRefused) {
     TestDatabase t;
     auto db = t.connect();
-    EXPECT_THROW(db->openTable(QStringLiteral("NOPE")), DbError);
-    auto table = db->openTable(QStringLiteral("ROOM"));
+    EXPECT_THROW(openTable(*db, QStringLiteral("NOPE")), DbError);
+    auto table = openTable(*db, QStringLiteral("ROOM"));
     table->addNew();
     EXPECT_THROW(table->setField(QStringLiteral("CODE = '1'; --"), QStringLiteral("x")), DbError);
     db->execute(QStringLiteral("DROP TABLE BU"));
-    EXPECT_THROW(db->openTable(QStringLiteral("BU")), DbError);
+    EXPECT_THROW(openTable(*db, QStringLiteral("BU")), DbError);
     EXPECT_THROW(db->select(QStringLiteral("SELECT * FROM BU")), DbError);
 }
 
@@ -154,7 +154,7 @@ TEST(Database, WriteTransactionRollsBackUnlessCommitted) {
 TEST(Database, SchemaHoldsTheSingleRows) {
     TestDatabase t(QStringLiteral("テスト病院"));
     auto db = t.connect();
-    auto system = db->openTable(QStringLiteral("SYSTEM"));
+    auto system = openTable(*db, QStringLiteral("SYSTEM"));
     ASSERT_TRUE(system->seek(QStringLiteral("1")));
     EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("テスト病院"));
     EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
