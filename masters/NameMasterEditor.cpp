@@ -117,12 +117,7 @@ void NameMasterEditor::LST_MouseDown() {
     }
 }
 
-// The box limits typing to 20 characters, but a longer name written by another program is loaded whole, so that
-// storing it again does not cut it.
-void NameMasterEditor::setNameBox(const QString& text) {
-    TXT->setMaxLength(std::max<int>(kNameBoxLength, text.size()));
-    TXT->setText(text);
-}
+void NameMasterEditor::setNameBox(const QString& text) { setTextWhole(TXT, text, kNameBoxLength); }
 
 int NameMasterEditor::firstSelectedRow() const {
     for (int row = 0; row < LST->count(); ++row) {

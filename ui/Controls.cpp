@@ -110,6 +110,11 @@ QPushButton* makeButton(QWidget* parent, const QString& objectName, const QStrin
     return button;
 }
 
+void setTextWhole(QLineEdit* box, const QString& text, int typingLimit) {
+    box->setMaxLength(std::max<int>(typingLimit, text.size()));
+    box->setText(text);
+}
+
 void setupFixedWindow(QWidget* window, int widthTwips, int heightTwips, QColor background, int fontPoints) {
     window->setFixedSize(twipsSize(widthTwips, heightTwips));
     window->setFont(msGothic(fontPoints));

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRect>
 #include <QWidget>
@@ -32,6 +33,10 @@ QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect&
 
 QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
                         int points, QColor face);
+
+// Shows a stored text whole in a box that limits typing to typingLimit characters: a longer text written by another
+// program must not be cut on loading, or storing it again would lose its end.
+void setTextWhole(QLineEdit* box, const QString& text, int typingLimit);
 
 // Sets a widget's background and text colour (only when they change: palette changes repaint).
 void setColours(QWidget* widget, QColor background, QColor text);
