@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRect>
 #include <QWidget>
+#include <functional>
 
 namespace kesola {
 
@@ -30,6 +31,11 @@ QLabel* makeTitleLabel(QWidget* parent, const QString& objectName, const QString
 
 // A drop-down list: the user can only pick an entry; no entry chosen reads as the empty text.
 QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect& twipsGeometry, int points);
+
+// Runs the handler once for every selection in the drop-down list: one made by the program, and every choice of the
+// user, also of the entry already shown. Qt tells a re-chosen entry only as `activated`, a changed one as a change
+// followed by `activated`; the pair counts once.
+void onEverySelection(QComboBox* combo, QObject* context, const std::function<void()>& handler);
 
 QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
                         int points, QColor face);
