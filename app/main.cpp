@@ -5,10 +5,12 @@
 #include "ui/Fonts.h"
 #include "ui/Printing.h"
 #include "ui/QtMessageService.h"
+#include "ui/QtTranslation.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     kesola::installFontSubstitutes();
+    kesola::installQtTranslation();
 
     kesola::QtMessageService messages;
     kesola::SystemClock clock;

@@ -1,6 +1,7 @@
 #include "store/engine/PostgresDatabase.h"
 
 #include <QSqlError>
+#include <algorithm>
 
 #include "store/engine/DbError.h"
 #include "store/engine/PostgresUri.h"
@@ -35,8 +36,9 @@ QString openFailure(const QSqlError& error) {
 // PostgreSQL's driver reads forward-only results one row at a time from the connection, and any other statement
 // on the same connection would cut such a walk short; so the whole result is fetched at once and a procedure may
 // read a table while it walks a record set, as with the file engine. It prepares no BEGIN, LOCK TABLE, CREATE,
-// EXPLAIN or SHOW: statements without parameters run as they are.
-const EngineDialect kDialect{PostgresDatabase::kJetDialect, false, false, &PostgresDatabase::kindOf};
+// EXPLAIN or SHOW: statements without parameters run as they are. Preparing takes the table's lock and waits for it
+// as long as lock_timeout lets any statement wait; it is not tried again.
+const EngineDialect kDialect{PostgresDatabase::kJetDialect, false, false, false, &PostgresDatabase::kindOf};
 
 QString connectionString(const QString& uri) {
     QList<ConnectionSetting> settings = parsePostgresUri(uri);
@@ -79,10 +81,15 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::open(const QString& uri) {
     return db;
 }
 
+void PostgresDatabase::setLockWait(int milliseconds) {
+    lockWaitMs_ = std::max(1, milliseconds);  // 0 would mean waiting for ever
+    execute(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs_));
+}
+
 void PostgresDatabase::configureSession() {
     // Writers wait for each other's locks as SQLite's busy timeout lets them, and no longer: a workstation that
     // hangs inside a write must not stop every other one for good.
-    execute(QStringLiteral("SET lock_timeout = '5s'"));
+    execute(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs_));
     // The statements are prepared once and run with new values (the board's twice a second). Left to itself the
     // server plans a large table's day query afresh at every run, which costs more than running it; the plan kept
     // for every value is the same walk along MAIN_KEY.

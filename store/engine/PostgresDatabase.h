@@ -50,6 +50,8 @@ class PostgresDatabase : public QtSqlDatabase {
     void beforeStatement() override;
     DbError failure(const QSqlError& error, const QString& message) override;
 
+    void setLockWait(int milliseconds) override;
+
   private:
     using QtSqlDatabase::QtSqlDatabase;
     void configureSession();
@@ -58,6 +60,7 @@ class PostgresDatabase : public QtSqlDatabase {
 
     bool inTransaction_ = false;
     bool lost_ = false;
+    int lockWaitMs_ = kDefaultLockWaitMs;  // kept for the sessions of later reconnections
     bool reconnecting_ = false;
     QString lastConnectFailure_;
     QElapsedTimer sinceAttempt_;

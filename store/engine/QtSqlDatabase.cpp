@@ -146,11 +146,10 @@ void QtSqlDatabase::reopenConnection() {
 }
 
 void QtSqlDatabase::prepareWithRetry(QSqlQuery& query, const QString& sql) {
-    // Another workstation's write holds the file's lock for a moment; preparing reads the schema and may meet it.
     for (int attempt = 0;; ++attempt) {
         if (query.prepare(sql)) return;
-        if (dialect_.kindOf(query.lastError()) != DbError::Kind::Busy || attempt >= 50)
-            fail(query.lastError(), QStringLiteral("prepare failed"));
+        const bool retry = dialect_.retriesBusyPreparation && dialect_.kindOf(query.lastError()) == DbError::Kind::Busy;
+        if (!retry || attempt >= 50) fail(query.lastError(), QStringLiteral("prepare failed"));
         QThread::msleep(100);
     }
 }

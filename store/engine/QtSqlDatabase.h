@@ -20,6 +20,9 @@ struct EngineDialect {
     // False when a statement without parameters must run unprepared (PostgreSQL prepares no BEGIN, LOCK TABLE,
     // EXPLAIN or SHOW).
     bool preparesPlainStatements = true;
+    // True when preparing a statement may meet another connection's lock without waiting for it, so that
+    // preparation is tried again for a while. False where preparation already waits as long as any statement.
+    bool retriesBusyPreparation = true;
     // The kind of a failure, read from the engine's own code in the error.
     DbError::Kind (*kindOf)(const QSqlError& error) = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSqlError>
+#include <algorithm>
 
 #include "store/engine/DbError.h"
 
@@ -9,8 +10,9 @@ namespace kesola {
 
 namespace {
 
-// The file engine steps through the rows as they are read, and prepares every statement.
-const EngineDialect kDialect{SqliteDatabase::kJetDialect, true, true, &SqliteDatabase::kindOf};
+// The file engine steps through the rows as they are read and prepares every statement. Preparing reads the
+// schema, and another workstation's write may hold the file's lock for a moment.
+const EngineDialect kDialect{SqliteDatabase::kJetDialect, true, true, true, &SqliteDatabase::kindOf};
 
 }  // namespace
 
@@ -36,7 +38,7 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {
     {
         QSqlDatabase handle = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         handle.setDatabaseName(path);
-        handle.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        handle.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kDefaultLockWaitMs));
         if (!handle.open()) {
             const QSqlError error = handle.lastError();
             const QString text = error.text();
@@ -53,6 +55,10 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {
     db->execute(QStringLiteral("PRAGMA synchronous=FULL"));
     db->selectNative(QStringLiteral("SELECT count(*) FROM sqlite_master"), {})->close();
     return db;
+}
+
+void SqliteDatabase::setLockWait(int milliseconds) {
+    execute(QStringLiteral("PRAGMA busy_timeout = %1").arg(std::max(0, milliseconds)));
 }
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::open(const QString& path) {

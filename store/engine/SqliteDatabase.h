@@ -29,6 +29,7 @@ class SqliteDatabase : public QtSqlDatabase {
     QString encodingProblem() override { return {}; }
     void refreshStatistics() override {}
     QString engineName() const override { return QStringLiteral("SQLite"); }
+    void setLockWait(int milliseconds) override;
 
   private:
     using QtSqlDatabase::QtSqlDatabase;

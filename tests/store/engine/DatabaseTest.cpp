@@ -2,11 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlError>
 #include <QTemporaryDir>
 
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresDatabase.h"
 #include "store/engine/SqliteDatabase.h"
 #include "tests/support/TestDatabase.h"
 
@@ -159,4 +161,47 @@ TEST(Database, SchemaHoldsTheSingleRows) {
     EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("テスト病院"));
     EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
     EXPECT_TRUE(hasAnyTable(*db));
+}
+
+// Each engine names the kind of a failure from its own code; callers that retry or report ask only the kind.
+TEST(Database, FailuresCarryTheKindOfTheEnginesCode) {
+    using Kind = DbError::Kind;
+    const struct {
+        DbError::Kind (*kindOf)(const QSqlError&);
+        const char* code;
+        Kind kind;
+    } cases[] = {
+        {&SqliteDatabase::kindOf, "5", Kind::Busy},
+        {&SqliteDatabase::kindOf, "6", Kind::Busy},
+        {&SqliteDatabase::kindOf, "517", Kind::Busy},
+        {&SqliteDatabase::kindOf, "19", Kind::Constraint},
+        {&SqliteDatabase::kindOf, "2067", Kind::Constraint},
+        {&SqliteDatabase::kindOf, "1", Kind::Other},
+        {&SqliteDatabase::kindOf, "", Kind::Other},
+        {&PostgresDatabase::kindOf, "55P03", Kind::Busy},
+        {&PostgresDatabase::kindOf, "40P01", Kind::Busy},
+        {&PostgresDatabase::kindOf, "08006", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "08001", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "57P01", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "57P03", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "23505", Kind::Constraint},
+        {&PostgresDatabase::kindOf, "42P01", Kind::Other},
+        {&PostgresDatabase::kindOf, "", Kind::Other},
+    };
+    for (const auto& c : cases) {
+        const QSqlError error(QStringLiteral("driver"), QStringLiteral("engine"), QSqlError::StatementError,
+                              QString::fromLatin1(c.code));
+        EXPECT_EQ(c.kindOf(error), c.kind) << c.code;
+    }
+}
+
+TEST(Database, AWriteThatTheUniqueIndexRefusesIsAConstraintFailure) {
+    TestDatabase t;
+    auto db = t.connect();
+    try {
+        db->execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
+        FAIL() << "a second row with the key '1' was stored";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.kind(), DbError::Kind::Constraint) << e.what();
+    }
 }
