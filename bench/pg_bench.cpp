@@ -20,6 +20,7 @@
 
 #include "admin/CopyCommand.h"
 #include "bench/BenchBoard.h"
+#include "store/BookingStore.h"
 #include "store/engine/DbError.h"
 #include "store/engine/JetSql.h"
 #include "store/engine/PostgresDatabase.h"
@@ -117,9 +118,7 @@ void planFigure(const QString& uri) {
     const QString prefix = QStringLiteral("1") + QString::number(kBenchYear) +
                            QStringLiteral("%1").arg(kBenchMonth, 2, 10, QLatin1Char('0')) +
                            QStringLiteral("%1").arg(kBenchDay, 2, 10, QLatin1Char('0'));
-    const TranslatedSql day = translateJetSql(
-        QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + prefix + QStringLiteral("*' ORDER BY CODE ASC;"),
-        PostgresDatabase::kJetDialect);
+    const TranslatedSql day = translateJetSql(dayStatement(prefix), PostgresDatabase::kJetDialect);
     QString numbered;
     int n = 0;
     for (QChar c : day.sql) numbered += c == u'?' ? QStringLiteral("$%1").arg(++n) : QString(c);

@@ -97,7 +97,7 @@ void PRO001::LOCK_RESET() {
     try {
         releaseLock(ctx_.g);
     } catch (const DbError& e) {
-        ctx_.messages().notice(texts::databaseFailed(e.message()), ctx_.g.SYS_TITLE);
+        ctx_.messages().reportDatabaseFailure(e, ctx_.g.SYS_TITLE);
     }
 }
 

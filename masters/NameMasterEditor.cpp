@@ -87,7 +87,7 @@ void NameMasterEditor::LIST_SET() {
     try {
         LST->addItems(readRows());
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
 }
 
@@ -114,7 +114,7 @@ void NameMasterEditor::LST_MouseDown() {
     try {
         slotPressed(text.left(kind_.codeLength), named);
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
 }
 
@@ -177,7 +177,7 @@ bool NameMasterEditor::DATA_SAVE() {
         }
         table->close();
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
         return false;
     }
     return true;
@@ -194,9 +194,5 @@ void NameMasterEditor::writeFieldsAfterName(Table& /*table*/) {}
 void NameMasterEditor::nameStored() {}
 
 Database& NameMasterEditor::database() const { return requireDatabase(ctx_.g); }
-
-void NameMasterEditor::reportDatabaseFailure(const DbError& error) {
-    ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());
-}
 
 }  // namespace kesola

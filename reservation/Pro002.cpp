@@ -233,8 +233,4 @@ Database& PRO002::database() const { return requireDatabase(ctx_.g); }
 
 void PRO002::refuse(const QString& message) { ctx_.messages().notice(message, windowTitle()); }
 
-void PRO002::reportDatabaseFailure(const DbError& error) {
-    ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());
-}
-
 }  // namespace kesola

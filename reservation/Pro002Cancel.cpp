@@ -24,7 +24,7 @@ void PRO002::RSV_CANCEL() {
             return;
         }
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
         return;
     }
     accept();

@@ -48,7 +48,7 @@ bool PRO002::loadStep(const std::function<void()>& step) {
         step();
         return true;
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
         return false;
     }
 }

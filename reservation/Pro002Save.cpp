@@ -107,7 +107,7 @@ void PRO002::storeAndClose() {
                 return;
         }
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
 }
 

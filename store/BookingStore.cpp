@@ -23,8 +23,7 @@ int cellsOf(const QString& minutes) { return std::max(1, toInt16(minutes).value_
 
 StoreOutcome checkStoredDay(Database& db, const QString& key, int startCell, int cells) {
     const int lastCell = std::min(startCell + cells - 1, kLastCell);
-    auto day = db.select(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + key.left(kDayPrefixLength) +
-                         QStringLiteral("*' ORDER BY CODE ASC;"));
+    auto day = readDay(db, key.left(kDayPrefixLength));
     bool slotTaken = false;
     for (; !day->eof(); day->moveNext()) {
         const QString code = day->field(QStringLiteral("CODE"));
@@ -63,6 +62,15 @@ void writeRow(Database& db, const QString& key, const Booking& b) {
 }
 
 }  // namespace
+
+QString dayStatement(const QString& dayPrefix) {
+    return QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + dayPrefix +
+           QStringLiteral("*' ORDER BY CODE ASC;");
+}
+
+std::unique_ptr<RecordSet> readDay(Database& db, const QString& dayPrefix) {
+    return db.select(dayStatement(dayPrefix));
+}
 
 std::optional<Booking> findBooking(Database& db, const QString& key) {
     auto table = openTable(db, kReservations);

@@ -71,7 +71,7 @@ QString LOCK_SET(Pro000& g, int mode) {
         g.messages->notice(texts::kLockHeld, g.SYS_TITLE);
         return kNg;
     } catch (const DbError& e) {
-        g.messages->notice(texts::databaseFailed(e.message()), g.SYS_TITLE);
+        g.messages->reportDatabaseFailure(e, g.SYS_TITLE);
         return mode == 0 ? QString() : kNg;
     }
 }
