@@ -43,9 +43,12 @@ std::optional<QString> readSettingsFile(const QString& path) {
 }
 
 bool writeSettingsFile(const QString& path, const QString& location) {
+    // A character without a Shift-JIS form would be written as "?" and name another file.
+    const QByteArray line = Cp932::encode(location);
+    if (Cp932::decode(line) != location) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(Cp932::encode(location) + "\r\n");
+    file.write(line + "\r\n");
     return file.commit();
 }
 
