@@ -80,7 +80,6 @@ class PRO001 : public QWidget, public BoardView {
     void openDatabase();
     void readTitle();
     void fillRooms();
-    void fillDateSelectors();
     void selectToday();
     void reportOpenFailure();
 

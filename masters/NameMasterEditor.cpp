@@ -17,6 +17,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -67,9 +68,7 @@ void NameMasterEditor::buildControls() {
     for (int i = 0; i < kButtonCount; ++i) {
         connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
     }
-    setTabOrder(LST, TXT);
-    setTabOrder(TXT, BTN[kBack]);
-    setTabOrder(BTN[kBack], BTN[kChange]);
+    setTabChain({LST, TXT, BTN[kBack], BTN[kChange]});
 }
 
 void NameMasterEditor::Form_Load() {

@@ -17,6 +17,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -158,19 +159,8 @@ void PRO002::buildButtons() {
 }
 
 void PRO002::setTabOrders() {
-    QWidget* order[] = {CMB[0],
-                        CMB[1],
-                        CMB[2],
-                        TXT[kNameBox],
-                        CMB[3],
-                        CMB[4],
-                        TXT[kAgeBox],
-                        CMB[5],
-                        TXT[kRemarksBox],
-                        BTN[kBackButton],
-                        BTN[kDeleteButton],
-                        BTN[kRegisterButton]};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    setTabChain({CMB[0], CMB[1], CMB[2], TXT[kNameBox], CMB[3], CMB[4], TXT[kAgeBox], CMB[5], TXT[kRemarksBox],
+                 BTN[kBackButton], BTN[kDeleteButton], BTN[kRegisterButton]});
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -67,9 +68,7 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     LBL =
         makeLabel(this, QStringLiteral("LBL"), QString(), QRect(225, 4140, 5415, 300), 9, QColor(255, 255, 192), true);
     BTN = makeButton(this, QStringLiteral("BTN"), texts::kChangeCaption, QRect(225, 4665, 1020, 360), 12, kButtonFace);
-    setTabOrder(Drive1, Dir1);
-    setTabOrder(Dir1, File1);
-    setTabOrder(File1, BTN);
+    setTabChain({Drive1, Dir1, File1, BTN});
 
     connect(Drive1, &QComboBox::activated, this, [this] { Drive1_Change(); });
     // A folder opens with a double click or Enter, as in a folder list; a single click only selects it.

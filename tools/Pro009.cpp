@@ -11,6 +11,7 @@
 #include "store/engine/DbError.h"
 #include "tools/CsvExportProgress.h"
 #include "ui/Controls.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -73,42 +74,24 @@ void PRO009::buildControls() {
                             kPoints, kButtonFace);
         connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
     }
-    QWidget* order[] = {BTN[kBack], BTN[kConvert], CMB[0], CMB[3], CMB[2], CMB[1]};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    setTabChain({BTN[kBack], BTN[kConvert], CMB[0], CMB[3], CMB[2], CMB[1]});
 }
 
 void PRO009::Form_Load() {
     centreOnScreen(this);
     setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kWindowName));
     fillRooms();
-    fillNumbers();
+    fillDateSelectors(CMB[1], CMB[2], CMB[3], true);
 }
 
 // Entry 0 is the empty one ("any room"), so a room's place in the list is its number in CODE, as on the board.
 void PRO009::fillRooms() {
-    CMB[0]->addItem(QString());
-    if (ctx_.g.DB) {
-        try {
-            for (const MasterEntry& room :
-                 readMasterList(*ctx_.g.DB, QStringLiteral("ROOM"), QStringLiteral("RNAME"))) {
-                CMB[0]->addItem(room.name);
-            }
-        } catch (const DbError& e) {
-            // The window still opens; an export can then only cover every room.
-            ctx_.messages().notice(texts::databaseFailed(e.message()), windowTitle());
-        }
+    try {
+        fillRoomSelector(CMB[0], ctx_.g.DB.get(), true);
+    } catch (const DbError& e) {
+        // The window still opens; an export can then only cover every room.
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
-    CMB[0]->setCurrentIndex(-1);
-}
-
-void PRO009::fillNumbers() {
-    CMB[1]->addItem(QString());
-    for (int y = kFirstYear; y <= kLastYear; ++y) CMB[1]->addItem(QString::number(y));
-    CMB[2]->addItem(QString());
-    for (int m = 1; m <= 12; ++m) CMB[2]->addItem(QString::number(m));
-    CMB[3]->addItem(QString());
-    for (int d = 1; d <= 31; ++d) CMB[3]->addItem(QString::number(d));
-    for (int i = 1; i < kSelectorCount; ++i) CMB[i]->setCurrentIndex(-1);
 }
 
 void PRO009::BTN_Click(int index) {
