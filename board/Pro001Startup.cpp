@@ -36,7 +36,7 @@ void PRO001::Form_Load() {
     selectToday();
     MST_READ();
     Timer1.start();
-    if (databaseOpenFailed_) QTimer::singleShot(0, this, [this] { reportOpenFailure(); });
+    if (!ctx_.g.DB) QTimer::singleShot(0, this, [this] { reportOpenFailure(); });
 }
 
 void PRO001::readSettings() {
@@ -54,7 +54,6 @@ void PRO001::openDatabase() {
         ctx_.g.DB = kesola::openDatabase(ctx_.g.PATH_DB);
     } catch (const DbError&) {
         ctx_.g.DB.reset();
-        databaseOpenFailed_ = true;
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
+#include "tools/ToolTexts.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
@@ -19,9 +20,8 @@ namespace kesola {
 
 namespace {
 
-const QString kCaption = QStringLiteral("データベース格納位置設定");
-const QString kChooseLocation = QStringLiteral("DB格納位置の選択を行ってください。");
-const QString kSettingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
+using namespace tool_texts;
+
 constexpr int kPathRole = Qt::UserRole;
 
 QString joinPath(const QString& folder, const QString& file) {
@@ -54,7 +54,7 @@ QStringList driveEntries(const QStringList& mountedRoots, const QString& current
 
 PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setupFixedWindow(this, 5865, 5280, kWindowBackground, 9);
-    setWindowTitle(kCaption);
+    setWindowTitle(kLocationCaption);
 
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
@@ -81,7 +81,7 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
 
 void PRO008::Form_Load() {
     centreOnScreen(this);
-    setWindowTitle(kCaption);
+    setWindowTitle(kLocationCaption);
     fillDrives();
     setDirPath(QDir::currentPath());
 }

@@ -10,6 +10,7 @@
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
 #include "tools/CsvExportProgress.h"
+#include "tools/ToolTexts.h"
 #include "ui/Controls.h"
 #include "ui/WindowKit.h"
 
@@ -17,12 +18,7 @@ namespace kesola {
 
 namespace {
 
-const QString kWindowName = QStringLiteral("ＣＳＶ変換");
-const QString kStartQuestion = QStringLiteral("ＣＳＶ変換を開始しますか？");
-const QString kFinished = QStringLiteral("ＣＳＶ変換終了しました。");
-const QString kFailed = QStringLiteral("ＣＳＶ変換に失敗しました。");
-const QString kCancelled = QStringLiteral("ＣＳＶ変換を中止しました。");
-const QString kNothingWritten = QStringLiteral("ファイルは書き込まれていません。");
+using namespace tool_texts;
 
 constexpr int kPoints = 12;
 
@@ -45,7 +41,7 @@ void PRO009::buildControls() {
         int index;
         QString caption;
         QRect geometry;
-    } headings[] = {{2, QStringLiteral("部屋"), QRect(225, 225, 1020, 360)},
+    } headings[] = {{2, kRoomHeading, QRect(225, 225, 1020, 360)},
                     {8, texts::kYearUnit, QRect(225, 795, 1020, 360)},
                     {0, texts::kMonthUnit, QRect(225, 1365, 1020, 360)},
                     {1, texts::kDayUnit, QRect(225, 1935, 1020, 360)}};
@@ -67,7 +63,7 @@ void PRO009::buildControls() {
     for (const auto& u : units) {
         LBL[u.index] = makeAutoSizeLabel(this, QStringLiteral("LBL%1").arg(u.index), u.caption, u.left, u.top, kPoints);
     }
-    const QString captions[kButtonCount] = {texts::kBackCaption, QStringLiteral("変換")};
+    const QString captions[kButtonCount] = {texts::kBackCaption, kConvertCaption};
     const int buttonLeft[kButtonCount] = {225, 1470};
     for (int i = 0; i < kButtonCount; ++i) {
         BTN[i] = makeButton(this, QStringLiteral("BTN%1").arg(i), captions[i], QRect(buttonLeft[i], 2580, 1020, 360),
@@ -79,7 +75,7 @@ void PRO009::buildControls() {
 
 void PRO009::Form_Load() {
     centreOnScreen(this);
-    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kWindowName));
+    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kExportWindowName));
     fillRooms();
     fillDateSelectors(CMB[1], CMB[2], CMB[3], true);
 }
