@@ -12,6 +12,7 @@
 #include "board/Pro001.h"
 #include "store/Cp932.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 
 namespace kesola::test {
 
@@ -19,9 +20,7 @@ namespace kesola::test {
 class BoardTest : public ::testing::Test {
   protected:
     void writeSettings(const QByteArray& bytes) {
-        QFile f(programFolder.filePath(QStringLiteral("KESOLA.INI")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        writeFile(programFolder.filePath(QStringLiteral("KESOLA.INI")), bytes);
     }
     void pointSettingsAt(const QString& path) { writeSettings(Cp932::encode(path) + "\r\n"); }
 

@@ -3,16 +3,15 @@
 
 #include <QTest>
 
-#include "store/Texts.h"
 #include "tests/reservation/ReservationFixture.h"
+#include "tests/support/ExpectedTexts.h"
 
 using namespace kesola;
 using namespace kesola::test;
+using namespace kesola::expected;
 
 namespace {
 
-const QString kCovered = QStringLiteral("既に予約の入ってる場所には予約できません。");
-const QString kLockHeld = QStringLiteral("他のマシンで使用中です。しばらくしてリトライしてください。");
 const QColor kWhite(255, 255, 255);
 
 class BoardBookingTest : public ::testing::Test {
@@ -42,7 +41,7 @@ TEST_F(BoardBookingTest, DoubleClickOpensTheWindowUnderTheLockAndReleasesItAfter
         EXPECT_EQ(db.lockValue(), QStringLiteral("1"));
         EXPECT_FALSE(board->Timer1.isActive());
         EXPECT_EQ(c.g.SEL_CELL, 15);
-        EXPECT_EQ(w.windowTitle(), kWindowCaption);
+        EXPECT_EQ(w.windowTitle(), kReservationCaption);
         EXPECT_EQ(w.SLBL[0]->text(), QStringLiteral("9"));
         EXPECT_EQ(w.SLBL[1]->text(), QStringLiteral("30"));
         EXPECT_EQ(w.TXT[0]->text(), QString());
@@ -80,7 +79,7 @@ TEST_F(BoardBookingTest, StartCellOpensTheBookingAndFollowingCellsAreRefused) {
     for (int covered : {16, 17, 31}) {
         doubleClickCell(*board, c, covered, nullptr);
         ASSERT_EQ(c.messages.shown.size(), 1u) << covered;
-        EXPECT_EQ(c.messages.last().text, kCovered);
+        EXPECT_EQ(c.messages.last().text, kSlotTaken);
         EXPECT_EQ(c.messages.last().title, kBoardCaption);
         EXPECT_EQ(c.messages.last().icon, MsgIcon::Exclamation);
         c.messages.clear();
@@ -243,7 +242,7 @@ TEST_F(TwoWorkstationsTest, LockForcedFreeLaterBookingInTheSpanIsStillRefused) {
         registerIn(w, Entries{});  // 9:30 for 30 minutes reaches cell 17
         ASSERT_FALSE(c.messages.shown.empty());
         EXPECT_EQ(c.messages.last().text, QStringLiteral("後の予約と重なるため予約できません。"));
-        EXPECT_EQ(c.messages.last().title, kWindowCaption);
+        EXPECT_EQ(c.messages.last().title, kReservationCaption);
         EXPECT_TRUE(w.isVisible());
         EXPECT_EQ(w.TXT[0]->text(), QStringLiteral("山田太郎"));
         QTest::mouseClick(w.BTN[0], Qt::LeftButton);
@@ -259,8 +258,8 @@ TEST_F(TwoWorkstationsTest, LockForcedFreeEarlierBookingOverTheCellIsStillRefuse
         otherBooks(13, e, true);  // 13, 14, 15
         registerIn(w, Entries{});
         ASSERT_FALSE(c.messages.shown.empty());
-        EXPECT_EQ(c.messages.last().text, kCovered);
-        EXPECT_EQ(c.messages.last().title, kWindowCaption);
+        EXPECT_EQ(c.messages.last().text, kSlotTaken);
+        EXPECT_EQ(c.messages.last().title, kReservationCaption);
         EXPECT_TRUE(w.isVisible());
     });
     EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 1);
@@ -277,7 +276,7 @@ TEST_F(BoardBookingTest, WhiteDepartmentHidesItsBlockButTheCellCannotBeBooked) {
         opened = true;  // the board cannot tell the covered cell from a free one
         registerIn(w, Entries{});
         ASSERT_EQ(c.messages.shown.size(), 1u);
-        EXPECT_EQ(c.messages.last().text, kCovered);
+        EXPECT_EQ(c.messages.last().text, kSlotTaken);
         EXPECT_TRUE(w.isVisible());
     });
     EXPECT_TRUE(opened);

@@ -11,14 +11,13 @@
 
 #include "board/Pro001.h"
 #include "reservation/Pro002.h"
+#include "tests/support/ExpectedTexts.h"
 #include "tests/support/TestDatabase.h"
 
 namespace kesola::test {
 
-inline const QString kSystemTitle = QStringLiteral("ＭＲＩ予約システム");
-inline const QString kRoomName = QStringLiteral("ＭＲＩ室");
-inline const QString kWindowCaption = QStringLiteral("ＭＲＩ予約システム - [ ＭＲＩ室 予約操作 ]");
-inline const QString kBoardCaption = QStringLiteral("ＭＲＩ予約システム - [ ＭＲＩ室 予約一覧 ]");
+using namespace kesola::expected;
+
 inline const QString kGap = QString(20, u' ');
 // Room 1, 7 March 2005: the day every test books on.
 inline const QString kDayPrefix = QStringLiteral("120050307");

@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "store/Cp932.h"
-#include "store/Texts.h"
+#include "tests/support/ExpectedTexts.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 #include "tools/CsvExportProgress.h"
@@ -18,6 +18,7 @@
 #include "ui/Twips.h"
 
 using namespace kesola;
+using namespace kesola::expected;
 using kesola::test::TestContext;
 using kesola::test::TestDatabase;
 
@@ -25,11 +26,6 @@ using kesola::test::readAll;
 using kesola::test::writeFile;
 
 namespace {
-
-const QString kCaption = QStringLiteral("ＭＲＩ予約システム - [ ＣＳＶ変換 ]");
-const QString kQuestion = QStringLiteral("ＣＳＶ変換を開始しますか？");
-const QString kFinished = QStringLiteral("ＣＳＶ変換終了しました。");
-const QString kWrongDate = QStringLiteral("日付の選択に誤りがあります。");
 
 QStringList itemsOf(const QComboBox* combo) {
     QStringList items;
@@ -75,7 +71,7 @@ class Pro009Test : public ::testing::Test {
         combo->setCurrentIndex(index);
     }
     void convert() { window().BTN_Click(1); }
-    QString exportPath() const { return tc.g.PATH_APP + texts::kExportFileName; }
+    QString exportPath() const { return tc.g.PATH_APP + kExportFile; }
 
     TestDatabase t;
     TestContext tc{&t};
@@ -108,7 +104,7 @@ TEST_F(Pro009Test, LoadingOffersAnEmptyFirstEntryInEverySelectorAndChoosesNothin
 
 TEST_F(Pro009Test, CaptionControlsAndTabOrder) {
     PRO009& w = window();
-    EXPECT_EQ(w.windowTitle(), kCaption);
+    EXPECT_EQ(w.windowTitle(), kExportCaption);
     EXPECT_EQ(w.size(), twipsSize(5475, 3225));
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(255, 224, 192));
     EXPECT_EQ(w.CMB[0]->geometry(), twipsRect(1470, 225, 2730, 360));
@@ -137,7 +133,7 @@ TEST_F(Pro009Test, CaptionControlsAndTabOrder) {
 TEST_F(Pro009Test, BackClosesTheWindowAndAnExportLeavesItOpen) {
     PRO009& w = window();
     QTest::mouseClick(w.BTN[1], Qt::LeftButton);
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished}));
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished}));
     EXPECT_TRUE(w.isVisible());
     QTest::mouseClick(w.BTN[0], Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
@@ -152,7 +148,7 @@ TEST_F(Pro009Test, WithoutADatabaseTheWindowOpensAndTheExportSaysItFailed) {
     EXPECT_EQ(tc.messages.last().text, QStringLiteral("ＣＳＶ変換に失敗しました。\nデータベースを開けませんでした。"));
     EXPECT_EQ(tc.messages.last().icon, MsgIcon::Exclamation);
     EXPECT_EQ(tc.messages.last().buttons, MsgButtons::Ok);
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_FALSE(QFile::exists(exportPath()));
 }
 
@@ -162,7 +158,7 @@ TEST_F(Pro009Test, ARoomListThatCannotBeReadIsToldAndTheWindowStillOpens) {
     EXPECT_EQ(itemsOf(w.CMB[0]), QStringList{QString()});
     ASSERT_EQ(tc.messages.shown.size(), 1u);
     EXPECT_TRUE(tc.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_TRUE(w.isVisible());
 }
 
@@ -192,7 +188,7 @@ TEST_F(Pro009Test, AnImpossibleDateIsRefusedAndTheFileLeftAlone) {
     ASSERT_EQ(tc.messages.shown.size(), 1u);
     EXPECT_EQ(tc.messages.last().text, kWrongDate);
     EXPECT_EQ(tc.messages.last().icon, MsgIcon::Exclamation);
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), QByteArray("old"));
 }
 
@@ -202,10 +198,10 @@ TEST_F(Pro009Test, CancelAtTheQuestionDoesNothing) {
     tc.messages.answerNext(MsgAnswer::Cancel);
     convert();
     ASSERT_EQ(tc.messages.shown.size(), 1u);
-    EXPECT_EQ(tc.messages.last().text, kQuestion);
+    EXPECT_EQ(tc.messages.last().text, kExportQuestion);
     EXPECT_EQ(tc.messages.last().buttons, MsgButtons::OkCancel);
     EXPECT_EQ(tc.messages.last().icon, MsgIcon::Exclamation);
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), QByteArray("old"));
 }
 
@@ -218,8 +214,8 @@ TEST_F(Pro009Test, AllSelectorsEmptyExportsEveryReservationInCodeOrder) {
     add("1200612312000");
     add("1200503071000");
     convert();
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished}));
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished}));
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), recordOf("1200503071000") + recordOf("1200612312000") + recordOf("2200503070930") +
                                          recordOf("3200501010700") + "\r\n");
 }
@@ -262,7 +258,7 @@ TEST_F(Pro009Test, NoMatchWritesOnlyTheLineEndAndStillFinishes) {
     writeFile(exportPath(), QByteArray(300, 'x'));
     choose(1, QStringLiteral("2099"));
     convert();
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished}));
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished}));
     EXPECT_EQ(readAll(exportPath()), QByteArray("\r\n"));
 }
 
@@ -273,7 +269,7 @@ TEST_F(Pro009Test, ASecondExportOverwritesTheFirst) {
     choose(1, QStringLiteral("2001"));
     convert();
     EXPECT_EQ(readAll(exportPath()), QByteArray("\r\n"));
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished, kQuestion, kFinished}));
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished, kExportQuestion, kExportFinished}));
 }
 
 TEST_F(Pro009Test, NamesAndRemarksThatWouldBreakTheFileAreQuotedAndTheRestStaysExact) {
@@ -301,7 +297,7 @@ TEST_F(Pro009Test, AFolderThatCannotBeWrittenIsReportedWithTheReason) {
     const QString expectedStart =
         QStringLiteral("ＣＳＶ変換に失敗しました。\n") + QDir::toNativeSeparators(exportPath());
     EXPECT_TRUE(tc.messages.last().text.startsWith(expectedStart)) << tc.messages.last().text.toStdString();
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_FALSE(QFile::exists(exportPath()));
 }
 
@@ -311,7 +307,7 @@ TEST_F(Pro009Test, ACancelledExportSaysNothingWasWrittenAndKeepsTheOldFile) {
     window().setProgressFactory([](QWidget*) { return std::make_unique<CancelAtOnce>(); });
     convert();
     EXPECT_EQ(tc.messages.last().text, QStringLiteral("ＣＳＶ変換を中止しました。\nファイルは書き込まれていません。"));
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), QByteArray("old"));
 }
 
@@ -333,7 +329,7 @@ TEST_F(Pro009Test, ALongExportShowsACountAndCanBeCancelled) {
         dialog = progress.dialog();
         ASSERT_NE(dialog, nullptr);
         EXPECT_TRUE(dialog->isVisible());
-        EXPECT_EQ(dialog->windowTitle(), kCaption);
+        EXPECT_EQ(dialog->windowTitle(), kExportCaption);
         EXPECT_TRUE(dialog->labelText().contains(QStringLiteral("256"))) << dialog->labelText().toStdString();
         QPushButton* cancel = dialog->findChild<QPushButton*>();
         ASSERT_NE(cancel, nullptr);
