@@ -8,6 +8,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <utility>
+#include <vector>
 
 #include "store/Cp932.h"
 #include "tests/support/ExpectedTexts.h"
@@ -220,38 +222,42 @@ TEST_F(Pro009Test, AllSelectorsEmptyExportsEveryReservationInCodeOrder) {
                                          recordOf("3200501010700") + "\r\n");
 }
 
-TEST_F(Pro009Test, RoomYearAndMonthNarrowTheExportAndMonthFourMeansZeroFour) {
-    add("1200604010900");
-    add("1200604300900");
-    add("1200605010900");
-    add("1200704010900");
-    add("3200604150900");
-    choose(0, QStringLiteral("ＭＲＩ室"));
-    choose(1, QStringLiteral("2006"));
-    choose(2, QStringLiteral("4"));
+// Each chosen selector narrows the export; the stored keys, the choices (selector, text) and the keys exported.
+struct FilterCase {
+    const char* name;
+    std::vector<const char*> stored;
+    std::vector<std::pair<int, QString>> choices;
+    std::vector<const char*> exported;
+};
+
+class Pro009FilterTest : public Pro009Test, public ::testing::WithParamInterface<FilterCase> {};
+
+TEST_P(Pro009FilterTest, ExportsOnlyTheChosenRoomAndDate) {
+    for (const char* code : GetParam().stored) add(code);
+    for (const auto& [selector, text] : GetParam().choices) choose(selector, text);
     convert();
-    EXPECT_EQ(readAll(exportPath()), recordOf("1200604010900") + recordOf("1200604300900") + "\r\n");
+    QByteArray expected;
+    for (const char* code : GetParam().exported) expected += recordOf(code);
+    EXPECT_EQ(readAll(exportPath()), expected + "\r\n");
 }
 
-TEST_F(Pro009Test, TheRoomKeyIsThePlaceInTheSelectorAsOnTheBoard) {
-    // "第３室" is the second room the board lists, so its reservations carry room number 2.
-    add("2200604010900");
-    add("3200604010900");
-    choose(0, QStringLiteral("第３室"));
-    convert();
-    EXPECT_EQ(readAll(exportPath()), recordOf("2200604010900") + "\r\n");
-}
-
-TEST_F(Pro009Test, TwentyNinthFebruaryWithoutYearExportsItFromEveryYear) {
-    add("1200802290900");
-    add("1201202291000");
-    add("1200802280900");
-    add("2200403290900");
-    choose(2, QStringLiteral("2"));
-    choose(3, QStringLiteral("29"));
-    convert();
-    EXPECT_EQ(readAll(exportPath()), recordOf("1200802290900") + recordOf("1201202291000") + "\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Filters, Pro009FilterTest,
+    ::testing::Values(
+        FilterCase{"RoomYearAndMonthNarrowTheExportAndMonthFourMeansZeroFour",
+                   {"1200604010900", "1200604300900", "1200605010900", "1200704010900", "3200604150900"},
+                   {{0, QStringLiteral("ＭＲＩ室")}, {1, QStringLiteral("2006")}, {2, QStringLiteral("4")}},
+                   {"1200604010900", "1200604300900"}},
+        // "第３室" is the second room the board lists, so its reservations carry room number 2.
+        FilterCase{"TheRoomKeyIsThePlaceInTheSelectorAsOnTheBoard",
+                   {"2200604010900", "3200604010900"},
+                   {{0, QStringLiteral("第３室")}},
+                   {"2200604010900"}},
+        FilterCase{"TwentyNinthFebruaryWithoutYearExportsItFromEveryYear",
+                   {"1200802290900", "1201202291000", "1200802280900", "2200403290900"},
+                   {{2, QStringLiteral("2")}, {3, QStringLiteral("29")}},
+                   {"1200802290900", "1201202291000"}}),
+    [](const ::testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Pro009Test, NoMatchWritesOnlyTheLineEndAndStillFinishes) {
     add("1200503070930");
