@@ -11,6 +11,7 @@
 
 #include "board/Pro001.h"
 #include "store/Cp932.h"
+#include "tests/support/BoardStarter.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 
@@ -22,15 +23,12 @@ class BoardTest : public ::testing::Test {
     void writeSettings(const QByteArray& bytes) {
         writeFile(programFolder.filePath(QStringLiteral("KESOLA.INI")), bytes);
     }
-    void pointSettingsAt(const QString& path) { writeSettings(Cp932::encode(path) + "\r\n"); }
+    void pointSettingsAt(const QString& path) { kesola::test::pointSettingsAt(programFolder.path(), path); }
 
     PRO001& start() {
         context = std::make_unique<TestContext>(nullptr, today);
         context->g.PATH_APP = programFolder.path() + QLatin1Char('/');
-        board = std::make_unique<PRO001>(context->ctx);
-        board->Form_Load();
-        board->show();
-        QCoreApplication::processEvents();
+        board = startBoard(*context);
         return *board;
     }
 

@@ -18,7 +18,7 @@ class BoardBookingTest : public ::testing::Test {
   protected:
     BoardBookingTest() {
         addMasters(db);
-        board = startBoard(c);
+        board = startBoardOnDatabase(c);
     }
 
     void registerIn(PRO002& w, const Entries& e) {
@@ -56,7 +56,7 @@ TEST_F(BoardBookingTest, DoubleClickOpensTheWindowUnderTheLockAndReleasesItAfter
 
 TEST_F(BoardBookingTest, RegisteredBookingIsPaintedAtOnceAndOnTheOtherWorkstationsNextTick) {
     TestContext other(&db);
-    auto otherBoard = startBoard(other);
+    auto otherBoard = startBoardOnDatabase(other);
     doubleClickCell(*board, c, 15, [&](PRO002& w) { registerIn(w, Entries{}); });
     EXPECT_TRUE(board->cellCaption(15).startsWith(QStringLiteral("山田太郎\r内科\r頭部")));
     for (int cell : {15, 16, 17}) EXPECT_EQ(board->cell(cell).background, QColor(255, 192, 192)) << cell;
@@ -100,7 +100,7 @@ TEST_F(BoardBookingTest, EachMissingChoiceHasItsMessageInOrder) {
                  {2, "月の選択を行ってください。"},
                  {3, "日の選択を行ってください。"}};
     for (const auto& step : steps) {
-        auto fresh = startBoard(c);
+        auto fresh = startBoardOnDatabase(c);
         for (int i = step.selector; i < PRO001::kSelectorCount; ++i) fresh->CMB[i]->setCurrentIndex(-1);
         c.messages.clear();
         doubleClickCell(*fresh, c, 16, nullptr);  // inside the booking, but the blank board cannot show it
@@ -202,7 +202,7 @@ TEST_F(BoardBookingTest, LetterLOffersTheLockReleaseAndPassesTheKeyOn) {
 
 class TwoWorkstationsTest : public BoardBookingTest {
   protected:
-    TwoWorkstationsTest() { otherBoard = startBoard(other); }
+    TwoWorkstationsTest() { otherBoard = startBoardOnDatabase(other); }
 
     // The other workstation books a cell through its own board (forcing the lock free first when asked).
     void otherBooks(int cell, const Entries& e, bool forceLockFree) {
