@@ -15,6 +15,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -129,8 +130,7 @@ void PRO001::buildTopRow() {
                             QRect(buttonLeft[i], 210, 1485, 360), 12, kBoardButtonFace);
         connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
     }
-    QWidget* order[] = {CMB[0], CMB[1], CMB[2], CMB[3], BTN[kCsv], BTN[kPrint], BTN[kMasters], BTN[kExit]};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    setTabChain({CMB[0], CMB[1], CMB[2], CMB[3], BTN[kCsv], BTN[kPrint], BTN[kMasters], BTN[kExit]});
 }
 
 // The board sees every key before the control that has the focus.

@@ -80,7 +80,6 @@ class PRO001 : public QWidget, public BoardView {
     void openDatabase();
     void readTitle();
     void fillRooms();
-    void fillDateSelectors();
     void selectToday();
     void reportOpenFailure();
 
@@ -94,7 +93,6 @@ class PRO001 : public QWidget, public BoardView {
     AppContext& ctx_;
     MasterLookup masters_;
     TimetableGrid grid_;
-    bool databaseOpenFailed_ = false;
     bool unloaded_ = false;
     QSet<const QObject*> lists_;  // the selectors' drop-down lists
 };

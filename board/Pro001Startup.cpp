@@ -16,6 +16,7 @@
 #include "store/engine/PostgresUri.h"
 #include "tools/Pro008.h"
 #include "ui/Controls.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -31,11 +32,11 @@ void PRO001::Form_Load() {
     readTitle();
     fillRooms();
     setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kWindowName));
-    fillDateSelectors();
+    fillDateSelectors(CMB[1], CMB[2], CMB[3], false);
     selectToday();
     MST_READ();
     Timer1.start();
-    if (databaseOpenFailed_) QTimer::singleShot(0, this, [this] { reportOpenFailure(); });
+    if (!ctx_.g.DB) QTimer::singleShot(0, this, [this] { reportOpenFailure(); });
 }
 
 void PRO001::readSettings() {
@@ -53,7 +54,6 @@ void PRO001::openDatabase() {
         ctx_.g.DB = kesola::openDatabase(ctx_.g.PATH_DB);
     } catch (const DbError&) {
         ctx_.g.DB.reset();
-        databaseOpenFailed_ = true;
     }
 }
 
@@ -71,22 +71,10 @@ void PRO001::readTitle() {
 }
 
 void PRO001::fillRooms() {
-    if (!ctx_.g.DB) return;
     try {
-        for (const MasterEntry& room : readMasterList(*ctx_.g.DB, QStringLiteral("ROOM"), QStringLiteral("RNAME"))) {
-            CMB[0]->addItem(room.name);
-        }
+        fillRoomSelector(CMB[0], ctx_.g.DB.get(), false);
     } catch (const DbError&) {
     }
-    CMB[0]->setCurrentIndex(-1);
-}
-
-void PRO001::fillDateSelectors() {
-    const QSignalBlocker b1(CMB[1]), b2(CMB[2]), b3(CMB[3]);
-    for (int y = kFirstYear; y <= kLastYear; ++y) CMB[1]->addItem(QString::number(y));
-    for (int m = 1; m <= 12; ++m) CMB[2]->addItem(QString::number(m));
-    for (int d = 1; d <= 31; ++d) CMB[3]->addItem(QString::number(d));
-    for (int i = 1; i <= 3; ++i) CMB[i]->setCurrentIndex(-1);
 }
 
 void PRO001::selectToday() {

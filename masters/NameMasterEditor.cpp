@@ -18,6 +18,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -42,14 +43,13 @@ NameMasterEditor::NameMasterEditor(AppContext& ctx, const NameMasterKind& kind, 
 }
 
 void NameMasterEditor::buildControls() {
-    list_ = new PressList(this);
-    list_->setObjectName(QStringLiteral("LST"));
-    list_->setGeometry(twipsRect(225, 225, 3480, 4140));
-    list_->setFont(msGothic(kControlPoints));
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setSortingEnabled(false);
-    list_->onMouseDown = [this] { LST_MouseDown(); };
-    LST = list_;
+    LST = new PressList(this);
+    LST->setObjectName(QStringLiteral("LST"));
+    LST->setGeometry(twipsRect(225, 225, 3480, 4140));
+    LST->setFont(msGothic(kControlPoints));
+    LST->setSelectionMode(QAbstractItemView::SingleSelection);
+    LST->setSortingEnabled(false);
+    LST->onMouseDown = [this] { LST_MouseDown(); };
 
     LBL[2] = makeTitleLabel(this, QStringLiteral("LBL2"), kind_.nameLabel, QRect(225, 4590, 1020, 360), kControlPoints);
 
@@ -68,9 +68,7 @@ void NameMasterEditor::buildControls() {
     for (int i = 0; i < kButtonCount; ++i) {
         connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
     }
-    setTabOrder(LST, TXT);
-    setTabOrder(TXT, BTN[kBack]);
-    setTabOrder(BTN[kBack], BTN[kChange]);
+    setTabChain({LST, TXT, BTN[kBack], BTN[kChange]});
 }
 
 void NameMasterEditor::Form_Load() {
@@ -142,9 +140,9 @@ void NameMasterEditor::BTN_Click(int index) {
     } else if (index == kChange) {
         const QString typed = TXT->text();
         const QString code = selectedCode();
-        const bool written = DATA_SAVE();
+        const bool databaseFailed = !DATA_SAVE();
         LIST_SET();
-        if (!written) reselectAfterFailedWrite(code, typed);
+        if (databaseFailed) reselectAfterFailedWrite(code, typed);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "masters/NameMasterKind.h"
+#include "masters/PressList.h"
 #include "ui/AppContext.h"
 
 class QLabel;
@@ -15,7 +16,6 @@ namespace kesola {
 
 class Database;
 class DbError;
-class PressList;
 class Table;
 
 // The editor of one name master: the list of every slot of its range, a name box, "戻る" and "変更".
@@ -49,7 +49,7 @@ class NameMasterEditor : public QDialog {
 
     const NameMasterKind& kind() const { return kind_; }
 
-    QListWidget* LST = nullptr;
+    PressList* LST = nullptr;
     QLineEdit* TXT = nullptr;
     std::array<QLabel*, kLabelCount> LBL{};
     std::array<QPushButton*, kButtonCount> BTN{};
@@ -81,7 +81,6 @@ class NameMasterEditor : public QDialog {
     void writeSlot(const QString& code, const QString& name);
 
     const NameMasterKind& kind_;
-    PressList* list_ = nullptr;
 };
 
 }  // namespace kesola

@@ -7,6 +7,7 @@
 #include "masters/Pro006.h"
 #include "store/Texts.h"
 #include "ui/Controls.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -35,16 +36,12 @@ PRO003::PRO003(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
         {kDepartments, kDepartmentButton, QRect(225, 1950, 1500, 1500)},
         {kBack, texts::kBackCaption, QRect(1920, 2430, 1500, 510)},
     };
-    QPushButton* previous = nullptr;
     for (const ButtonLayout& b : layout) {
-        QPushButton* button =
+        BTN[b.index] =
             makeButton(this, QStringLiteral("BTN%1").arg(b.index), b.caption, b.twips, kButtonPoints, kButtonFace);
-        const int index = b.index;
-        connect(button, &QPushButton::clicked, this, [this, index] { BTN_Click(index); });
-        if (previous) setTabOrder(previous, button);
-        previous = button;
-        BTN[b.index] = button;
+        connect(BTN[b.index], &QPushButton::clicked, this, [this, index = b.index] { BTN_Click(index); });
     }
+    setTabChain({BTN[layout[0].index], BTN[layout[1].index], BTN[layout[2].index], BTN[layout[3].index]});
     BTN[kUnused] = makeButton(this, QStringLiteral("BTN1"), QString(), QRect(0, 0, 0, 0), kButtonPoints, kButtonFace);
     BTN[kUnused]->hide();
 }

@@ -7,6 +7,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -74,13 +75,8 @@ void PRO006::buildColourPanel() {
         connect(FSRGB[i], &QScrollBar::valueChanged, this, [this, i] { FSRGB_Change(i); });
     }
 
-    QWidget* previous = BTN[kChange];
-    for (const Bars* bars : {&BSRGB, &FSRGB}) {
-        for (QScrollBar* bar : *bars) {
-            setTabOrder(previous, bar);
-            previous = bar;
-        }
-    }
+    static_assert(kComponentCount == 3, "the tab chain names every bar");
+    setTabChain({BTN[kChange], BSRGB[0], BSRGB[1], BSRGB[2], FSRGB[0], FSRGB[1], FSRGB[2]});
 }
 
 void PRO006::buildHeader(int index, const QString& caption, int top) {

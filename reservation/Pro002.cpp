@@ -17,6 +17,7 @@
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
@@ -26,8 +27,6 @@ using namespace reservation_texts;
 
 constexpr int kPoints = 12;
 const QColor kStartTimeBackground(208, 208, 208);
-
-enum Button { kBackButton = 0, kRegisterButton = 1, kDeleteButton = 2 };
 
 constexpr int kBackspace = 8;
 constexpr int kEnter = 13;
@@ -73,9 +72,9 @@ const struct {
 };
 
 const Placed kButtons[PRO002::kButtonCount] = {
-    {kBackButton, texts::kBackCaption, QRect(225, 5145, 1020, 360)},
-    {kRegisterButton, kRegister, QRect(3300, 5145, 1020, 360)},
-    {kDeleteButton, kDelete, QRect(1785, 5145, 1020, 360)},
+    {PRO002::kBackButton, texts::kBackCaption, QRect(225, 5145, 1020, 360)},
+    {PRO002::kRegisterButton, kRegister, QRect(3300, 5145, 1020, 360)},
+    {PRO002::kDeleteButton, kDelete, QRect(1785, 5145, 1020, 360)},
 };
 
 bool isDigit(int code) { return code >= '0' && code <= '9'; }
@@ -128,8 +127,10 @@ void PRO002::buildSelectors() {
     for (int i = 0; i < kSelectorCount; ++i) {
         CMB[i] = makeDropDown(this, QStringLiteral("CMB%1").arg(i), kSelectorPlaces[i], kPoints);
     }
-    for (int coded : {1, 3, 4, 5}) hideEntryCodes(CMB[coded]);
-    CMB[2]->hide();
+    for (int coded : {kDepartmentSelector, kBodyPartSelector, kSexSelector, kStatusSelector}) {
+        hideEntryCodes(CMB[coded]);
+    }
+    CMB[kWardSelector]->hide();
 }
 
 void PRO002::buildTextBoxes() {
@@ -158,19 +159,9 @@ void PRO002::buildButtons() {
 }
 
 void PRO002::setTabOrders() {
-    QWidget* order[] = {CMB[0],
-                        CMB[1],
-                        CMB[2],
-                        TXT[kNameBox],
-                        CMB[3],
-                        CMB[4],
-                        TXT[kAgeBox],
-                        CMB[5],
-                        TXT[kRemarksBox],
-                        BTN[kBackButton],
-                        BTN[kDeleteButton],
-                        BTN[kRegisterButton]};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    setTabChain({CMB[kDurationSelector], CMB[kDepartmentSelector], CMB[kWardSelector], TXT[kNameBox],
+                 CMB[kBodyPartSelector], CMB[kSexSelector], TXT[kAgeBox], CMB[kStatusSelector], TXT[kRemarksBox],
+                 BTN[kBackButton], BTN[kDeleteButton], BTN[kRegisterButton]});
 }
 
 // ---------------------------------------------------------------------------------------------------------------

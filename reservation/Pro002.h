@@ -30,6 +30,16 @@ class PRO002 : public QDialog {
     static constexpr int kButtonCount = 3;
     static constexpr int kStartLabelCount = 2;
     static constexpr int kLabelCount = 19;
+    // The selectors' indices; the ward selector stays hidden (bookings never choose a ward).
+    enum Selector {
+        kDurationSelector = 0,
+        kDepartmentSelector = 1,
+        kWardSelector = 2,
+        kBodyPartSelector = 3,
+        kSexSelector = 4,
+        kStatusSelector = 5,
+    };
+    enum Button { kBackButton = 0, kRegisterButton = 1, kDeleteButton = 2 };
     // The text boxes' indices, and how many characters each lets the user type.
     enum TextBox { kNameBox = 0, kAgeBox = 1, kRemarksBox = 2 };
     static constexpr int kNameBoxLength = 20;

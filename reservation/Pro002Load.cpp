@@ -37,8 +37,8 @@ void PRO002::Form_Load() {
     fillDurations();
     // One failure is reported once: the steps after it would only fail the same way.
     const bool listsRead =
-        loadStep([this] { fillFromMaster(CMB[1], QStringLiteral("KA"), QStringLiteral("KNAME")); }) &&
-        loadStep([this] { fillFromMaster(CMB[3], QStringLiteral("BU"), QStringLiteral("BNAME")); });
+        loadStep([this] { fillFromMaster(CMB[kDepartmentSelector], QStringLiteral("KA"), QStringLiteral("KNAME")); }) &&
+        loadStep([this] { fillFromMaster(CMB[kBodyPartSelector], QStringLiteral("BU"), QStringLiteral("BNAME")); });
     fillSexAndStatus();
     if (listsRead) loadStep([this] { RSV_READ(); });
 }
@@ -54,8 +54,8 @@ bool PRO002::loadStep(const std::function<void()>& step) {
 }
 
 void PRO002::fillDurations() {
-    for (int i = 1; i <= kDurationSteps; ++i) CMB[0]->addItem(QString::number(10 * i));
-    CMB[0]->setCurrentIndex(-1);
+    for (int i = 1; i <= kDurationSteps; ++i) CMB[kDurationSelector]->addItem(QString::number(10 * i));
+    CMB[kDurationSelector]->setCurrentIndex(-1);
 }
 
 void PRO002::fillFromMaster(QComboBox* selector, const QString& table, const QString& nameField) {
@@ -66,12 +66,12 @@ void PRO002::fillFromMaster(QComboBox* selector, const QString& table, const QSt
 }
 
 void PRO002::fillSexAndStatus() {
-    CMB[4]->addItem(codedEntry(kMale, QStringLiteral("1")));
-    CMB[4]->addItem(codedEntry(kFemale, QStringLiteral("2")));
-    CMB[5]->addItem(codedEntry(kNotYetDone, QStringLiteral("1")));
-    CMB[5]->addItem(codedEntry(kDone, QStringLiteral("2")));
-    CMB[4]->setCurrentIndex(-1);
-    CMB[5]->setCurrentIndex(-1);
+    CMB[kSexSelector]->addItem(codedEntry(kMale, QStringLiteral("1")));
+    CMB[kSexSelector]->addItem(codedEntry(kFemale, QStringLiteral("2")));
+    CMB[kStatusSelector]->addItem(codedEntry(kNotYetDone, QStringLiteral("1")));
+    CMB[kStatusSelector]->addItem(codedEntry(kDone, QStringLiteral("2")));
+    CMB[kSexSelector]->setCurrentIndex(-1);
+    CMB[kStatusSelector]->setCurrentIndex(-1);
 }
 
 // A stored code that no entry carries any more (a department removed from its master, a duration or sex
@@ -79,13 +79,13 @@ void PRO002::fillSexAndStatus() {
 void PRO002::RSV_READ() {
     const std::optional<Booking> booking = findBooking(database(), slotKey());
     if (!booking) return;
-    selectByText(CMB[0], booking->Min);
-    selectByCode(CMB[1], booking->KA, kMasterCodeLength);
+    selectByText(CMB[kDurationSelector], booking->Min);
+    selectByCode(CMB[kDepartmentSelector], booking->KA, kMasterCodeLength);
     setTextWhole(TXT[kNameBox], booking->YNAME, kNameBoxLength);
-    selectByCode(CMB[3], booking->BUI, kMasterCodeLength);
-    selectByCode(CMB[4], booking->SEX, kFlagCodeLength);
+    selectByCode(CMB[kBodyPartSelector], booking->BUI, kMasterCodeLength);
+    selectByCode(CMB[kSexSelector], booking->SEX, kFlagCodeLength);
     setTextWhole(TXT[kAgeBox], booking->AGE, kAgeBoxLength);
-    selectByCode(CMB[5], booking->JYOKYO, kFlagCodeLength);
+    selectByCode(CMB[kStatusSelector], booking->JYOKYO, kFlagCodeLength);
     if (!trimBlanks(booking->ETC).isEmpty()) setTextWhole(TXT[kRemarksBox], booking->ETC, kRemarksBoxLength);
 }
 

@@ -40,13 +40,13 @@ bool PRO002::entriesAreComplete() {
         bool missing;
         const QString& message;
     } checks[] = {
-        {CMB[0]->currentText().isEmpty(), kChooseDuration},
-        {CMB[1]->currentText().isEmpty(), kChooseDepartment},
-        {CMB[3]->currentText().isEmpty(), kChooseBodyPart},
-        {CMB[4]->currentText().isEmpty(), kChooseSex},
-        {CMB[5]->currentText().isEmpty(), kChooseStatus},
-        {TXT[0]->text().isEmpty(), kEnterName},
-        {TXT[1]->text().isEmpty(), kEnterAge},
+        {CMB[kDurationSelector]->currentText().isEmpty(), kChooseDuration},
+        {CMB[kDepartmentSelector]->currentText().isEmpty(), kChooseDepartment},
+        {CMB[kBodyPartSelector]->currentText().isEmpty(), kChooseBodyPart},
+        {CMB[kSexSelector]->currentText().isEmpty(), kChooseSex},
+        {CMB[kStatusSelector]->currentText().isEmpty(), kChooseStatus},
+        {TXT[kNameBox]->text().isEmpty(), kEnterName},
+        {TXT[kAgeBox]->text().isEmpty(), kEnterAge},
     };
     for (const auto& check : checks) {
         if (check.missing) {
@@ -58,13 +58,13 @@ bool PRO002::entriesAreComplete() {
 }
 
 bool PRO002::widthsFit() {
-    return fitsWidth(kNameBytes, TXT[0]->text(), ctx_.messages(), ctx_.g.SYS_TITLE) &&
-           fitsWidth(kRemarksBytes, TXT[2]->text(), ctx_.messages(), ctx_.g.SYS_TITLE);
+    return fitsWidth(kNameBytes, TXT[kNameBox]->text(), ctx_.messages(), ctx_.g.SYS_TITLE) &&
+           fitsWidth(kRemarksBytes, TXT[kRemarksBox]->text(), ctx_.messages(), ctx_.g.SYS_TITLE);
 }
 
 // Typed ages are digits only; a pasted text is not filtered on its way in, so it is refused here.
 bool PRO002::ageIsValid() {
-    const QString age = TXT[1]->text();
+    const QString age = TXT[kAgeBox]->text();
     const bool digitsOnly = std::all_of(age.cbegin(), age.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     if (digitsOnly && toInt16(age).value_or(kOldestAge + 1) <= kOldestAge) return true;
     refuse(kWrongAge);
@@ -74,7 +74,7 @@ bool PRO002::ageIsValid() {
 // The board's first cells of later bookings, as painted just before the window opened. Cells past 19:50 do
 // not exist, so a span may run beyond the end of the day.
 bool PRO002::overlapsLaterBookingOnBoard() const {
-    const int followingCells = CMB[0]->currentText().toInt() / 10 - 1;
+    const int followingCells = CMB[kDurationSelector]->currentText().toInt() / 10 - 1;
     for (int i = 1; i <= followingCells; ++i) {
         const int cell = ctx_.g.SEL_CELL + i;
         if (cell >= kCellCount) break;
@@ -85,14 +85,14 @@ bool PRO002::overlapsLaterBookingOnBoard() const {
 
 void PRO002::storeAndClose() {
     const Booking booking{
-        .Min = CMB[0]->currentText(),
-        .KA = entryCode(CMB[1]->currentText(), 2),
-        .YNAME = TXT[0]->text(),
-        .BUI = entryCode(CMB[3]->currentText(), 2),
-        .SEX = entryCode(CMB[4]->currentText(), 1),
-        .AGE = TXT[1]->text(),
-        .JYOKYO = entryCode(CMB[5]->currentText(), 1),
-        .ETC = TXT[2]->text(),
+        .Min = CMB[kDurationSelector]->currentText(),
+        .KA = entryCode(CMB[kDepartmentSelector]->currentText(), 2),
+        .YNAME = TXT[kNameBox]->text(),
+        .BUI = entryCode(CMB[kBodyPartSelector]->currentText(), 2),
+        .SEX = entryCode(CMB[kSexSelector]->currentText(), 1),
+        .AGE = TXT[kAgeBox]->text(),
+        .JYOKYO = entryCode(CMB[kStatusSelector]->currentText(), 1),
+        .ETC = TXT[kRemarksBox]->text(),
     };
     try {
         switch (storeBooking(database(), slotKey(), booking)) {

@@ -73,6 +73,14 @@ std::unique_ptr<RecordSet> readDay(Database& db, const QString& dayPrefix) {
     return db.select(dayStatement(dayPrefix));
 }
 
+QString exportStatement(const ExportFilter& filter) {
+    return QStringLiteral("SELECT * FROM KESOLA WHERE ") + QStringLiteral("LEFT$(CODE,1) LIKE '") + filter.room +
+           QStringLiteral("' AND ") + QStringLiteral("MID$(CODE,2,4) LIKE '") + filter.year + QStringLiteral("' AND ") +
+           QStringLiteral("MID$(CODE,6,2) LIKE '") + filter.month + QStringLiteral("' AND ") +
+           QStringLiteral("MID$(CODE,8,2) LIKE '") + filter.day + QStringLiteral("'") +
+           QStringLiteral(" ORDER BY CODE ASC;");
+}
+
 std::optional<Booking> findBooking(Database& db, const QString& key) {
     auto table = openTable(db, kReservations);
     if (!table->seek(key)) {

@@ -32,6 +32,17 @@ struct Booking {
     bool operator==(const Booking&) const = default;
 };
 
+// The four filter keys of the export, each compared by LIKE with a piece of CODE: "*" matches any value.
+struct ExportFilter {
+    QString room = QStringLiteral("*");
+    QString year = QStringLiteral("*");
+    QString month = QStringLiteral("*");
+    QString day = QStringLiteral("*");
+};
+
+// The export's statement in the Jet dialect, the keys quoted as literals (the layer binds them).
+QString exportStatement(const ExportFilter& filter);
+
 // The booking stored under the 13-character reservation key, or none. Throws DbError.
 std::optional<Booking> findBooking(Database& db, const QString& key);
 

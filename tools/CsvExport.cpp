@@ -51,14 +51,6 @@ ExportFilter exportFilter(int roomPosition, const QString& roomText, const QStri
     return filter;
 }
 
-QString exportStatement(const ExportFilter& filter) {
-    return QStringLiteral("SELECT * FROM KESOLA WHERE ") + QStringLiteral("LEFT$(CODE,1) LIKE '") + filter.room +
-           QStringLiteral("' AND ") + QStringLiteral("MID$(CODE,2,4) LIKE '") + filter.year + QStringLiteral("' AND ") +
-           QStringLiteral("MID$(CODE,6,2) LIKE '") + filter.month + QStringLiteral("' AND ") +
-           QStringLiteral("MID$(CODE,8,2) LIKE '") + filter.day + QStringLiteral("'") +
-           QStringLiteral(" ORDER BY CODE ASC;");
-}
-
 ExportRow readExportRow(const RecordSet& rows) {
     return {
         rows.field(QStringLiteral("CODE")),  rows.field(QStringLiteral("Min")),    rows.field(QStringLiteral("KA")),

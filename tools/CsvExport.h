@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "store/BookingStore.h"
+
 class QIODevice;
 
 namespace kesola {
@@ -9,21 +11,10 @@ namespace kesola {
 class Database;
 class RecordSet;
 
-// The four filter keys of the export, each compared by LIKE with a piece of CODE: "*" matches any value.
-struct ExportFilter {
-    QString room = QStringLiteral("*");
-    QString year = QStringLiteral("*");
-    QString month = QStringLiteral("*");
-    QString day = QStringLiteral("*");
-};
-
 // The keys for the chosen selector texts; an empty text means any value. roomPosition is the chosen entry's place
 // in the room selector, whose entry 0 is the empty one, so that it is the room number of CODE.
 ExportFilter exportFilter(int roomPosition, const QString& roomText, const QString& year, const QString& month,
                           const QString& day);
-
-// The export's statement in the Jet dialect, the keys quoted as literals (the layer binds them).
-QString exportStatement(const ExportFilter& filter);
 
 // One stored reservation, as the export reads it.
 struct ExportRow {

@@ -3,14 +3,15 @@
 #include <QCoreApplication>
 #include <QProgressDialog>
 
+#include "tools/ToolTexts.h"
 #include "ui/Fonts.h"
+#include "ui/QtMessageService.h"
 
 namespace kesola {
 
 namespace {
 
-const QString kWorking = QStringLiteral("ＣＳＶ変換中です。（%1 件）");
-const QString kCancel = QStringLiteral("キャンセル");
+using tool_texts::kWorking;
 // The dialog is kept alive this often, so a press of its button is seen quickly without slowing the export.
 constexpr qint64 kEventsEveryMs = 50;
 
@@ -39,7 +40,7 @@ bool CsvExportProgress::proceed(qint64 recordsWritten) {
 
 void CsvExportProgress::showDialog() {
     // No end is known in advance, so the bar runs as a busy indicator while the count grows.
-    dialog_ = new QProgressDialog(kWorking.arg(0), kCancel, 0, 0, owner_);
+    dialog_ = new QProgressDialog(kWorking.arg(0), kCancelButtonText, 0, 0, owner_);
     dialog_->setObjectName(QStringLiteral("CsvExportProgress"));
     if (owner_) dialog_->setWindowTitle(owner_->windowTitle());
     dialog_->setFont(msGothic(12));

@@ -10,17 +10,18 @@
 
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
+#include "tools/ToolTexts.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
 namespace {
 
-const QString kCaption = QStringLiteral("データベース格納位置設定");
-const QString kChooseLocation = QStringLiteral("DB格納位置の選択を行ってください。");
-const QString kSettingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
+using namespace tool_texts;
+
 constexpr int kPathRole = Qt::UserRole;
 
 QString joinPath(const QString& folder, const QString& file) {
@@ -53,7 +54,7 @@ QStringList driveEntries(const QStringList& mountedRoots, const QString& current
 
 PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setupFixedWindow(this, 5865, 5280, kWindowBackground, 9);
-    setWindowTitle(kCaption);
+    setWindowTitle(kLocationCaption);
 
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
@@ -67,9 +68,7 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     LBL =
         makeLabel(this, QStringLiteral("LBL"), QString(), QRect(225, 4140, 5415, 300), 9, QColor(255, 255, 192), true);
     BTN = makeButton(this, QStringLiteral("BTN"), texts::kChangeCaption, QRect(225, 4665, 1020, 360), 12, kButtonFace);
-    setTabOrder(Drive1, Dir1);
-    setTabOrder(Dir1, File1);
-    setTabOrder(File1, BTN);
+    setTabChain({Drive1, Dir1, File1, BTN});
 
     connect(Drive1, &QComboBox::activated, this, [this] { Drive1_Change(); });
     // A folder opens with a double click or Enter, as in a folder list; a single click only selects it.
@@ -82,7 +81,7 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
 
 void PRO008::Form_Load() {
     centreOnScreen(this);
-    setWindowTitle(kCaption);
+    setWindowTitle(kLocationCaption);
     fillDrives();
     setDirPath(QDir::currentPath());
 }

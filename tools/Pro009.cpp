@@ -10,18 +10,15 @@
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
 #include "tools/CsvExportProgress.h"
+#include "tools/ToolTexts.h"
 #include "ui/Controls.h"
+#include "ui/WindowKit.h"
 
 namespace kesola {
 
 namespace {
 
-const QString kWindowName = QStringLiteral("ＣＳＶ変換");
-const QString kStartQuestion = QStringLiteral("ＣＳＶ変換を開始しますか？");
-const QString kFinished = QStringLiteral("ＣＳＶ変換終了しました。");
-const QString kFailed = QStringLiteral("ＣＳＶ変換に失敗しました。");
-const QString kCancelled = QStringLiteral("ＣＳＶ変換を中止しました。");
-const QString kNothingWritten = QStringLiteral("ファイルは書き込まれていません。");
+using namespace tool_texts;
 
 constexpr int kPoints = 12;
 
@@ -44,7 +41,7 @@ void PRO009::buildControls() {
         int index;
         QString caption;
         QRect geometry;
-    } headings[] = {{2, QStringLiteral("部屋"), QRect(225, 225, 1020, 360)},
+    } headings[] = {{2, kRoomHeading, QRect(225, 225, 1020, 360)},
                     {8, texts::kYearUnit, QRect(225, 795, 1020, 360)},
                     {0, texts::kMonthUnit, QRect(225, 1365, 1020, 360)},
                     {1, texts::kDayUnit, QRect(225, 1935, 1020, 360)}};
@@ -66,49 +63,31 @@ void PRO009::buildControls() {
     for (const auto& u : units) {
         LBL[u.index] = makeAutoSizeLabel(this, QStringLiteral("LBL%1").arg(u.index), u.caption, u.left, u.top, kPoints);
     }
-    const QString captions[kButtonCount] = {texts::kBackCaption, QStringLiteral("変換")};
+    const QString captions[kButtonCount] = {texts::kBackCaption, kConvertCaption};
     const int buttonLeft[kButtonCount] = {225, 1470};
     for (int i = 0; i < kButtonCount; ++i) {
         BTN[i] = makeButton(this, QStringLiteral("BTN%1").arg(i), captions[i], QRect(buttonLeft[i], 2580, 1020, 360),
                             kPoints, kButtonFace);
         connect(BTN[i], &QPushButton::clicked, this, [this, i] { BTN_Click(i); });
     }
-    QWidget* order[] = {BTN[kBack], BTN[kConvert], CMB[0], CMB[3], CMB[2], CMB[1]};
-    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    setTabChain({BTN[kBack], BTN[kConvert], CMB[0], CMB[3], CMB[2], CMB[1]});
 }
 
 void PRO009::Form_Load() {
     centreOnScreen(this);
-    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kWindowName));
+    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kExportWindowName));
     fillRooms();
-    fillNumbers();
+    fillDateSelectors(CMB[1], CMB[2], CMB[3], true);
 }
 
 // Entry 0 is the empty one ("any room"), so a room's place in the list is its number in CODE, as on the board.
 void PRO009::fillRooms() {
-    CMB[0]->addItem(QString());
-    if (ctx_.g.DB) {
-        try {
-            for (const MasterEntry& room :
-                 readMasterList(*ctx_.g.DB, QStringLiteral("ROOM"), QStringLiteral("RNAME"))) {
-                CMB[0]->addItem(room.name);
-            }
-        } catch (const DbError& e) {
-            // The window still opens; an export can then only cover every room.
-            ctx_.messages().notice(texts::databaseFailed(e.message()), windowTitle());
-        }
+    try {
+        fillRoomSelector(CMB[0], ctx_.g.DB.get(), true);
+    } catch (const DbError& e) {
+        // The window still opens; an export can then only cover every room.
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
-    CMB[0]->setCurrentIndex(-1);
-}
-
-void PRO009::fillNumbers() {
-    CMB[1]->addItem(QString());
-    for (int y = kFirstYear; y <= kLastYear; ++y) CMB[1]->addItem(QString::number(y));
-    CMB[2]->addItem(QString());
-    for (int m = 1; m <= 12; ++m) CMB[2]->addItem(QString::number(m));
-    CMB[3]->addItem(QString());
-    for (int d = 1; d <= 31; ++d) CMB[3]->addItem(QString::number(d));
-    for (int i = 1; i < kSelectorCount; ++i) CMB[i]->setCurrentIndex(-1);
 }
 
 void PRO009::BTN_Click(int index) {

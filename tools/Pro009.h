@@ -43,7 +43,6 @@ class PRO009 : public QDialog {
   private:
     void buildControls();
     void fillRooms();
-    void fillNumbers();
     void reportOutcome(const ExportOutcome& outcome);
 
     AppContext& ctx_;

@@ -8,6 +8,7 @@
 #include "store/Schema.h"
 #include "store/engine/OpenDatabase.h"
 #include "tests/admin/AdminSupport.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kesola;
 using namespace kesola::test;
@@ -45,17 +46,11 @@ TEST_F(Admin, InitMakesANewFileAndNeverOverwritesOne) {
     EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("東病院"));
     db.reset();
 
-    const QByteArray before = [&] {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    const QByteArray before = readAll(path);
     const AdminRun again = runAdminCommand({QStringLiteral("init"), path, QStringLiteral("--demo")});
     EXPECT_EQ(again.status, 1);
     EXPECT_TRUE(again.err.contains(QStringLiteral("already exists")));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(readAll(path), before);
 }
 
 TEST_F(Admin, CopyBetweenFilesKeepsEveryRowAndTellsNullFromEmpty) {

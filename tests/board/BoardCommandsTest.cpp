@@ -5,21 +5,17 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "store/Texts.h"
 #include "tests/board/BoardFixture.h"
+#include "tests/support/ExpectedTexts.h"
+#include "tests/support/TestFiles.h"
 #include "tools/Pro009.h"
 #include "ui/Printing.h"
 
 using namespace kesola;
 using namespace kesola::test;
+using namespace kesola::expected;
 
 namespace {
-
-const QString kBoardCaption = QStringLiteral("ＭＲＩ予約システム - [ ＭＲＩ室 予約一覧 ]");
-const QString kExitQuestion = QStringLiteral("システム終了してもよろしいですか？");
-const QString kLockQuestion = QStringLiteral("ロックを解除しますか？");
-const QString kLockHeld = QStringLiteral("他のマシンで使用中です。しばらくしてリトライしてください。");
-const QString kPrintFailed = QStringLiteral("印刷できませんでした。");
 
 enum { kCsv = 0, kExit = 1, kMasters = 2, kPrint = 3 };
 
@@ -160,9 +156,8 @@ TEST_F(BoardCommandsTest, TheExportWindowWritesTheFileIntoTheProgramFolder) {
     PRO001& b = startOnDatabase();
     context->modal.then([](QDialog& dialog) { static_cast<PRO009&>(dialog).BTN[1]->click(); });
     b.BTN_Click(kCsv);
-    QFile file(programFolder.filePath(QStringLiteral("KESOLA.CSV")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("1,2005,03,07,09,30,30,03,\x8a\xb3\x8e\xd2,05,1,45,1,,\r\r\n"));
+    EXPECT_EQ(readAll(programFolder.filePath(QStringLiteral("KESOLA.CSV"))),
+              QByteArray("1,2005,03,07,09,30,30,03,\x8a\xb3\x8e\xd2,05,1,45,1,,\r\r\n"));
     EXPECT_EQ(context->messages.texts(),
               (QStringList{QStringLiteral("ＣＳＶ変換を開始しますか？"), QStringLiteral("ＣＳＶ変換終了しました。")}));
 }
@@ -201,9 +196,7 @@ TEST_F(BoardCommandsTest, PrintingProducesAPdfPageShowingTheBoardUnderTheLock) {
     EXPECT_EQ(printer.lockWhilePrinting, QStringLiteral("1"));
     EXPECT_EQ(db.lockValue(), QStringLiteral("0"));
     EXPECT_TRUE(b.Timer1.isActive());
-    QFile file(pdfPath);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readAll(pdfPath);
     EXPECT_TRUE(bytes.startsWith("%PDF-"));
     EXPECT_EQ(pageCount(bytes), 1);
     // The page holds one image of the board's size.

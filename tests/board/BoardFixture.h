@@ -11,7 +11,9 @@
 
 #include "board/Pro001.h"
 #include "store/Cp932.h"
+#include "tests/support/BoardStarter.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 
 namespace kesola::test {
 
@@ -19,19 +21,14 @@ namespace kesola::test {
 class BoardTest : public ::testing::Test {
   protected:
     void writeSettings(const QByteArray& bytes) {
-        QFile f(programFolder.filePath(QStringLiteral("KESOLA.INI")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        writeFile(programFolder.filePath(QStringLiteral("KESOLA.INI")), bytes);
     }
-    void pointSettingsAt(const QString& path) { writeSettings(Cp932::encode(path) + "\r\n"); }
+    void pointSettingsAt(const QString& path) { kesola::test::pointSettingsAt(programFolder.path(), path); }
 
     PRO001& start() {
         context = std::make_unique<TestContext>(nullptr, today);
         context->g.PATH_APP = programFolder.path() + QLatin1Char('/');
-        board = std::make_unique<PRO001>(context->ctx);
-        board->Form_Load();
-        board->show();
-        QCoreApplication::processEvents();
+        board = startBoard(*context);
         return *board;
     }
 

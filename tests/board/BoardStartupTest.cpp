@@ -5,14 +5,15 @@
 #include "store/Schema.h"
 #include "store/engine/SqliteDatabase.h"
 #include "tests/board/BoardFixture.h"
+#include "tests/support/ExpectedTexts.h"
+#include "tests/support/TestFiles.h"
 #include "tools/Pro008.h"
 
 using namespace kesola;
 using namespace kesola::test;
+using namespace kesola::expected;
 
-namespace {
-const QString kNotOpened = QStringLiteral("データベースを開けませんでした。");
-}
+namespace {}
 
 TEST_F(BoardTest, StartupOpensTheDatabaseAndSelectsToday) {
     db.addRoom(QStringLiteral("1"), QStringLiteral("ＭＲＩ室"));
@@ -101,7 +102,7 @@ TEST_F(BoardTest, LocationWindowClosedWithoutChoiceLeavesTheBoardWithoutDatabase
     EXPECT_EQ(context->modal.opened, 1);
     EXPECT_EQ(context->g.DB, nullptr);
     ASSERT_EQ(context->messages.shown.size(), 1u);
-    EXPECT_EQ(context->messages.last().text, kNotOpened + QStringLiteral("\n"));
+    EXPECT_EQ(context->messages.last().text, kDatabaseNotOpened + QStringLiteral("\n"));
     EXPECT_EQ(context->messages.last().title, QStringLiteral(" - [ ＭＲＩ室 予約一覧 ]"));
     EXPECT_EQ(context->messages.last().icon, MsgIcon::Exclamation);
     EXPECT_EQ(b.CMB[0]->count(), 0);
@@ -115,11 +116,7 @@ TEST_F(BoardTest, UnusableSettingsFilesLeaveTheBoardOpenWithTheMessage) {
     QByteArray binary;
     for (int i = 0; i < 2048; ++i) binary.append(static_cast<char>((i * 131) & 0xFF));
     const QString junk = programFolder.filePath(QStringLiteral("junk.MDB"));
-    {
-        QFile f(junk);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(binary);
-    }
+    writeFile(junk, binary);
     const QByteArray cases[] = {
         QByteArray(),
         binary,
@@ -133,7 +130,7 @@ TEST_F(BoardTest, UnusableSettingsFilesLeaveTheBoardOpenWithTheMessage) {
         start();
         EXPECT_EQ(context->g.DB, nullptr);
         ASSERT_EQ(context->messages.shown.size(), 1u);
-        EXPECT_TRUE(context->messages.last().text.startsWith(kNotOpened + u'\n'));
+        EXPECT_TRUE(context->messages.last().text.startsWith(kDatabaseNotOpened + u'\n'));
         EXPECT_EQ(context->modal.opened, 0);
         board->Timer1.stop();
     }

@@ -7,11 +7,13 @@
 
 #include "masters/ColourComponent.h"
 #include "masters/Pro006.h"
-#include "store/Texts.h"
 #include "tests/masters/MasterTestSupport.h"
+#include "tests/support/ExpectedTexts.h"
 #include "ui/Twips.h"
 
 namespace kesola::test {
+
+using namespace kesola::expected;
 namespace {
 
 using Rgb = std::array<int, 3>;
@@ -260,7 +262,7 @@ TEST_F(DepartmentEditorTest, ATooWideNameChangesNothingAndKeepsTheColoursOnScree
     type(*window, QString(9, u'婦'));
     pressChange(*window);
     ASSERT_EQ(context.messages.shown.size(), 1u);
-    EXPECT_EQ(context.messages.last().text, texts::kTooWide);
+    EXPECT_EQ(context.messages.last().text, kTooWide);
     EXPECT_EQ(storedField(db, QStringLiteral("KA"), QStringLiteral("08"), QStringLiteral("KNAME")),
               QStringLiteral("産科"));
     EXPECT_EQ(storedColours(QStringLiteral("08")), (QStringList{"1", "1", "1", "2", "2", "2"}));

@@ -11,14 +11,15 @@
 #include "masters/Pro003.h"
 #include "masters/Pro006.h"
 #include "store/Cp932.h"
-#include "store/Texts.h"
 #include "tests/masters/MasterTestSupport.h"
+#include "tests/support/ExpectedTexts.h"
+#include "tests/support/TestFiles.h"
 #include "ui/Twips.h"
 
 namespace kesola::test {
-namespace {
 
-const QString kTitle = QStringLiteral("ＭＲＩ予約システム");
+using namespace kesola::expected;
+namespace {
 
 void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
@@ -44,7 +45,7 @@ class MenuTest : public EditorTest {
 
 TEST_F(MenuTest, ShowsItsFourButtonsWhereTheyBelong) {
     auto menu = openMenu();
-    EXPECT_EQ(menu->windowTitle(), kTitle + QStringLiteral(" - [ メンテナンスメニュー ]"));
+    EXPECT_EQ(menu->windowTitle(), kSystemTitle + QStringLiteral(" - [ メンテナンスメニュー ]"));
     EXPECT_EQ(menu->size(), twipsSize(3645, 3720));
     const struct {
         int index;
@@ -75,9 +76,9 @@ TEST_F(MenuTest, EachButtonOpensItsEditorAndBackClosesTheMenu) {
     click(menu->BTN[3]);
     click(menu->BTN[2]);
     EXPECT_EQ(classes, (QStringList{"kesola::PRO004", "kesola::PRO007", "kesola::PRO006"}));
-    EXPECT_EQ(context.modal.openedTitles,
-              (QStringList{kTitle + QStringLiteral(" - [ 部位登録 ]"), kTitle + QStringLiteral(" - [ 室登録 ]"),
-                           kTitle + QStringLiteral(" - [ 科登録 ]")}));
+    EXPECT_EQ(context.modal.openedTitles, (QStringList{kSystemTitle + QStringLiteral(" - [ 部位登録 ]"),
+                                                       kSystemTitle + QStringLiteral(" - [ 室登録 ]"),
+                                                       kSystemTitle + QStringLiteral(" - [ 科登録 ]")}));
     EXPECT_TRUE(menu->isVisible());
     click(menu->BTN[4]);
     EXPECT_FALSE(menu->isVisible());
@@ -125,9 +126,7 @@ class BoardMenuTest : public ::testing::Test {
         // Room 1, today (2005-03-07), 9:00, 30 minutes, not yet done.
         db.addReservation(QStringLiteral("1200503070900"), QStringLiteral("30"), QStringLiteral("01"),
                           QStringLiteral("山田"), QStringLiteral("01"), QStringLiteral("1"));
-        QFile settings(programFolder.filePath(QStringLiteral("KESOLA.INI")));
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(Cp932::encode(db.path()) + "\r\n");
+        writeFile(programFolder.filePath(QStringLiteral("KESOLA.INI")), Cp932::encode(db.path()) + "\r\n");
     }
     void TearDown() override {
         if (board) board->Timer1.stop();
@@ -259,7 +258,7 @@ TEST_F(BoardMenuTest, TheMenuDoesNotOpenWhileAnotherWorkstationHoldsTheLock) {
     click(board->BTN[2]);
     EXPECT_EQ(context->modal.opened, 0);
     ASSERT_EQ(context->messages.shown.size(), 1u);
-    EXPECT_EQ(context->messages.last().text, texts::kLockHeld);
+    EXPECT_EQ(context->messages.last().text, kLockHeld);
     EXPECT_EQ(db.lockValue(), QStringLiteral("1"));
 }
 

@@ -5,10 +5,12 @@
 
 #include "masters/NameMasterWindows.h"
 #include "masters/Pro006.h"
-#include "store/Texts.h"
 #include "tests/masters/MasterTestSupport.h"
+#include "tests/support/ExpectedTexts.h"
 
 namespace kesola::test {
+
+using namespace kesola::expected;
 namespace {
 
 class MasterFailureTest : public EditorTest {
@@ -36,7 +38,7 @@ class MasterFailureTest : public EditorTest {
     void expectOneFailureReport(const QString& title, const QString& engineText) const {
         ASSERT_EQ(context.messages.shown.size(), 1u);
         const auto& box = context.messages.last();
-        EXPECT_TRUE(box.text.startsWith(texts::kDatabaseFailed + u'\n')) << box.text.toStdString();
+        EXPECT_TRUE(box.text.startsWith(kDatabaseFailed + u'\n')) << box.text.toStdString();
         EXPECT_TRUE(box.text.contains(engineText)) << box.text.toStdString();
         EXPECT_EQ(box.icon, MsgIcon::Exclamation);
         EXPECT_EQ(box.buttons, MsgButtons::Ok);
@@ -54,7 +56,7 @@ TEST_F(MasterFailureTest, AMissingTableIsReportedAndTheWindowStaysUsable) {
     type(*window, QStringLiteral("頭部"));
     pressChange(*window);
     ASSERT_GE(context.messages.shown.size(), 2u);
-    EXPECT_EQ(context.messages.shown[1].text, texts::kSelectSlot);
+    EXPECT_EQ(context.messages.shown[1].text, kSelectSlot);
     QTest::mouseClick(window->BTN[NameMasterEditor::kBack], Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
 }
@@ -124,7 +126,7 @@ TEST_F(MasterFailureTest, WithoutAnOpenDatabaseEveryActionIsReported) {
     context.g.DB.reset();
     auto window = open<PRO006>();
     ASSERT_EQ(context.messages.shown.size(), 1u);
-    EXPECT_TRUE(context.messages.last().text.startsWith(texts::kDatabaseFailed));
+    EXPECT_TRUE(context.messages.last().text.startsWith(kDatabaseFailed));
     EXPECT_EQ(window->LST->count(), 0);
     window->LIST_SET();
     EXPECT_EQ(context.messages.shown.size(), 2u);

@@ -4,11 +4,13 @@
 
 #include "masters/NameMasterWindows.h"
 #include "masters/Pro006.h"
-#include "store/Texts.h"
 #include "tests/masters/MasterTestSupport.h"
+#include "tests/support/ExpectedTexts.h"
 #include "ui/Twips.h"
 
 namespace kesola::test {
+
+using namespace kesola::expected;
 namespace {
 
 struct EditorCase {
@@ -16,6 +18,7 @@ struct EditorCase {
     std::function<std::unique_ptr<NameMasterEditor>(AppContext&)> make;
     const NameMasterKind& (*kind)();
     QString caption;
+    QString nameLabel;
 };
 
 std::ostream& operator<<(std::ostream& out, const EditorCase& c) { return out << c.label; }
@@ -56,7 +59,7 @@ TEST_P(SharedEditorTest, OpensWithEveryCodeOfTheRangeEmptyAndNothingSelected) {
     EXPECT_EQ(rowTexts(window->LST), expected);
     EXPECT_EQ(expected.first(), kind().codeLength == 2 ? QStringLiteral("01") : QStringLiteral("1"));
     expectOpeningState();
-    EXPECT_EQ(window->LBL[2]->text(), kind().nameLabel);
+    EXPECT_EQ(window->LBL[2]->text(), GetParam().nameLabel);
     EXPECT_EQ(window->TXT->maxLength(), 20);
     EXPECT_EQ(window->BTN[0]->text(), QStringLiteral("戻る"));
     EXPECT_EQ(window->BTN[1]->text(), QStringLiteral("変更"));
@@ -191,7 +194,7 @@ TEST_P(SharedEditorTest, SavingWithNoSlotSelectedAsksForOne) {
     type(*window, QStringLiteral("名前"));
     pressChange(*window);
     ASSERT_EQ(context.messages.shown.size(), 1u);
-    EXPECT_EQ(context.messages.last().text, texts::kSelectSlot);
+    EXPECT_EQ(context.messages.last().text, kSelectSlot);
     EXPECT_EQ(context.messages.last().icon, MsgIcon::Exclamation);
     EXPECT_EQ(context.messages.last().buttons, MsgButtons::Ok);
     EXPECT_EQ(context.messages.last().title, GetParam().caption);
@@ -203,7 +206,7 @@ TEST_P(SharedEditorTest, ATooWideNameIsRefusedBeforeTheSelectionIsChecked) {
     type(*window, QString(kind().maximumWidth / 2 + 1, u'あ'));
     pressChange(*window);
     ASSERT_EQ(context.messages.shown.size(), 1u);
-    EXPECT_EQ(context.messages.last().text, texts::kTooWide);
+    EXPECT_EQ(context.messages.last().text, kTooWide);
     EXPECT_EQ(db.count(kind().table), 0);
 }
 
@@ -212,7 +215,7 @@ TEST_P(SharedEditorTest, ARefusedNameWritesNothingAndClearsTheWindow) {
     relist();
     saveName(1, QString(kind().maximumWidth / 2 + 1, u'全'));
     ASSERT_EQ(context.messages.shown.size(), 1u);
-    EXPECT_EQ(context.messages.last().text, texts::kTooWide);
+    EXPECT_EQ(context.messages.last().text, kTooWide);
     EXPECT_EQ(context.messages.last().title, QStringLiteral("ＭＲＩ予約システム - [ 予約操作 ]"));
     EXPECT_EQ(stored(1), QStringLiteral("元"));
     expectOpeningState();
@@ -238,10 +241,12 @@ std::unique_ptr<NameMasterEditor> make(AppContext& ctx) {
 
 INSTANTIATE_TEST_SUITE_P(
     Editors, SharedEditorTest,
-    ::testing::Values(
-        EditorCase{"BodyParts", make<PRO004>, bodyPartMaster, QStringLiteral("ＭＲＩ予約システム - [ 部位登録 ]")},
-        EditorCase{"Rooms", make<PRO007>, roomMaster, QStringLiteral("ＭＲＩ予約システム - [ 室登録 ]")},
-        EditorCase{"Departments", make<PRO006>, departmentMaster, QStringLiteral("ＭＲＩ予約システム - [ 科登録 ]")}),
+    ::testing::Values(EditorCase{"BodyParts", make<PRO004>, bodyPartMaster,
+                                 QStringLiteral("ＭＲＩ予約システム - [ 部位登録 ]"), QStringLiteral("部位名")},
+                      EditorCase{"Rooms", make<PRO007>, roomMaster, QStringLiteral("ＭＲＩ予約システム - [ 室登録 ]"),
+                                 QStringLiteral("室名")},
+                      EditorCase{"Departments", make<PRO006>, departmentMaster,
+                                 QStringLiteral("ＭＲＩ予約システム - [ 科登録 ]"), QStringLiteral("科名")}),
     [](const ::testing::TestParamInfo<EditorCase>& info) { return std::string(info.param.label); });
 
 // The list reports every press, also one below its last row; the slot stays selected and is loaded again.

@@ -2,10 +2,12 @@
 // bytes without the blanks around the name.
 #include "masters/NameMasterWindows.h"
 #include "masters/Pro006.h"
-#include "store/Texts.h"
 #include "tests/masters/MasterTestSupport.h"
+#include "tests/support/ExpectedTexts.h"
 
 namespace kesola::test {
+
+using namespace kesola::expected;
 namespace {
 
 enum class Editor { BodyParts, Rooms, Departments };
@@ -54,7 +56,7 @@ TEST_P(NameWidthTest, IsStoredExactlyWhenItFitsAndRefusedOtherwise) {
     } else {
         EXPECT_EQ(stored, std::nullopt);
         ASSERT_EQ(context.messages.shown.size(), 1u);
-        EXPECT_EQ(context.messages.last().text, texts::kTooWide);
+        EXPECT_EQ(context.messages.last().text, kTooWide);
     }
     EXPECT_EQ(window->TXT->text(), QString());
     EXPECT_EQ(selectedRowCount(window->LST), 0);

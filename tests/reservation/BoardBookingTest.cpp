@@ -3,23 +3,22 @@
 
 #include <QTest>
 
-#include "store/Texts.h"
 #include "tests/reservation/ReservationFixture.h"
+#include "tests/support/ExpectedTexts.h"
 
 using namespace kesola;
 using namespace kesola::test;
+using namespace kesola::expected;
 
 namespace {
 
-const QString kCovered = QStringLiteral("既に予約の入ってる場所には予約できません。");
-const QString kLockHeld = QStringLiteral("他のマシンで使用中です。しばらくしてリトライしてください。");
 const QColor kWhite(255, 255, 255);
 
 class BoardBookingTest : public ::testing::Test {
   protected:
     BoardBookingTest() {
         addMasters(db);
-        board = startBoard(c);
+        board = startBoardOnDatabase(c);
     }
 
     void registerIn(PRO002& w, const Entries& e) {
@@ -42,7 +41,7 @@ TEST_F(BoardBookingTest, DoubleClickOpensTheWindowUnderTheLockAndReleasesItAfter
         EXPECT_EQ(db.lockValue(), QStringLiteral("1"));
         EXPECT_FALSE(board->Timer1.isActive());
         EXPECT_EQ(c.g.SEL_CELL, 15);
-        EXPECT_EQ(w.windowTitle(), kWindowCaption);
+        EXPECT_EQ(w.windowTitle(), kReservationCaption);
         EXPECT_EQ(w.SLBL[0]->text(), QStringLiteral("9"));
         EXPECT_EQ(w.SLBL[1]->text(), QStringLiteral("30"));
         EXPECT_EQ(w.TXT[0]->text(), QString());
@@ -57,7 +56,7 @@ TEST_F(BoardBookingTest, DoubleClickOpensTheWindowUnderTheLockAndReleasesItAfter
 
 TEST_F(BoardBookingTest, RegisteredBookingIsPaintedAtOnceAndOnTheOtherWorkstationsNextTick) {
     TestContext other(&db);
-    auto otherBoard = startBoard(other);
+    auto otherBoard = startBoardOnDatabase(other);
     doubleClickCell(*board, c, 15, [&](PRO002& w) { registerIn(w, Entries{}); });
     EXPECT_TRUE(board->cellCaption(15).startsWith(QStringLiteral("山田太郎\r内科\r頭部")));
     for (int cell : {15, 16, 17}) EXPECT_EQ(board->cell(cell).background, QColor(255, 192, 192)) << cell;
@@ -80,7 +79,7 @@ TEST_F(BoardBookingTest, StartCellOpensTheBookingAndFollowingCellsAreRefused) {
     for (int covered : {16, 17, 31}) {
         doubleClickCell(*board, c, covered, nullptr);
         ASSERT_EQ(c.messages.shown.size(), 1u) << covered;
-        EXPECT_EQ(c.messages.last().text, kCovered);
+        EXPECT_EQ(c.messages.last().text, kSlotTaken);
         EXPECT_EQ(c.messages.last().title, kBoardCaption);
         EXPECT_EQ(c.messages.last().icon, MsgIcon::Exclamation);
         c.messages.clear();
@@ -101,7 +100,7 @@ TEST_F(BoardBookingTest, EachMissingChoiceHasItsMessageInOrder) {
                  {2, "月の選択を行ってください。"},
                  {3, "日の選択を行ってください。"}};
     for (const auto& step : steps) {
-        auto fresh = startBoard(c);
+        auto fresh = startBoardOnDatabase(c);
         for (int i = step.selector; i < PRO001::kSelectorCount; ++i) fresh->CMB[i]->setCurrentIndex(-1);
         c.messages.clear();
         doubleClickCell(*fresh, c, 16, nullptr);  // inside the booking, but the blank board cannot show it
@@ -203,7 +202,7 @@ TEST_F(BoardBookingTest, LetterLOffersTheLockReleaseAndPassesTheKeyOn) {
 
 class TwoWorkstationsTest : public BoardBookingTest {
   protected:
-    TwoWorkstationsTest() { otherBoard = startBoard(other); }
+    TwoWorkstationsTest() { otherBoard = startBoardOnDatabase(other); }
 
     // The other workstation books a cell through its own board (forcing the lock free first when asked).
     void otherBooks(int cell, const Entries& e, bool forceLockFree) {
@@ -243,7 +242,7 @@ TEST_F(TwoWorkstationsTest, LockForcedFreeLaterBookingInTheSpanIsStillRefused) {
         registerIn(w, Entries{});  // 9:30 for 30 minutes reaches cell 17
         ASSERT_FALSE(c.messages.shown.empty());
         EXPECT_EQ(c.messages.last().text, QStringLiteral("後の予約と重なるため予約できません。"));
-        EXPECT_EQ(c.messages.last().title, kWindowCaption);
+        EXPECT_EQ(c.messages.last().title, kReservationCaption);
         EXPECT_TRUE(w.isVisible());
         EXPECT_EQ(w.TXT[0]->text(), QStringLiteral("山田太郎"));
         QTest::mouseClick(w.BTN[0], Qt::LeftButton);
@@ -259,8 +258,8 @@ TEST_F(TwoWorkstationsTest, LockForcedFreeEarlierBookingOverTheCellIsStillRefuse
         otherBooks(13, e, true);  // 13, 14, 15
         registerIn(w, Entries{});
         ASSERT_FALSE(c.messages.shown.empty());
-        EXPECT_EQ(c.messages.last().text, kCovered);
-        EXPECT_EQ(c.messages.last().title, kWindowCaption);
+        EXPECT_EQ(c.messages.last().text, kSlotTaken);
+        EXPECT_EQ(c.messages.last().title, kReservationCaption);
         EXPECT_TRUE(w.isVisible());
     });
     EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 1);
@@ -277,7 +276,7 @@ TEST_F(BoardBookingTest, WhiteDepartmentHidesItsBlockButTheCellCannotBeBooked) {
         opened = true;  // the board cannot tell the covered cell from a free one
         registerIn(w, Entries{});
         ASSERT_EQ(c.messages.shown.size(), 1u);
-        EXPECT_EQ(c.messages.last().text, kCovered);
+        EXPECT_EQ(c.messages.last().text, kSlotTaken);
         EXPECT_TRUE(w.isVisible());
     });
     EXPECT_TRUE(opened);

@@ -3,13 +3,13 @@
 #include <QTest>
 
 #include "tests/reservation/ReservationFixture.h"
+#include "tests/support/ExpectedTexts.h"
 
 using namespace kesola;
 using namespace kesola::test;
+using namespace kesola::expected;
 
 namespace {
-
-const QString kNothingToCancel = QStringLiteral("予約がされていないため取り消しできませんでした。");
 
 class CancelTest : public ReservationWindowTest {
   protected:
@@ -32,7 +32,7 @@ TEST_F(CancelTest, QuestionNamesRoomDateAndTimeWithTwoDigits) {
     auto w = cancelOn(15, MsgAnswer::Cancel);
     ASSERT_EQ(c.messages.shown.size(), 1u);
     EXPECT_EQ(c.messages.last().text, QStringLiteral("ＭＲＩ室 の2005年03月07日09時30分の予約を取り消しますか？"));
-    EXPECT_EQ(c.messages.last().title, kWindowCaption);
+    EXPECT_EQ(c.messages.last().title, kReservationCaption);
     EXPECT_EQ(c.messages.last().icon, MsgIcon::Exclamation);
     EXPECT_EQ(c.messages.last().buttons, MsgButtons::OkCancel);
 }
@@ -63,7 +63,7 @@ TEST_F(CancelTest, FreeCellAsksThenSaysThereIsNothingToCancel) {
     ASSERT_EQ(c.messages.shown.size(), 2u);
     EXPECT_EQ(c.messages.shown[0].text, QStringLiteral("ＭＲＩ室 の2005年03月07日09時40分の予約を取り消しますか？"));
     EXPECT_EQ(c.messages.last().text, kNothingToCancel);
-    EXPECT_EQ(c.messages.last().title, kWindowCaption);
+    EXPECT_EQ(c.messages.last().title, kReservationCaption);
     EXPECT_EQ(c.messages.last().buttons, MsgButtons::Ok);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 1);
@@ -98,7 +98,7 @@ TEST_F(CancelTest, FailedDeletionIsReportedAndTheBookingStays) {
     ASSERT_EQ(c.messages.shown.size(), 2u);
     EXPECT_TRUE(c.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
     EXPECT_TRUE(c.messages.last().text.contains(QStringLiteral("disk I/O error")));
-    EXPECT_EQ(c.messages.last().title, kWindowCaption);
+    EXPECT_EQ(c.messages.last().title, kReservationCaption);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(storedRow(db, keyOfCell(15))["YNAME"], QStringLiteral("山田"));
 }

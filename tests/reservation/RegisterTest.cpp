@@ -3,18 +3,13 @@
 #include <QTest>
 
 #include "tests/reservation/ReservationFixture.h"
+#include "tests/support/ExpectedTexts.h"
 
 using namespace kesola;
 using namespace kesola::test;
+using namespace kesola::expected;
 
 namespace {
-
-const QString kTooWide = QStringLiteral("文字の入力数がオーバーしてます。");
-const QString kWidthTitle = QStringLiteral("ＭＲＩ予約システム - [ 予約操作 ]");
-const QString kWrongAge = QStringLiteral("年齢の入力に誤りがあります。");
-const QString kOverlapsLater = QStringLiteral("後の予約と重なるため予約できません。");
-const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
-const QString kDatabaseFailed = QStringLiteral("データベースの処理に失敗しました。\n");
 
 class RegisterTest : public ReservationWindowTest {
   protected:
@@ -108,7 +103,7 @@ TEST_F(RegisterTest, ChecksRunInOrderAndTheFirstFailureIsTheOnlyMessage) {
     for (const auto& step : steps) {
         enter(*w, e);
         w->BTN_Click(1);
-        expectRefused(*w, e, QString::fromUtf8(step.message), kWindowCaption);
+        expectRefused(*w, e, QString::fromUtf8(step.message), kReservationCaption);
         EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 0);
         step.fix();
     }
@@ -177,7 +172,7 @@ TEST_F(RegisterTest, AgeUpToOneHundredFiftyStoredAsTyped) {
         EXPECT_EQ(storedRow(db, keyOfCell(cell))["AGE"], e.age);
     }
     e.age = QStringLiteral("151");
-    expectRefused(*registerOn(40, e), e, kWrongAge, kWindowCaption);
+    expectRefused(*registerOn(40, e), e, kWrongAge, kReservationCaption);
 }
 
 TEST_F(RegisterTest, PastedAgeThatIsNotDigitsIsRefused) {
@@ -185,7 +180,7 @@ TEST_F(RegisterTest, PastedAgeThatIsNotDigitsIsRefused) {
     for (const char* age : {"1a", "-1", "+5", " 5", "１２", "5.", "0x1"}) {
         e.age = QString::fromUtf8(age);
         auto w = registerOn(15, e);
-        expectRefused(*w, e, kWrongAge, kWindowCaption);
+        expectRefused(*w, e, kWrongAge, kReservationCaption);
     }
     EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 0);
 }
@@ -200,7 +195,7 @@ TEST_F(RegisterTest, SpanExaminesOnlyTheCellsAfterTheFirst) {
 
     Entries longer;
     longer.minutes = QStringLiteral("40");  // reaches 18
-    expectRefused(*registerOn(15, longer), longer, kOverlapsLater, kWindowCaption);
+    expectRefused(*registerOn(15, longer), longer, kOverlapsLater, kReservationCaption);
     EXPECT_EQ(storedRow(db, keyOfCell(15))["Min"], QStringLiteral("30"));
 }
 
@@ -222,7 +217,7 @@ TEST_F(RegisterTest, LengtheningSucceedsOnlyUpToTheNextBookingStart) {
 
     board.captions[19] = QStringLiteral("done booking");
     e.minutes = QStringLiteral("120");
-    expectRefused(*registerOn(15, e), e, kOverlapsLater, kWindowCaption);
+    expectRefused(*registerOn(15, e), e, kOverlapsLater, kReservationCaption);
     EXPECT_EQ(storedRow(db, keyOfCell(15))["Min"], QStringLiteral("60"));
 }
 
@@ -267,7 +262,7 @@ TEST_F(RegisterTest, StoredLaterBookingInsideTheSpanIsRefusedThoughTheBoardLooks
                       QStringLiteral("01"), QStringLiteral("1"));
     Entries e;
     auto w = registerOn(15, e);
-    expectRefused(*w, e, kOverlapsLater, kWindowCaption);
+    expectRefused(*w, e, kOverlapsLater, kReservationCaption);
     EXPECT_TRUE(storedRow(db, keyOfCell(15)).isEmpty());
     e.minutes = QStringLiteral("20");
     expectStored(*registerOn(15, e));  // ends where the other begins
@@ -279,7 +274,7 @@ TEST_F(RegisterTest, StoredEarlierBookingCoveringTheCellIsRefused) {
     Entries e;
     e.minutes = QStringLiteral("10");
     auto w = registerOn(15, e);
-    expectRefused(*w, e, kSlotTaken, kWindowCaption);
+    expectRefused(*w, e, kSlotTaken, kReservationCaption);
     EXPECT_TRUE(storedRow(db, keyOfCell(15)).isEmpty());
     expectStored(*registerOn(16, e));  // the first cell after its span
 }
@@ -335,9 +330,9 @@ TEST_F(RegisterTest, FailedInsertIsReportedAndNothingIsWritten) {
     Entries e;
     auto w = registerOn(15, e);
     ASSERT_EQ(c.messages.shown.size(), 1u);
-    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailed)) << c.messages.last().text.toStdString();
+    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailedLine)) << c.messages.last().text.toStdString();
     EXPECT_TRUE(c.messages.last().text.contains(QStringLiteral("disk I/O error")));
-    EXPECT_EQ(c.messages.last().title, kWindowCaption);
+    EXPECT_EQ(c.messages.last().title, kReservationCaption);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->TXT[0]->text(), e.name);
     EXPECT_EQ(w->CMB[1]->currentText(), "内科" + kGap + "01");
@@ -352,7 +347,7 @@ TEST_F(RegisterTest, FailedReplaceLeavesTheStoredBookingWhole) {
     failWritesToReservations(db, QStringLiteral("UPDATE"));
     auto w = registerOn(15, Entries{});
     ASSERT_EQ(c.messages.shown.size(), 1u);
-    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailed));
+    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailedLine));
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(storedRow(db, keyOfCell(15)), before);
     // The transaction was closed: the next registration on the same connection works once the fault is gone.
@@ -371,7 +366,7 @@ TEST_F(RegisterTest, MissingTableIsReportedAndTheWindowStaysOpen) {
     db.connect()->execute(QStringLiteral("ALTER TABLE KESOLA RENAME TO KESOLA_MOVED"));
     w->BTN_Click(1);
     ASSERT_EQ(c.messages.shown.size(), 1u);
-    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailed));
+    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailedLine));
     EXPECT_TRUE(w->isVisible());
 }
 
@@ -382,6 +377,6 @@ TEST_F(RegisterTest, ClosedDatabaseIsReportedNotCrashed) {
     c.g.DB.reset();
     w->BTN_Click(1);
     ASSERT_EQ(c.messages.shown.size(), 1u);
-    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailed));
+    EXPECT_TRUE(c.messages.last().text.startsWith(kDatabaseFailedLine));
     EXPECT_TRUE(w->isVisible());
 }

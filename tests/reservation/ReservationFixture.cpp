@@ -65,20 +65,11 @@ std::unique_ptr<PRO002> ReservationWindowTest::open(int cell) {
     return window;
 }
 
-std::unique_ptr<PRO001> startBoard(TestContext& c) {
-    auto board = std::make_unique<PRO001>(c.ctx);
-    board->setWindowTitle(kBoardCaption);
-    board->CMB[0]->addItem(kRoomName);
-    board->CMB[0]->addItem(QStringLiteral("ＣＴ室"));
-    for (int y = 2001; y <= 2099; ++y) board->CMB[1]->addItem(QString::number(y));
-    for (int m = 1; m <= 12; ++m) board->CMB[2]->addItem(QString::number(m));
-    for (int d = 1; d <= 31; ++d) board->CMB[3]->addItem(QString::number(d));
+std::unique_ptr<PRO001> startBoardOnDatabase(TestContext& c) {
+    pointSettingsAt(c.g.PATH_APP, c.g.PATH_DB);
+    auto board = startBoard(c);
+    board->Timer1.stop();
     board->CMB[0]->setCurrentIndex(0);
-    board->CMB[1]->setCurrentIndex(board->CMB[1]->findText(QStringLiteral("2005")));
-    board->CMB[2]->setCurrentIndex(board->CMB[2]->findText(QStringLiteral("3")));
-    board->CMB[3]->setCurrentIndex(board->CMB[3]->findText(QStringLiteral("7")));
-    board->MST_READ();
-    board->TTBL_SET();
     return board;
 }
 

@@ -11,14 +11,14 @@
 
 #include "board/Pro001.h"
 #include "reservation/Pro002.h"
+#include "tests/support/BoardStarter.h"
+#include "tests/support/ExpectedTexts.h"
 #include "tests/support/TestDatabase.h"
 
 namespace kesola::test {
 
-inline const QString kSystemTitle = QStringLiteral("ＭＲＩ予約システム");
-inline const QString kRoomName = QStringLiteral("ＭＲＩ室");
-inline const QString kWindowCaption = QStringLiteral("ＭＲＩ予約システム - [ ＭＲＩ室 予約操作 ]");
-inline const QString kBoardCaption = QStringLiteral("ＭＲＩ予約システム - [ ＭＲＩ室 予約一覧 ]");
+using namespace kesola::expected;
+
 inline const QString kGap = QString(20, u' ');
 // Room 1, 7 March 2005: the day every test books on.
 inline const QString kDayPrefix = QStringLiteral("120050307");
@@ -86,8 +86,9 @@ class ReservationWindowTest : public ::testing::Test {
     FakeBoard board;
 };
 
-// A board showing room ＭＲＩ室 on 7 March 2005, its selectors set as a user would set them.
-std::unique_ptr<PRO001> startBoard(TestContext& c);
+// A board started on the context's database (its settings file written first), showing room ＭＲＩ室 on the
+// context's today, 7 March 2005. Its repaint timer is stopped: a test repaints when it means to.
+std::unique_ptr<PRO001> startBoardOnDatabase(TestContext& c);
 
 // Double-clicks a cell of the board; `inside` runs while the reservation window it opens is shown.
 void doubleClickCell(PRO001& board, TestContext& c, int cell, std::function<void(PRO002&)> inside);

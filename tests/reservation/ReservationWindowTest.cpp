@@ -152,7 +152,7 @@ TEST_F(ReservationWindowTest, CaptionNamesTheBoardsRoom) {
 
 TEST_F(ReservationWindowTest, FreeCellOpensEmptyWithTheFixedLists) {
     auto w = open(15);
-    EXPECT_EQ(w->windowTitle(), kWindowCaption);
+    EXPECT_EQ(w->windowTitle(), kReservationCaption);
     EXPECT_EQ(entries(w->CMB[0]),
               QStringList({"10", "20", "30", "40", "50", "60", "70", "80", "90", "100", "110", "120"}));
     EXPECT_EQ(entries(w->CMB[4]), QStringList({"男性" + kGap + "1", "女性" + kGap + "2"}));
@@ -260,7 +260,7 @@ TEST_F(ReservationWindowTest, LoadFailureIsReportedOnceAndTheWindowStillOpens) {
     EXPECT_TRUE(c.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")))
         << c.messages.last().text.toStdString();
     EXPECT_GT(c.messages.last().text.size(), QStringLiteral("データベースの処理に失敗しました。\n").size());
-    EXPECT_EQ(c.messages.last().title, kWindowCaption);
+    EXPECT_EQ(c.messages.last().title, kReservationCaption);
     EXPECT_EQ(c.messages.last().icon, MsgIcon::Exclamation);
     EXPECT_EQ(w->CMB[1]->count(), 2) << "the lists read before the failure stay";
     EXPECT_EQ(w->CMB[4]->count(), 2);

@@ -5,16 +5,17 @@
 
 #include "store/Cp932.h"
 #include "store/SettingsFile.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kesola;
+using kesola::test::readAll;
+using kesola::test::writeFile;
 
 namespace {
 
 QString writeRaw(const QTemporaryDir& dir, const QByteArray& bytes) {
     const QString path = dir.filePath(QStringLiteral("KESOLA.INI"));
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+    writeFile(path, bytes);
     return path;
 }
 
@@ -54,8 +55,6 @@ TEST(SettingsFile, WriteReplacesTheFileWithOneCp932Line) {
     QTemporaryDir dir;
     const QString path = writeRaw(dir, "old contents that are longer\r\nand two lines\r\n");
     ASSERT_TRUE(writeSettingsFile(path, QStringLiteral("/共有/KESOLA.MDB")));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), Cp932::encode(QStringLiteral("/共有/KESOLA.MDB")) + "\r\n");
+    EXPECT_EQ(readAll(path), Cp932::encode(QStringLiteral("/共有/KESOLA.MDB")) + "\r\n");
     EXPECT_FALSE(writeSettingsFile(dir.filePath(QStringLiteral("no/such/folder/KESOLA.INI")), QStringLiteral("x")));
 }

@@ -15,11 +15,13 @@
 #include "store/Cp932.h"
 #include "store/CsvValue.h"
 #include "store/Texts.h"
+#include "tests/support/ExpectedTexts.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 #include "tools/CsvExport.h"
 
 using namespace kesola;
+using namespace kesola::expected;
 using kesola::test::TestDatabase;
 
 using kesola::test::readAll;
@@ -309,7 +311,7 @@ class CsvExportFile : public ::testing::Test {
   protected:
     void SetUp() override {
         db_ = t_.connect();
-        path_ = out_.filePath(texts::kExportFileName);
+        path_ = out_.filePath(kExportFile);
     }
     ExportOutcome exportAll(ExportProgress& progress) {
         return writeCsvExport(db_.get(), exportStatement(ExportFilter{}), path_, progress);
@@ -337,7 +339,7 @@ TEST_F(CsvExportFile, WritesEveryReservationInCodeOrder) {
     EXPECT_EQ(outcome.records, 2);
     EXPECT_EQ(readAll(path_), QByteArray("1,2006,12,31,07,00,10,01,B,02,2,7,2,,\r") +
                                   "2,2005,03,07,09,30,30,03,\x8a\xb3\x8e\xd2,05,1,45,1,,\r\r\n");
-    EXPECT_EQ(entries(out_.path()), QStringList{texts::kExportFileName});
+    EXPECT_EQ(entries(out_.path()), QStringList{kExportFile});
 }
 
 TEST_F(CsvExportFile, ASecondExportReplacesTheFirstCompletely) {
@@ -350,7 +352,7 @@ TEST_F(CsvExportFile, NoDatabaseFailsAndWritesNothing) {
     SilentProgress progress;
     const ExportOutcome outcome = writeCsvExport(nullptr, exportStatement(ExportFilter{}), path_, progress);
     EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
-    EXPECT_EQ(outcome.reason, texts::kDatabaseNotOpened);
+    EXPECT_EQ(outcome.reason, kDatabaseNotOpened);
     EXPECT_TRUE(entries(out_.path()).isEmpty());
 }
 
@@ -361,7 +363,7 @@ TEST_F(CsvExportFile, AFailingQueryLeavesTheOldFileAndNoTemporaryOne) {
     EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
     EXPECT_TRUE(outcome.reason.contains(QStringLiteral("KESOLA"), Qt::CaseInsensitive)) << outcome.reason.toStdString();
     EXPECT_EQ(readAll(path_), QByteArray("old export"));
-    EXPECT_EQ(entries(out_.path()), QStringList{texts::kExportFileName});
+    EXPECT_EQ(entries(out_.path()), QStringList{kExportFile});
 }
 
 TEST_F(CsvExportFile, ACancelLeavesTheOldFileAsItWas) {
@@ -373,7 +375,7 @@ TEST_F(CsvExportFile, ACancelLeavesTheOldFileAsItWas) {
     ScriptedProgress progress(2);
     EXPECT_EQ(exportAll(progress).status, ExportOutcome::Status::Cancelled);
     EXPECT_EQ(readAll(path_), QByteArray("old export"));
-    EXPECT_EQ(entries(out_.path()), QStringList{texts::kExportFileName});
+    EXPECT_EQ(entries(out_.path()), QStringList{kExportFile});
 }
 
 TEST_F(CsvExportFile, AReadOnlyFolderFailsWithTheFileAndReason) {
@@ -394,15 +396,15 @@ TEST_F(CsvExportFile, AnOldFileThatCannotBeReplacedStaysAsItWas) {
     EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
     EXPECT_TRUE(outcome.reason.startsWith(QDir::toNativeSeparators(path_))) << outcome.reason.toStdString();
     EXPECT_EQ(readAll(path_), QByteArray("old export"));
-    EXPECT_EQ(entries(out_.path()), QStringList{texts::kExportFileName});
+    EXPECT_EQ(entries(out_.path()), QStringList{kExportFile});
 }
 
 TEST_F(CsvExportFile, AFolderInThePlaceOfTheFileIsNotReplaced) {
-    ASSERT_TRUE(QDir(out_.path()).mkpath(texts::kExportFileName + QStringLiteral("/inside")));
+    ASSERT_TRUE(QDir(out_.path()).mkpath(kExportFile + QStringLiteral("/inside")));
     const ExportOutcome outcome = exportAll();
     EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
     EXPECT_TRUE(QDir(path_ + QStringLiteral("/inside")).exists());
-    EXPECT_EQ(entries(out_.path()), QStringList{texts::kExportFileName});
+    EXPECT_EQ(entries(out_.path()), QStringList{kExportFile});
 }
 
 TEST_F(CsvExportFile, AnOldFileHeldOpenByAReaderIsReplacedWhileTheReaderKeepsItsCopy) {

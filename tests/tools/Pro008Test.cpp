@@ -11,6 +11,7 @@
 
 #include "store/Cp932.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 #include "tools/Pro008.h"
 
 using namespace kesola;
@@ -28,15 +29,9 @@ class Pro008Test : public ::testing::Test {
         touch(data.filePath(QStringLiteral("共有,データ/OTHER.MDB")));
         window.Form_Load();
     }
-    static void touch(const QString& path) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    static void touch(const QString& path) { writeFile(path, QByteArray()); }
     QString folderWithDatabase() const { return data.filePath(QStringLiteral("共有,データ")); }
-    QByteArray settingsBytes() const {
-        QFile f(programFolder.filePath(QStringLiteral("KESOLA.INI")));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QByteArray settingsBytes() const { return readAll(programFolder.filePath(QStringLiteral("KESOLA.INI"))); }
     void pressFirstFile() {
         const QRect row = window.File1->visualItemRect(window.File1->item(0));
         QTest::mousePress(window.File1->viewport(), Qt::LeftButton, {}, row.center());

@@ -8,9 +8,11 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <utility>
+#include <vector>
 
 #include "store/Cp932.h"
-#include "store/Texts.h"
+#include "tests/support/ExpectedTexts.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 #include "tools/CsvExportProgress.h"
@@ -18,6 +20,7 @@
 #include "ui/Twips.h"
 
 using namespace kesola;
+using namespace kesola::expected;
 using kesola::test::TestContext;
 using kesola::test::TestDatabase;
 
@@ -25,11 +28,6 @@ using kesola::test::readAll;
 using kesola::test::writeFile;
 
 namespace {
-
-const QString kCaption = QStringLiteral("ＭＲＩ予約システム - [ ＣＳＶ変換 ]");
-const QString kQuestion = QStringLiteral("ＣＳＶ変換を開始しますか？");
-const QString kFinished = QStringLiteral("ＣＳＶ変換終了しました。");
-const QString kWrongDate = QStringLiteral("日付の選択に誤りがあります。");
 
 QStringList itemsOf(const QComboBox* combo) {
     QStringList items;
@@ -75,7 +73,7 @@ class Pro009Test : public ::testing::Test {
         combo->setCurrentIndex(index);
     }
     void convert() { window().BTN_Click(1); }
-    QString exportPath() const { return tc.g.PATH_APP + texts::kExportFileName; }
+    QString exportPath() const { return tc.g.PATH_APP + kExportFile; }
 
     TestDatabase t;
     TestContext tc{&t};
@@ -108,7 +106,7 @@ TEST_F(Pro009Test, LoadingOffersAnEmptyFirstEntryInEverySelectorAndChoosesNothin
 
 TEST_F(Pro009Test, CaptionControlsAndTabOrder) {
     PRO009& w = window();
-    EXPECT_EQ(w.windowTitle(), kCaption);
+    EXPECT_EQ(w.windowTitle(), kExportCaption);
     EXPECT_EQ(w.size(), twipsSize(5475, 3225));
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(255, 224, 192));
     EXPECT_EQ(w.CMB[0]->geometry(), twipsRect(1470, 225, 2730, 360));
@@ -137,7 +135,7 @@ TEST_F(Pro009Test, CaptionControlsAndTabOrder) {
 TEST_F(Pro009Test, BackClosesTheWindowAndAnExportLeavesItOpen) {
     PRO009& w = window();
     QTest::mouseClick(w.BTN[1], Qt::LeftButton);
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished}));
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished}));
     EXPECT_TRUE(w.isVisible());
     QTest::mouseClick(w.BTN[0], Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
@@ -152,7 +150,7 @@ TEST_F(Pro009Test, WithoutADatabaseTheWindowOpensAndTheExportSaysItFailed) {
     EXPECT_EQ(tc.messages.last().text, QStringLiteral("ＣＳＶ変換に失敗しました。\nデータベースを開けませんでした。"));
     EXPECT_EQ(tc.messages.last().icon, MsgIcon::Exclamation);
     EXPECT_EQ(tc.messages.last().buttons, MsgButtons::Ok);
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_FALSE(QFile::exists(exportPath()));
 }
 
@@ -162,7 +160,7 @@ TEST_F(Pro009Test, ARoomListThatCannotBeReadIsToldAndTheWindowStillOpens) {
     EXPECT_EQ(itemsOf(w.CMB[0]), QStringList{QString()});
     ASSERT_EQ(tc.messages.shown.size(), 1u);
     EXPECT_TRUE(tc.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_TRUE(w.isVisible());
 }
 
@@ -192,7 +190,7 @@ TEST_F(Pro009Test, AnImpossibleDateIsRefusedAndTheFileLeftAlone) {
     ASSERT_EQ(tc.messages.shown.size(), 1u);
     EXPECT_EQ(tc.messages.last().text, kWrongDate);
     EXPECT_EQ(tc.messages.last().icon, MsgIcon::Exclamation);
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), QByteArray("old"));
 }
 
@@ -202,10 +200,10 @@ TEST_F(Pro009Test, CancelAtTheQuestionDoesNothing) {
     tc.messages.answerNext(MsgAnswer::Cancel);
     convert();
     ASSERT_EQ(tc.messages.shown.size(), 1u);
-    EXPECT_EQ(tc.messages.last().text, kQuestion);
+    EXPECT_EQ(tc.messages.last().text, kExportQuestion);
     EXPECT_EQ(tc.messages.last().buttons, MsgButtons::OkCancel);
     EXPECT_EQ(tc.messages.last().icon, MsgIcon::Exclamation);
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), QByteArray("old"));
 }
 
@@ -218,51 +216,55 @@ TEST_F(Pro009Test, AllSelectorsEmptyExportsEveryReservationInCodeOrder) {
     add("1200612312000");
     add("1200503071000");
     convert();
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished}));
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished}));
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), recordOf("1200503071000") + recordOf("1200612312000") + recordOf("2200503070930") +
                                          recordOf("3200501010700") + "\r\n");
 }
 
-TEST_F(Pro009Test, RoomYearAndMonthNarrowTheExportAndMonthFourMeansZeroFour) {
-    add("1200604010900");
-    add("1200604300900");
-    add("1200605010900");
-    add("1200704010900");
-    add("3200604150900");
-    choose(0, QStringLiteral("ＭＲＩ室"));
-    choose(1, QStringLiteral("2006"));
-    choose(2, QStringLiteral("4"));
+// Each chosen selector narrows the export; the stored keys, the choices (selector, text) and the keys exported.
+struct FilterCase {
+    const char* name;
+    std::vector<const char*> stored;
+    std::vector<std::pair<int, QString>> choices;
+    std::vector<const char*> exported;
+};
+
+class Pro009FilterTest : public Pro009Test, public ::testing::WithParamInterface<FilterCase> {};
+
+TEST_P(Pro009FilterTest, ExportsOnlyTheChosenRoomAndDate) {
+    for (const char* code : GetParam().stored) add(code);
+    for (const auto& [selector, text] : GetParam().choices) choose(selector, text);
     convert();
-    EXPECT_EQ(readAll(exportPath()), recordOf("1200604010900") + recordOf("1200604300900") + "\r\n");
+    QByteArray expected;
+    for (const char* code : GetParam().exported) expected += recordOf(code);
+    EXPECT_EQ(readAll(exportPath()), expected + "\r\n");
 }
 
-TEST_F(Pro009Test, TheRoomKeyIsThePlaceInTheSelectorAsOnTheBoard) {
-    // "第３室" is the second room the board lists, so its reservations carry room number 2.
-    add("2200604010900");
-    add("3200604010900");
-    choose(0, QStringLiteral("第３室"));
-    convert();
-    EXPECT_EQ(readAll(exportPath()), recordOf("2200604010900") + "\r\n");
-}
-
-TEST_F(Pro009Test, TwentyNinthFebruaryWithoutYearExportsItFromEveryYear) {
-    add("1200802290900");
-    add("1201202291000");
-    add("1200802280900");
-    add("2200403290900");
-    choose(2, QStringLiteral("2"));
-    choose(3, QStringLiteral("29"));
-    convert();
-    EXPECT_EQ(readAll(exportPath()), recordOf("1200802290900") + recordOf("1201202291000") + "\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Filters, Pro009FilterTest,
+    ::testing::Values(
+        FilterCase{"RoomYearAndMonthNarrowTheExportAndMonthFourMeansZeroFour",
+                   {"1200604010900", "1200604300900", "1200605010900", "1200704010900", "3200604150900"},
+                   {{0, QStringLiteral("ＭＲＩ室")}, {1, QStringLiteral("2006")}, {2, QStringLiteral("4")}},
+                   {"1200604010900", "1200604300900"}},
+        // "第３室" is the second room the board lists, so its reservations carry room number 2.
+        FilterCase{"TheRoomKeyIsThePlaceInTheSelectorAsOnTheBoard",
+                   {"2200604010900", "3200604010900"},
+                   {{0, QStringLiteral("第３室")}},
+                   {"2200604010900"}},
+        FilterCase{"TwentyNinthFebruaryWithoutYearExportsItFromEveryYear",
+                   {"1200802290900", "1201202291000", "1200802280900", "2200403290900"},
+                   {{2, QStringLiteral("2")}, {3, QStringLiteral("29")}},
+                   {"1200802290900", "1201202291000"}}),
+    [](const ::testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Pro009Test, NoMatchWritesOnlyTheLineEndAndStillFinishes) {
     add("1200503070930");
     writeFile(exportPath(), QByteArray(300, 'x'));
     choose(1, QStringLiteral("2099"));
     convert();
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished}));
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished}));
     EXPECT_EQ(readAll(exportPath()), QByteArray("\r\n"));
 }
 
@@ -273,7 +275,7 @@ TEST_F(Pro009Test, ASecondExportOverwritesTheFirst) {
     choose(1, QStringLiteral("2001"));
     convert();
     EXPECT_EQ(readAll(exportPath()), QByteArray("\r\n"));
-    EXPECT_EQ(tc.messages.texts(), (QStringList{kQuestion, kFinished, kQuestion, kFinished}));
+    EXPECT_EQ(tc.messages.texts(), (QStringList{kExportQuestion, kExportFinished, kExportQuestion, kExportFinished}));
 }
 
 TEST_F(Pro009Test, NamesAndRemarksThatWouldBreakTheFileAreQuotedAndTheRestStaysExact) {
@@ -301,7 +303,7 @@ TEST_F(Pro009Test, AFolderThatCannotBeWrittenIsReportedWithTheReason) {
     const QString expectedStart =
         QStringLiteral("ＣＳＶ変換に失敗しました。\n") + QDir::toNativeSeparators(exportPath());
     EXPECT_TRUE(tc.messages.last().text.startsWith(expectedStart)) << tc.messages.last().text.toStdString();
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_FALSE(QFile::exists(exportPath()));
 }
 
@@ -311,7 +313,7 @@ TEST_F(Pro009Test, ACancelledExportSaysNothingWasWrittenAndKeepsTheOldFile) {
     window().setProgressFactory([](QWidget*) { return std::make_unique<CancelAtOnce>(); });
     convert();
     EXPECT_EQ(tc.messages.last().text, QStringLiteral("ＣＳＶ変換を中止しました。\nファイルは書き込まれていません。"));
-    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
     EXPECT_EQ(readAll(exportPath()), QByteArray("old"));
 }
 
@@ -333,7 +335,7 @@ TEST_F(Pro009Test, ALongExportShowsACountAndCanBeCancelled) {
         dialog = progress.dialog();
         ASSERT_NE(dialog, nullptr);
         EXPECT_TRUE(dialog->isVisible());
-        EXPECT_EQ(dialog->windowTitle(), kCaption);
+        EXPECT_EQ(dialog->windowTitle(), kExportCaption);
         EXPECT_TRUE(dialog->labelText().contains(QStringLiteral("256"))) << dialog->labelText().toStdString();
         QPushButton* cancel = dialog->findChild<QPushButton*>();
         ASSERT_NE(cancel, nullptr);

@@ -11,10 +11,12 @@
 #include "store/engine/PostgresDatabase.h"
 #include "store/engine/SqliteDatabase.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kesola;
 using kesola::test::queryPlan;
 using kesola::test::TestDatabase;
+using kesola::test::writeFile;
 
 TEST(Database, OpeningNeverCreatesAMissingFile) {
     QTemporaryDir dir;
@@ -28,11 +30,8 @@ TEST(Database, OpeningNeverCreatesAMissingFile) {
 TEST(Database, AFileThatIsNoDatabaseDoesNotOpen) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("KESOLA.MDB"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     // The head of a Jet file, then noise: another database program's file.
-    f.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4096, '\x5a'));
-    f.close();
+    writeFile(path, QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4096, '\x5a'));
     EXPECT_THROW(openDatabase(path), DbError);
 }
 
