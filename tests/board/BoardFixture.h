@@ -28,6 +28,7 @@ class BoardTest : public ::testing::Test {
     PRO001& start() {
         context = std::make_unique<TestContext>(nullptr, today);
         context->g.PATH_APP = programFolder.path() + QLatin1Char('/');
+        context->g.systemSettingsFile = systemSettings;
         board = std::make_unique<PRO001>(context->ctx);
         board->Form_Load();
         board->show();
@@ -54,6 +55,7 @@ class BoardTest : public ::testing::Test {
 
     QDate today{2005, 3, 7};
     QTemporaryDir programFolder;
+    QString systemSettings;  // the workstation's settings file; none unless a test names one
     TestDatabase db;
     std::unique_ptr<TestContext> context;
     std::unique_ptr<PRO001> board;
