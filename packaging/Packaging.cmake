@@ -48,7 +48,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the program loads at run time, which the libraries it links do not name: the database drivers, the font
-# that stands in for ＭＳ ゴシック, Qt's Japanese texts and the X11 platform plugin (libqxcb.so).
+# that stands in for ＭＳ ゴシック and Qt's Japanese texts. The X11 platform plugin (libqxcb.so) ships in
+# libqt6gui6 on Debian 12, which the linked libraries already bring; it is named anyway, as the plugin is what the
+# program needs from it (qt6-qpa-plugins holds only the other platforms).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, libqt6sql6-psql, fonts-ipafont-gothic, qt6-translations-l10n, qt6-qpa-plugins")
+    "libqt6sql6-sqlite, libqt6sql6-psql, fonts-ipafont-gothic, qt6-translations-l10n, libqt6gui6")
 include(CPack)
