@@ -6,10 +6,12 @@
 #include "ui/Fonts.h"
 #include "ui/Printing.h"
 #include "ui/QtMessageService.h"
+#include "ui/QtTranslation.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     kesola::installFontSubstitutes();
+    kesola::installQtTranslation();
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/icons/kesola-%1.png").arg(size));
     app.setWindowIcon(icon);

@@ -106,7 +106,7 @@ void PRO001::buildTopRow() {
                                              QRect(4245, 225, 630, 360), QRect(5160, 225, 630, 360)};
     for (int i = 0; i < kSelectorCount; ++i) {
         CMB[i] = makeDropDown(this, QStringLiteral("CMB%1").arg(i), selectors[i], 12);
-        connect(CMB[i], &QComboBox::currentIndexChanged, this, [this, i] { CMB_Click(i); });
+        onEverySelection(CMB[i], this, [this, i] { CMB_Click(i); });
     }
     LBL[0] = makeAutoSizeLabel(this, QStringLiteral("LBL0"), texts::kYearUnit, 3975, 285, 12);
     LBL[1] = makeAutoSizeLabel(this, QStringLiteral("LBL1"), texts::kMonthUnit, 4905, 285, 12);
@@ -140,6 +140,7 @@ void PRO001::installKeyPreview() {
         combo->installEventFilter(this);
         // An open selector list has the keys to itself; installed after the list's own filter, this one runs first.
         combo->view()->installEventFilter(this);
+        lists_.insert(combo->view());
     }
     for (QPushButton* button : BTN) button->installEventFilter(this);
 }
@@ -155,8 +156,10 @@ bool PRO001::eventFilter(QObject* watched, QEvent* event) {
     }
     // A key that a control leaves unused travels on to the board; it was previewed at the control already.
     const bool passedOnByControl = watched == this && focusWidget() && focusWidget() != this;
-    if (event->type() == QEvent::ShortcutOverride && !passedOnByControl) {
-        // An open selector list takes Enter already when asked whether the key is a shortcut.
+    // An open selector list chooses on Enter as the key goes down, when Qt asks whether the key is a shortcut,
+    // before any character exists: the choice is made, and the Enter character that follows is discarded below.
+    // A closed selector or a button would take Enter as a character only, so it is stopped here already.
+    if (event->type() == QEvent::ShortcutOverride && !passedOnByControl && !lists_.contains(watched)) {
         if (static_cast<QKeyEvent*>(event)->text().startsWith(u'\r')) return true;
     }
     if (event->type() == QEvent::KeyPress && !passedOnByControl) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -95,6 +96,7 @@ class PRO001 : public QWidget, public BoardView {
     TimetableGrid grid_;
     bool databaseOpenFailed_ = false;
     bool unloaded_ = false;
+    QSet<const QObject*> lists_;  // the selectors' drop-down lists
 };
 
 }  // namespace kesola

@@ -10,7 +10,6 @@
 #include "store/Database.h"
 #include "store/DbError.h"
 #include "store/Numbers.h"
-#include "store/PostgresUri.h"
 #include "store/TextWidth.h"
 #include "store/Texts.h"
 #include "ui/Controls.h"
@@ -117,12 +116,7 @@ void NameMasterEditor::LST_MouseDown() {
     }
 }
 
-// The box limits typing to 20 characters, but a longer name written by another program is loaded whole, so that
-// storing it again does not cut it.
-void NameMasterEditor::setNameBox(const QString& text) {
-    TXT->setMaxLength(std::max<int>(kNameBoxLength, text.size()));
-    TXT->setText(text);
-}
+void NameMasterEditor::setNameBox(const QString& text) { setTextWhole(TXT, text, kNameBoxLength); }
 
 int NameMasterEditor::firstSelectedRow() const {
     for (int row = 0; row < LST->count(); ++row) {
@@ -197,10 +191,7 @@ void NameMasterEditor::slotPressed(const QString& /*code*/, bool /*named*/) {}
 void NameMasterEditor::writeFieldsAfterName(Table& /*table*/) {}
 void NameMasterEditor::nameStored() {}
 
-Database& NameMasterEditor::database() const {
-    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(ctx_.g.PATH_DB)));
-    return *ctx_.g.DB;
-}
+Database& NameMasterEditor::database() const { return requireDatabase(ctx_.g); }
 
 void NameMasterEditor::reportDatabaseFailure(const DbError& error) {
     ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());

@@ -11,7 +11,6 @@
 #include "store/DbError.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
-#include "store/PostgresUri.h"
 #include "store/ReservationKey.h"
 #include "store/Texts.h"
 #include "ui/Controls.h"
@@ -27,7 +26,6 @@ using namespace reservation_texts;
 constexpr int kPoints = 12;
 const QColor kStartTimeBackground(208, 208, 208);
 
-enum TextBox { kNameBox = 0, kAgeBox = 1, kRemarksBox = 2 };
 enum Button { kBackButton = 0, kRegisterButton = 1, kDeleteButton = 2 };
 
 constexpr int kBackspace = 8;
@@ -68,9 +66,9 @@ const struct {
     QRect twips;
     int maxLength;
 } kTextBoxes[PRO002::kTextCount] = {
-    {QRect(1455, 1380, 2490, 360), 20},
-    {QRect(1455, 3090, 840, 360), 3},
-    {QRect(1455, 4230, 4890, 360), 40},
+    {QRect(1455, 1380, 2490, 360), PRO002::kNameBoxLength},
+    {QRect(1455, 3090, 840, 360), PRO002::kAgeBoxLength},
+    {QRect(1455, 4230, 4890, 360), PRO002::kRemarksBoxLength},
 };
 
 const Placed kButtons[PRO002::kButtonCount] = {
@@ -80,6 +78,17 @@ const Placed kButtons[PRO002::kButtonCount] = {
 };
 
 bool isDigit(int code) { return code >= '0' && code <= '9'; }
+
+// The character a key types into a box, or 0 for a key that types none. The platform gives Tab, Delete,
+// Backspace and Ctrl shortcuts a control character as their text; those move the focus or edit and are no
+// typed character, so the filter lets them through. Enter is the one control key the window discards.
+int typedCharacter(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) return kEnter;
+    if (key.text().isEmpty()) return 0;
+    const char32_t character = key.text().toUcs4().value(0);
+    if (!QChar::isPrint(character) || key.modifiers().testAnyFlags(Qt::ControlModifier | Qt::MetaModifier)) return 0;
+    return key.text().at(0).unicode();
+}
 
 }  // namespace
 
@@ -170,15 +179,8 @@ bool PRO002::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         for (int i = 0; i < kTextCount; ++i) {
             if (watched != TXT[i]) continue;
-            const auto* key = static_cast<QKeyEvent*>(event);
-            int code = 0;
-            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                code = kEnter;
-            } else if (!key->text().isEmpty()) {
-                code = key->text().at(0).unicode();
-            } else {
-                break;  // a key that types nothing (arrows, Delete) is no character to filter
-            }
+            int code = typedCharacter(*static_cast<QKeyEvent*>(event));
+            if (code == 0) break;
             TXT_KeyPress(i, code);
             if (code == 0) return true;
             break;
@@ -226,10 +228,7 @@ QString PRO002::slotKey() const {
                           SLBL[0]->text(), SLBL[1]->text());
 }
 
-Database& PRO002::database() const {
-    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(ctx_.g.PATH_DB)));
-    return *ctx_.g.DB;
-}
+Database& PRO002::database() const { return requireDatabase(ctx_.g); }
 
 void PRO002::refuse(const QString& message) { ctx_.messages().notice(message, windowTitle()); }
 

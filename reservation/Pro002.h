@@ -30,6 +30,11 @@ class PRO002 : public QDialog {
     static constexpr int kButtonCount = 3;
     static constexpr int kStartLabelCount = 2;
     static constexpr int kLabelCount = 19;
+    // The text boxes' indices, and how many characters each lets the user type.
+    enum TextBox { kNameBox = 0, kAgeBox = 1, kRemarksBox = 2 };
+    static constexpr int kNameBoxLength = 20;
+    static constexpr int kAgeBoxLength = 3;
+    static constexpr int kRemarksBoxLength = 40;
 
     // The window reads the board's room and date selectors and its cell captions while it is open; the board
     // must outlive it.

@@ -81,12 +81,12 @@ void PRO002::RSV_READ() {
     if (!booking) return;
     selectByText(CMB[0], booking->Min);
     selectByCode(CMB[1], booking->KA, kMasterCodeLength);
-    TXT[0]->setText(booking->YNAME);
+    setTextWhole(TXT[kNameBox], booking->YNAME, kNameBoxLength);
     selectByCode(CMB[3], booking->BUI, kMasterCodeLength);
     selectByCode(CMB[4], booking->SEX, kFlagCodeLength);
-    TXT[1]->setText(booking->AGE);
+    setTextWhole(TXT[kAgeBox], booking->AGE, kAgeBoxLength);
     selectByCode(CMB[5], booking->JYOKYO, kFlagCodeLength);
-    if (!trimBlanks(booking->ETC).isEmpty()) TXT[2]->setText(booking->ETC);
+    if (!trimBlanks(booking->ETC).isEmpty()) setTextWhole(TXT[kRemarksBox], booking->ETC, kRemarksBoxLength);
 }
 
 }  // namespace kesola

@@ -1,6 +1,8 @@
 #include "ui/Controls.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QProxyStyle>
 #include <QScreen>
@@ -99,6 +101,48 @@ QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect&
     return combo;
 }
 
+namespace {
+
+// Remembers that a selector's entry has just changed, until the user's next key, click or wheel turn on the selector
+// or its list: a change that the program made is never followed by an `activated`.
+class ChangeJustTold : public QObject {
+  public:
+    explicit ChangeJustTold(QComboBox* combo) : QObject(combo) {
+        combo->installEventFilter(this);
+        combo->view()->installEventFilter(this);
+        combo->view()->viewport()->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::ShortcutOverride:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::Wheel:
+                told = false;
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+    bool told = false;
+};
+
+}  // namespace
+
+void onEverySelection(QComboBox* combo, QObject* context, const std::function<void()>& handler) {
+    auto* change = new ChangeJustTold(combo);
+    QObject::connect(combo, &QComboBox::currentIndexChanged, context, [change, handler] {
+        change->told = true;
+        handler();
+    });
+    QObject::connect(combo, &QComboBox::activated, context, [change, handler] {
+        if (!change->told) handler();
+        change->told = false;
+    });
+}
+
 QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
                         int points, QColor face) {
     auto* button = new QPushButton(caption, parent);
@@ -108,6 +152,11 @@ QPushButton* makeButton(QWidget* parent, const QString& objectName, const QStrin
     button->setAutoDefault(false);
     setColours(button, face, QColor(0, 0, 0));
     return button;
+}
+
+void setTextWhole(QLineEdit* box, const QString& text, int typingLimit) {
+    box->setMaxLength(std::max<int>(typingLimit, text.size()));
+    box->setText(text);
 }
 
 void setupFixedWindow(QWidget* window, int widthTwips, int heightTwips, QColor background, int fontPoints) {

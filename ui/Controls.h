@@ -3,9 +3,11 @@
 #include <QColor>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRect>
 #include <QWidget>
+#include <functional>
 
 namespace kesola {
 
@@ -30,8 +32,17 @@ QLabel* makeTitleLabel(QWidget* parent, const QString& objectName, const QString
 // A drop-down list: the user can only pick an entry; no entry chosen reads as the empty text.
 QComboBox* makeDropDown(QWidget* parent, const QString& objectName, const QRect& twipsGeometry, int points);
 
+// Runs the handler once for every selection in the drop-down list: one made by the program, and every choice of the
+// user, also of the entry already shown. Qt tells a re-chosen entry only as `activated`, a changed one as a change
+// followed by `activated`; the pair counts once.
+void onEverySelection(QComboBox* combo, QObject* context, const std::function<void()>& handler);
+
 QPushButton* makeButton(QWidget* parent, const QString& objectName, const QString& caption, const QRect& twipsGeometry,
                         int points, QColor face);
+
+// Shows a stored text whole in a box that limits typing to typingLimit characters: a longer text written by another
+// program must not be cut on loading, or storing it again would lose its end.
+void setTextWhole(QLineEdit* box, const QString& text, int typingLimit);
 
 // Sets a widget's background and text colour (only when they change: palette changes repaint).
 void setColours(QWidget* widget, QColor background, QColor text);

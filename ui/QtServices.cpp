@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "ui/ModalService.h"
 #include "ui/QtMessageService.h"
@@ -9,31 +10,42 @@ namespace kesola {
 
 void QtModalService::showModal(QDialog& dialog) { dialog.exec(); }
 
-MsgAnswer QtMessageService::show(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title) {
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(title);
-    box.setText(text);
+namespace {
+
+QMessageBox::Icon boxIcon(MsgIcon icon) {
     switch (icon) {
         case MsgIcon::Exclamation:
-            box.setIcon(QMessageBox::Warning);
-            break;
+            return QMessageBox::Warning;
         case MsgIcon::Information:
-            box.setIcon(QMessageBox::Information);
-            break;
+            return QMessageBox::Information;
         case MsgIcon::Question:
-            box.setIcon(QMessageBox::Question);
-            break;
+            return QMessageBox::Question;
         case MsgIcon::Critical:
-            box.setIcon(QMessageBox::Critical);
-            break;
+            return QMessageBox::Critical;
     }
-    if (buttons == MsgButtons::OkCancel) {
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
-    }
-    return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> buildMessageBox(const QString& text, MsgIcon icon, MsgButtons buttons,
+                                             const QString& title, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(title);
+    box->setText(text);
+    box->setIcon(boxIcon(icon));
+    QPushButton* ok = box->addButton(kOkButtonText, QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
+    if (buttons == MsgButtons::OkCancel)
+        box->setEscapeButton(box->addButton(kCancelButtonText, QMessageBox::RejectRole));
+    return box;
+}
+
+MsgAnswer QtMessageService::show(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title) {
+    const std::unique_ptr<QMessageBox> box = buildMessageBox(text, icon, buttons, title, QApplication::activeWindow());
+    box->exec();
+    return box->clickedButton() == box->defaultButton() ? MsgAnswer::Ok : MsgAnswer::Cancel;
 }
 
 }  // namespace kesola

@@ -303,7 +303,7 @@ TEST_F(BoardCommandsTest, EnterReachesNeitherASelectorNorAButton) {
     EXPECT_TRUE(b.isVisible());
 }
 
-TEST_F(BoardCommandsTest, EnterInAnOpenSelectorListIsDiscardedButLStillAsks) {
+TEST_F(BoardCommandsTest, EnterInAnOpenSelectorListChoosesButReachesNoControl) {
     PRO001& b = startOnDatabase();
     focusOn(b.CMB[2]);
     b.CMB[2]->showPopup();
@@ -311,15 +311,39 @@ TEST_F(BoardCommandsTest, EnterInAnOpenSelectorListIsDiscardedButLStillAsks) {
     ASSERT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }));
     KeySpy spy;
     spyBehindBoard(list, b, spy);
-    list->setCurrentIndex(list->model()->index(5, 0));
-    QTest::keyClick(list, Qt::Key_Return);
-    EXPECT_EQ(b.monthText(), QStringLiteral("3"));
-    EXPECT_TRUE(list->isVisible());
-    EXPECT_TRUE(spy.seen.isEmpty());
-
     context->messages.answerNext(MsgAnswer::Cancel);
     QTest::keyClick(list, Qt::Key_L);
     EXPECT_EQ(context->messages.texts(), QStringList{kLockQuestion});
-    EXPECT_EQ(spy.seen, QStringList{QStringLiteral("l")});
-    b.CMB[2]->hidePopup();
+
+    list->setCurrentIndex(list->model()->index(5, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(b.monthText(), QStringLiteral("6"));
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(b.YOUBI->text(), QStringLiteral("火曜日")) << "the choice raised CMB_Click: 2005/06/07";
+    EXPECT_EQ(spy.seen, QStringList{QStringLiteral("l")}) << "the Enter character itself reaches no control";
+}
+
+// The date message shows at every choice while the date does not exist, also when the entry already shown is chosen
+// again, and once per choice.
+TEST_F(BoardCommandsTest, EveryChoiceOfAnEntryRaisesTheClickOnce) {
+    PRO001& b = startOnDatabase();
+    select(3, QStringLiteral("31"));
+    select(2, QStringLiteral("4"));
+    ASSERT_EQ(context->messages.shown.size(), 1u);
+    focusOn(b.CMB[2]);
+    QAbstractItemView* list = b.CMB[2]->view();
+    for (size_t expected = 2; expected <= 3; ++expected) {
+        b.CMB[2]->showPopup();
+        ASSERT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }));
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_FALSE(list->isVisible());
+        EXPECT_EQ(b.monthText(), QStringLiteral("4"));
+        EXPECT_EQ(context->messages.shown.size(), expected);
+    }
+    QTest::keyClick(b.CMB[2], Qt::Key_Down);  // a change by keyboard on the closed list: 5/31 exists
+    QCoreApplication::processEvents();
+    EXPECT_EQ(b.monthText(), QStringLiteral("5"));
+    EXPECT_EQ(context->messages.shown.size(), 3u);
+    QTest::keyClick(b.CMB[2], Qt::Key_Down);  // 6/31 does not
+    EXPECT_EQ(context->messages.shown.size(), 4u);
 }

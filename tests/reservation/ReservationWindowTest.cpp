@@ -1,5 +1,6 @@
 // The reservation window as it opens: layout, start time, lists, the loaded booking, and the key filter.
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -190,6 +191,21 @@ TEST_F(ReservationWindowTest, BookedCellOpensWithEveryFieldOfTheBooking) {
     EXPECT_TRUE(c.messages.shown.empty());
 }
 
+// Another program may store texts longer than the boxes let a user type: they load whole, and a save is judged on
+// the whole text instead of quietly storing a cut one.
+TEST_F(ReservationWindowTest, TextsLongerThanTheirBoxesLoadWhole) {
+    const QString name(25, u'a'), age = QStringLiteral("0045"), remarks(45, u'b');
+    db.addReservation(keyOfCell(15), QStringLiteral("60"), QStringLiteral("02"), name, QStringLiteral("02"),
+                      QStringLiteral("2"), QStringLiteral("2"), age, remarks);
+    auto w = open(15);
+    EXPECT_EQ(w->TXT[0]->text(), name);
+    EXPECT_EQ(w->TXT[1]->text(), age);
+    EXPECT_EQ(w->TXT[2]->text(), remarks);
+    w->RSV_SAVE();
+    EXPECT_EQ(c.messages.shown.size(), 1u) << "the name is too wide to store";
+    EXPECT_EQ(storedRow(db, keyOfCell(15)).value(QStringLiteral("YNAME")).toString(), name);
+}
+
 TEST_F(ReservationWindowTest, BlankOrMissingRemarksLeaveTheBoxEmpty) {
     db.addReservation(keyOfCell(20), QStringLiteral("10"), QStringLiteral("01"), QStringLiteral("a"),
                       QStringLiteral("01"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"),
@@ -269,6 +285,28 @@ TEST_F(ReservationWindowTest, AgeBoxTakesDigitsAndBackspaceOnly) {
     code = 8;
     w->TXT_KeyPress(1, code);
     EXPECT_EQ(code, 8);
+}
+
+// On X11 and Windows Tab, Delete and Ctrl shortcuts carry control characters as their text: they edit or move the
+// focus, and the digit filter leaves them alone.
+TEST_F(ReservationWindowTest, AgeBoxLetsEditingAndFocusKeysThrough) {
+    auto w = open(0);
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QLineEdit* age = w->TXT[1];
+    age->setFocus();
+    QTest::keyClicks(age, QStringLiteral("123"));
+    QTest::keyClick(age, Qt::Key_Home);
+    QTest::keyClick(age, Qt::Key_Delete);
+    EXPECT_EQ(age->text(), QStringLiteral("23"));
+    QTest::keyClick(age, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(age, Qt::Key_Delete);
+    EXPECT_EQ(age->text(), QString());
+    QTest::keyClick(age, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w->CMB[5]);
+    QTest::keyClick(w->CMB[5], Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), age);
 }
 
 TEST_F(ReservationWindowTest, NameAndRemarksTakeAnyCharacter) {
