@@ -178,7 +178,7 @@ trap report_time EXIT
 [ "$(id -u)" -eq 0 ] || fail "needs root (chroot and mounts)"
 
 deb=$(scripts/package.sh)
-echo "package-test: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+echo "package-test: $(basename "$deb"), $(stat -c %s "$deb") bytes, built in $(($(date +%s) - started)) s"
 
 # Debian's repositories as this machine's apt sees them (the same mirror), for Debian 12 only.
 mirrors=$(apt-cache policy | awk '
