@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/SqliteDatabase.h"
 #include "tests/board/BoardFixture.h"
 #include "tests/support/TestFiles.h"
 #include "tools/Pro008.h"
