@@ -186,6 +186,8 @@ mirrors=$(apt-cache policy | awk '
     /^ +release / && /o=Debian,/ && suite ~ /^bookworm/ { print "deb " uri " " suite " " component }' | sort -u)
 [ -n "$mirrors" ] || mirrors="deb http://deb.debian.org/debian bookworm main"
 tools=xvfb,xdotool
+# apt inside the root checks an https mirror's certificate against the root's own certificates.
+[[ $mirrors != *https://* ]] || tools+=,ca-certificates
 mkdir -p "$work"
 tarball=$work/debian12-$(printf '%s\n' "$mirrors" "$tools" | sha1sum | cut -c1-12).tar
 if [ ! -f "$tarball" ]; then
