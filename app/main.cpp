@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "board/Pro001.h"
 #include "store/Clock.h"
@@ -11,6 +12,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     kesola::installFontSubstitutes();
     kesola::installQtTranslation();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/icons/kesola-%1.png").arg(size));
+    app.setWindowIcon(icon);
 
     kesola::QtMessageService messages;
     kesola::SystemClock clock;

@@ -1,15 +1,14 @@
 // The board's start-up: settings file, database, title, selectors set to today, lookup tables, timer.
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 
 #include "board/BoardTexts.h"
 #include "board/Pro001.h"
+#include "store/AppFolders.h"
 #include "store/Clock.h"
 #include "store/MasterList.h"
 #include "store/Numbers.h"
 #include "store/Schema.h"
-#include "store/SettingsFile.h"
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
@@ -24,7 +23,11 @@ using namespace board_texts;
 
 void PRO001::Form_Load() {
     centreOnScreen(this, 220);
-    if (ctx_.g.PATH_APP.isEmpty()) ctx_.g.PATH_APP = QCoreApplication::applicationDirPath();
+    if (ctx_.g.PATH_APP.isEmpty()) {
+        const AppFolders folders = thisProgramsFolders();
+        ctx_.g.PATH_APP = choosePathApp(folders);
+        ctx_.g.systemSettingsFile = folders.systemSettingsFile;
+    }
     if (!ctx_.g.PATH_APP.endsWith(u'/')) ctx_.g.PATH_APP += u'/';
     // From here on a failing step is passed over and start-up goes on, so the board always opens.
     readSettings();
@@ -40,11 +43,10 @@ void PRO001::Form_Load() {
 }
 
 void PRO001::readSettings() {
-    const QString path = ctx_.g.PATH_APP + texts::kSettingsFileName;
-    std::optional<QString> location = readSettingsFile(path);
+    std::optional<QString> location = readStartupSettings(ctx_.g.PATH_APP, ctx_.g.systemSettingsFile);
     if (!location) {
         showFreshWindow<PRO008>(ctx_.modal, ctx_, this);
-        location = readSettingsFile(path);
+        location = readStartupSettings(ctx_.g.PATH_APP, ctx_.g.systemSettingsFile);
     }
     ctx_.g.PATH_DB = location.value_or(QString());
 }

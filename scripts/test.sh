@@ -47,4 +47,8 @@ if [ "${CI:-}" = true ] || [ "${KESOLA_SANITIZE:-0}" = 1 ]; then
     export ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1
     run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKESOLA_SANITIZE=ON
 fi
+
+# The Debian package, installed into a fresh Debian 12 root and used there as an ordinary user.
+echo "== package: installed on a fresh Debian 12 root"
+scripts/package-test.sh || failed=1
 exit $failed

@@ -12,14 +12,15 @@ class MessageService;
 class Clock;
 
 // The globals of the shared module, set at start-up and read by every window for the whole run.
-// PATH_APP ends with the platform's folder separator ("/" here, "\" on Windows); start-up sets it to the program's
-// folder unless the caller has already chosen one.
+// PATH_APP ends with the platform's folder separator ("/" here, "\" on Windows); start-up sets it (see AppFolders.h)
+// together with systemSettingsFile, unless the caller has already chosen PATH_APP.
 struct Pro000 {
     QString PATH_APP;
     QString PATH_DB;
     std::unique_ptr<Database> DB;  // null while no database could be opened
     QString SYS_TITLE;
     std::int16_t SEL_CELL = 0;
+    QString systemSettingsFile;  // the workstation's settings file, read when PATH_APP holds none; empty for none
 
     MessageService* messages = nullptr;  // required
     const Clock* clock = nullptr;        // required

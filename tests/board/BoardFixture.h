@@ -28,6 +28,7 @@ class BoardTest : public ::testing::Test {
     PRO001& start() {
         context = std::make_unique<TestContext>(nullptr, today);
         context->g.PATH_APP = programFolder.path() + QLatin1Char('/');
+        context->g.systemSettingsFile = systemSettings;
         board = startBoard(*context);
         return *board;
     }
@@ -51,6 +52,7 @@ class BoardTest : public ::testing::Test {
 
     QDate today{2005, 3, 7};
     QTemporaryDir programFolder;
+    QString systemSettings;  // the workstation's settings file; none unless a test names one
     TestDatabase db;
     std::unique_ptr<TestContext> context;
     std::unique_ptr<PRO001> board;

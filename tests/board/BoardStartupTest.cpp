@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -175,4 +176,33 @@ TEST_F(BoardTest, TodayOutsideTheOfferedYearsLeavesTheYearUnselected) {
     EXPECT_EQ(b.monthText(), QStringLiteral("1"));
     EXPECT_EQ(b.dayText(), QStringLiteral("5"));
     EXPECT_EQ(b.YOUBI->text(), QString());
+}
+
+TEST_F(BoardTest, WorkstationSettingsStandInForMissingOwnSettings) {
+    QTemporaryDir etc;
+    QDir(etc.path()).mkpath(QStringLiteral("folder"));
+    const QString file = etc.filePath(QStringLiteral("KESOLA.INI"));
+    const QByteArray onDatabase = Cp932::encode(db.path()) + "\r\n";
+    const struct {
+        const char* system;  // nullptr: the workstation's file is a folder
+        bool opens;
+    } cases[] = {{onDatabase.constData(), true}, {"", false}, {"/no/such/KESOLA.MDB\r\n", false}, {nullptr, false}};
+    for (const auto& c : cases) {
+        systemSettings = c.system ? file : etc.filePath(QStringLiteral("folder"));
+        if (c.system) writeFile(file, c.system);
+        start();
+        EXPECT_EQ(context->modal.opened, 0);
+        EXPECT_EQ(context->g.DB != nullptr, c.opens) << (c.system ? c.system : "folder");
+        ASSERT_EQ(context->messages.shown.size(), c.opens ? 0u : 1u);
+        if (!c.opens) {
+            EXPECT_TRUE(context->messages.last().text.startsWith(kNotOpened + u'\n'));
+        }
+        board->Timer1.stop();
+    }
+    // The user's own settings win over the workstation's.
+    pointSettingsAt(QStringLiteral("/own/KESOLA.MDB"));
+    systemSettings = file;
+    writeFile(file, onDatabase);
+    start();
+    EXPECT_EQ(context->g.PATH_DB, QStringLiteral("/own/KESOLA.MDB"));
 }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "store/AppFolders.h"
 #include "store/Cp932.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
@@ -112,7 +113,10 @@ TEST_F(Pro008Test, DriveRootJoinsWithASingleSeparator) {
 }
 
 TEST_F(Pro008Test, UnwritableSettingsFileIsReportedAndTheWindowStaysOpen) {
-    context.g.PATH_APP = data.filePath(QStringLiteral("missing-folder/"));
+    // Neither the program folder nor the user folder below it can be written: a file stands where they should be.
+    const QString file = data.filePath(QStringLiteral("home"));
+    touch(file);
+    context.g.PATH_APP = choosePathApp({file, file + QStringLiteral("/kesola"), {}});
     window.setDirPath(folderWithDatabase());
     window.File1->setCurrentRow(0);
     window.File1_MouseDown();

@@ -1,0 +1,51 @@
+#include "store/AppFolders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include "store/SettingsFile.h"
+#include "store/Texts.h"
+
+namespace kesola {
+
+namespace {
+
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// Permission bits do not tell the whole story (read-only mounts, ACLs, a root user), so a file is really made.
+bool canWriteIn(const QString& folder) {
+    if (!QFileInfo(folder).isDir()) return false;
+    QTemporaryFile probe(withSlash(folder) + QStringLiteral(".kesola-probe-XXXXXX"));
+    return probe.open();
+}
+
+}  // namespace
+
+AppFolders thisProgramsFolders() {
+#ifdef Q_OS_WIN
+    const QString system = qEnvironmentVariable("ProgramData") + QStringLiteral("/kesola/");
+#else
+    const QString system = QStringLiteral("/etc/kesola/");
+#endif
+    return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+            system + texts::kSettingsFileName};
+}
+
+QString choosePathApp(const AppFolders& folders) {
+    if (canWriteIn(folders.programFolder)) return withSlash(folders.programFolder);
+    QDir().mkpath(folders.userFolder);
+    return withSlash(folders.userFolder);
+}
+
+std::optional<QString> readStartupSettings(const QString& pathApp, const QString& systemSettingsFile) {
+    if (auto own = readSettingsFile(pathApp + texts::kSettingsFileName)) return own;
+    if (systemSettingsFile.isEmpty() || !QFileInfo::exists(systemSettingsFile)) return std::nullopt;
+    return readSettingsFile(systemSettingsFile).value_or(QString());
+}
+
+}  // namespace kesola

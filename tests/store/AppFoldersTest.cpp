@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "store/AppFolders.h"
+#include "store/SettingsFile.h"
+#include "tests/support/TestFiles.h"
+
+using namespace kesola;
+using namespace kesola::test;
+
+namespace {
+
+class AppFoldersTest : public ::testing::Test {
+  protected:
+    QString at(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    // A regular file: nothing can be made in it or below it, whoever runs the test.
+    QString aFile() {
+        writeFile(at("file"), "x");
+        return at("file");
+    }
+    QTemporaryDir dir;
+};
+
+}  // namespace
+
+TEST_F(AppFoldersTest, PathAppIsTheProgramFolderWhileItCanBeWrittenOtherwiseTheUsersOwn) {
+    QDir(dir.path()).mkpath(QStringLiteral("program"));
+    const AppFolders folders{at("program"), at("home/.local/share/kesola"), QString()};
+    EXPECT_EQ(choosePathApp(folders), at("program/"));
+    EXPECT_EQ(QDir(at("program")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(at("home")));
+
+    // Between two starts the program folder stops being writable, then becomes writable again.
+    QDir(at("program")).removeRecursively();
+    writeFile(at("program"), "x");
+    EXPECT_EQ(choosePathApp(folders), at("home/.local/share/kesola/"));
+    EXPECT_TRUE(QFileInfo(at("home/.local/share/kesola")).isDir());
+    QFile::remove(at("program"));
+    EXPECT_EQ(choosePathApp({at("program"), folders.userFolder, QString()}), at("home/.local/share/kesola/"));
+    QDir(dir.path()).mkpath(QStringLiteral("program"));
+    EXPECT_EQ(choosePathApp(folders), at("program/"));
+}
+
+TEST_F(AppFoldersTest, UserFolderThatCannotBeMadeStaysTheAnswerAndCannotBeWritten) {
+    const QString pathApp = choosePathApp({aFile(), at("file/kesola"), QString()});
+    EXPECT_EQ(pathApp, at("file/kesola/"));
+    EXPECT_FALSE(writeSettingsFile(pathApp + QStringLiteral("KESOLA.INI"), QStringLiteral("/srv/KESOLA.MDB")));
+}
+
+TEST_F(AppFoldersTest, StartupReadsTheOwnSettingsThenTheWorkstationsThenAsks) {
+    QDir(dir.path()).mkpath(QStringLiteral("own"));
+    QDir(dir.path()).mkpath(QStringLiteral("a-folder"));
+    writeFile(at("system.ini"), "\"/srv/mri,1/KESOLA.MDB\",x\r\nsecond\r\n");
+    writeFile(at("empty.ini"), "");
+    writeFile(at("nothing.ini"), "/no/such/KESOLA.MDB\r\n");
+    const struct {
+        const char* own;  // PATH_APP's KESOLA.INI, or nullptr for none
+        const char* system;
+        std::optional<QString> expected;
+    } cases[] = {
+        {"/own/KESOLA.MDB\r\n", "system.ini", QStringLiteral("/own/KESOLA.MDB")},
+        {"", "system.ini", QString()},
+        {nullptr, "system.ini", QStringLiteral("/srv/mri,1/KESOLA.MDB")},
+        {nullptr, "empty.ini", QString()},
+        {nullptr, "nothing.ini", QStringLiteral("/no/such/KESOLA.MDB")},
+        {nullptr, "a-folder", QString()},  // there, but cannot be read as a file
+        {nullptr, "missing.ini", std::nullopt},
+        {nullptr, "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(at("own/KESOLA.INI"));
+        if (c.own) writeFile(at("own/KESOLA.INI"), c.own);
+        const QString system = *c.system ? at(c.system) : QString();
+        EXPECT_EQ(readStartupSettings(at("own/"), system), c.expected) << c.system;
+    }
+}
