@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl1-mesa-dev
     libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
     fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
+    xdotool openbox x11-utils python3
 )
 # The PostgreSQL server: the tests run every database test against a throwaway one (scripts/test.sh).
 if [ "${KESOLA_WITH_POSTGRES:-0}" = 1 ]; then

@@ -1,0 +1,355 @@
+#!/usr/bin/env python3
+"""Drives the real reservation book as a user would: on a virtual X display with a window manager, through key
+presses and mouse clicks sent to the X server (xdotool), judging by what is stored in the database, the files
+written and the window titles.
+
+Usage: e2e.py KESOLA KESOLA_ADMIN SCENARIO
+
+A window manager (openbox) runs because users have one: it gives each new window the keyboard focus, as a
+workstation's does, and draws frames, so a window placed by its client area instead of its frame shows up here.
+Without one, X focus follows the pointer and a message box never gets the keys typed at it.
+Positions inside a window are the twips of its layout divided by 15, relative to the window's client area, so
+they hold wherever the window manager puts the frame.
+"""
+import ctypes
+import datetime
+import os
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN = (1280, 1024)
+TITLE = "ＭＲＩ予約システム"
+BOARD = TITLE + " - [ ＭＲＩ室 予約一覧 ]"
+EXPORT = TITLE + " - [ ＣＳＶ変換 ]"
+ROOMS = ("ＭＲＩ室", "ＭＲＩ第２室")
+TODAY = datetime.date.today()
+SCENARIO_SECONDS = 60
+
+
+def reservation_title(room):
+    return f"{TITLE} - [ {room} 予約操作 ]"
+
+
+def centre(left, top, width, height):
+    """The middle of a control given in twips, in pixels of its window's client area."""
+    return (left + width // 2) // 15, (top + height // 2) // 15
+
+
+def cell_centre(index):
+    row, column = divmod(index, 6)
+    return centre(1755 + 2220 * column, 900 + 735 * row, 2205, 750)
+
+
+BOARD_ROOM = centre(225, 225, 2730, 360)
+BOARD_CSV = centre(8385, 210, 1485, 360)
+BOARD_MAINTENANCE = centre(11835, 210, 1485, 360)
+BOARD_EXIT = centre(13560, 210, 1485, 360)
+RESERVATION_BACK = centre(225, 5145, 1020, 360)
+EXPORT_ROOM = centre(1470, 225, 2730, 360)
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, probe, seconds):
+    deadline = time.monotonic() + seconds
+    while not (value := probe()):
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out waiting for {what}")
+        time.sleep(0.05)
+    return value
+
+
+def _die_with_parent():
+    # Whatever ends the harness, CTest's timeout included, takes the display, the window manager and the program.
+    ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+class Session:
+    """Xvfb, openbox and the program, started from a fresh folder of its own with a demo database beside it."""
+
+    def __init__(self, kesola, admin, fixture):
+        self.folder = tempfile.mkdtemp(prefix="kesola-e2e-")
+        self.db = os.path.join(self.folder, "KESOLA.MDB")
+        subprocess.run([admin, "init", self.db, "--demo"], check=True, capture_output=True)
+        with sqlite3.connect(self.db) as db:
+            db.executemany("INSERT INTO KESOLA VALUES (?,?,?,?,?,?,?,?,?,?)", fixture)
+        with open(os.path.join(self.folder, "KESOLA.INI"), "wb") as ini:
+            ini.write(self.db.encode() + b"\r\n")
+        # The program reads its settings beside its own executable, so each session runs a copy of its own.
+        self.kesola = shutil.copy2(kesola, self.folder)
+        self.children, self.known, self.failures = [], set(), []
+        self.env = None
+
+    def start(self):
+        read_end, write_end = os.pipe()
+        self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
+                   pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            display = ":" + pipe.readline().strip()
+        # A home of its own keeps a developer's settings for the window manager and Qt out of the test.
+        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=self.folder,
+                        XDG_RUNTIME_DIR=self.folder)
+        self.spawn(["openbox", "--sm-disable"])
+        wait_for("the window manager", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                 10)
+        self.program = self.spawn([self.kesola], cwd=self.folder)
+        self.board = self.opened(BOARD)
+
+    def spawn(self, argv, **kw):
+        child = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent, **kw)
+        self.children.append(child)
+        return child
+
+    def close(self):
+        for child in reversed(self.children):
+            child.kill()
+            child.wait()
+
+    def run(self, *argv):
+        return subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=10).stdout.strip()
+
+    def xdo(self, *args):
+        return self.run("xdotool", *map(str, args))
+
+    def keys(self, *names):
+        if names:
+            self.xdo("key", "--delay", 40, *names)
+
+    def type(self, text):
+        self.xdo("type", "--delay", 40, text)
+
+    def click(self, window, point, repeat=1):
+        self.xdo("mousemove", "--window", window, *point, "click", "--repeat", repeat, "--delay", 120, 1)
+
+    def windows(self):
+        ids = self.xdo("search", "--onlyvisible", "--pid", self.program.pid).split()
+        return {w: self.xdo("getwindowname", w) for w in ids}
+
+    def geometry(self, window):
+        return {k: int(v) for k, v in (line.split("=") for line in self.xdo("getwindowgeometry", "--shell",
+                                                                              window).split())}
+
+    def wait(self, what, probe, seconds=10):
+        try:
+            return wait_for(what, probe, seconds)
+        except Failure as e:
+            raise Failure(f"{e}; windows open: {sorted(self.windows().values())}") from None
+
+    def opened(self, title, seconds=10):
+        """Waits for a new window of that title to hold the keyboard focus. A message box is titled like the window
+        that shows it, so it is told apart as the newer window."""
+        window = self.wait(f'window "{title}"', lambda: next(
+            (w for w, name in self.windows().items() if name == title and w not in self.known), None), seconds)
+        self.wait(f'the focus on "{title}"', lambda: self.xdo("getactivewindow") == window)
+        self.known.add(window)
+        return window
+
+    def closed(self, window, what):
+        self.wait(f"{what} to close", lambda: window not in self.windows())
+        self.known.discard(window)
+
+    def check_centred(self, window, title, raise_twips=0):
+        g = self.geometry(window)
+        left, right, top, bottom = map(int, self.run("xprop", "-id", window, "_NET_FRAME_EXTENTS").split("=")[1]
+                                       .split(","))
+        width, height = g["WIDTH"] + left + right, g["HEIGHT"] + top + bottom
+        frame = (g["X"] - left, g["Y"] - top)
+        want = ((SCREEN[0] - width) // 2, (SCREEN[1] - height) // 2 - raise_twips // 15)
+        if abs(frame[0] - want[0]) > 1 or abs(frame[1] - want[1]) > 1:
+            self.failures.append(f'"{title}": frame at {frame}, centred it would be at {want}')
+
+    def pick(self, window, selector, index, entries):
+        """Opens a selector's list with a click and clicks an entry (the list shows all its entries)."""
+        self.click(window, selector)
+        popup = self.wait("the open list", lambda: next((w for w in self.windows() if w not in self.known), None))
+        height = self.geometry(popup)["HEIGHT"] // entries
+        self.click(popup, (20, height * index + height // 2))
+
+    def rows(self, sql, *args):
+        with sqlite3.connect(self.db) as db:
+            return db.execute(sql, args).fetchall()
+
+
+def scenario_booking(s):
+    """Books 7:00 in the first room today by keyboard alone, through the whole tab order of the window."""
+    s.keys("Down")  # the room selector has the focus on a fresh board: its first room
+    s.click(s.board, cell_centre(0), repeat=2)
+    window = s.opened(reservation_title(ROOMS[0]))
+    # (what to type in the control that has the focus, column, value stored); Tab moves on after each.
+    fields = [
+        (["Down"] * 3, "Min", "30"),
+        (["Down"] * 3, "KA", "03"),
+        ("山田 花子", "YNAME", "山田 花子"),
+        (["Down"] * 5, "BUI", "05"),
+        (["Down"] * 2, "SEX", "2"),
+        (["1", "4", "a", "minus", "7", "Home", "Delete"], "AGE", "47"),
+        (["Down"], "JYOKYO", "1"),
+        ("造影あり, 絶食", "ETC", "造影あり, 絶食"),
+    ]
+    for keys, _, _ in fields:
+        s.type(keys) if isinstance(keys, str) else s.keys(*keys)
+        s.keys("Tab")
+    s.keys("Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
+    s.closed(window, "the reservation window after 登録")
+    stored = s.rows(f"SELECT BYOTO, {', '.join(column for _, column, _ in fields)} FROM KESOLA WHERE CODE = ?",
+                    f"1{TODAY:%Y%m%d}0700")
+    expected = [("N", *(value for _, _, value in fields))]
+    if stored != expected:
+        s.failures.append(f"stored {stored}, expected {expected}")
+
+
+def scenario_room(s):
+    """Chooses the room from the open list by mouse, by keys after a click, and by keys alone."""
+    cases = [
+        ("a click on the entry", lambda: s.pick(s.board, BOARD_ROOM, 1, len(ROOMS)), ROOMS[1]),
+        ("a click, Up, Return", lambda: (s.click(s.board, BOARD_ROOM), s.keys("Up", "Return")), ROOMS[0]),
+        ("Alt+Down, Down, Return", lambda: s.keys("alt+Down", "Down", "Return"), ROOMS[1]),
+    ]
+    for name, choose, room in cases:
+        choose()
+        time.sleep(0.3)
+        # A list left open would take the double-click, so the window's title shows both the choice and the close.
+        s.click(s.board, cell_centre(0), repeat=2)
+        try:
+            window = s.opened(reservation_title(room), seconds=5)
+        except Failure as e:
+            s.failures.append(f"room chosen by {name}: {e}")
+            s.keys("Escape")
+            continue
+        s.click(window, RESERVATION_BACK)
+        s.closed(window, "the reservation window after 戻る")
+
+
+def scenario_question(s):
+    """Answers the exit question: Escape and the second button keep the board, OK ends the program."""
+    for name, keys, stays in [("Escape", ["Escape"], True), ("the second button", ["Tab", "space"], True),
+                              ("OK", ["Return"], False)]:
+        s.click(s.board, BOARD_EXIT)
+        box = s.opened(BOARD)
+        s.keys(*keys)
+        if stays:
+            s.closed(box, f"the question after {name}")
+            if s.program.poll() is not None:
+                raise Failure(f"the program ended after {name}")
+        else:
+            wait_for(f"the program to end after {name}", lambda: s.program.poll() is not None, 5)
+            if s.program.returncode != 0:
+                s.failures.append(f"the program ended with status {s.program.returncode}")
+
+
+# One day of the first room, with a remark of blanks and a name of blanks, and the same day of the second.
+EXPORT_FIXTURE = [
+    ("1203004050930", "30", "03", "N", "患者", "05", "1", "45", "1", ""),
+    ("1203004051000", "20", "01", "N", "  ", "02", "2", "7", "2", "  "),
+    ("2203004050930", "10", "02", "N", "別室", "01", "1", "60", "1", "x"),
+]
+EXPORT_OF_FIXTURE = "1,2030,04,05,09,30,30,03,患者,05,1,45,1,,\r1,2030,04,05,10,00,20,01,  ,02,2,7,2,,\r\r\n"
+
+
+def month_export(s, room, year, month):
+    """The file that the stored rows of one room and month should give: fourteen values and CR per record."""
+    text = ""
+    for row in s.rows("SELECT * FROM KESOLA WHERE CODE LIKE ? ORDER BY CODE", f"{room}{year:04}{month:02}%"):
+        code, minutes, ka, _, name, bui, sex, age, status, remarks = (v or "" for v in row)
+        values = [code[0], code[1:5], code[5:7], code[7:9], code[9:11], code[11:13], minutes, ka, name, bui, sex,
+                  age, status, remarks if remarks.strip(" ") else ""]
+        text += "".join(v + "," for v in values) + "\r"
+    return text + "\r\n"
+
+
+def scenario_export(s):
+    """Exports twice from one window, the room chosen by mouse, the date by keys; compares the file's bytes."""
+    cases = [  # room position, day (0: any), month, year; the file expected
+        (2, 0, TODAY.month, TODAY.year, month_export(s, 2, TODAY.year, TODAY.month)),
+        (1, 5, 4, 2030, EXPORT_OF_FIXTURE),
+    ]
+    s.click(s.board, BOARD_CSV)
+    window = s.opened(EXPORT)
+    for room, day, month, year, expected in cases:
+        s.pick(window, EXPORT_ROOM, room, 1 + len(ROOMS))
+        # Tab order: 戻る, 変換, room, day, month, year. Home picks the empty entry, each Down the next one.
+        for downs in (day, month, year - 2000):
+            s.keys("Tab", "Home", *["Down"] * downs)
+        s.keys("Tab", "Tab", "space")
+        for what in ("the question", "the finishing message"):
+            box = s.opened(EXPORT)
+            s.keys("Return")
+            s.closed(box, what)
+        with open(os.path.join(s.folder, "KESOLA.CSV"), "rb") as f:
+            written = f.read()
+        if written != expected.encode("cp932"):
+            s.failures.append(f"room {room} {year}/{month}/{day}: wrote {written!r}, expected {expected!r}")
+    s.keys("shift+Tab", "space")  # from 変換 back to 戻る
+    s.closed(window, "the export window after 戻る")
+
+
+def scenario_placement(s):
+    """Every window stands centred on the screen by its frame, the board 220 twips above the middle."""
+    s.check_centred(s.board, BOARD, 220)
+    s.keys("Down")  # a room, for the reservation window
+    for title, button, clicks in [(reservation_title(ROOMS[0]), cell_centre(0), 2), (EXPORT, BOARD_CSV, 1),
+                                  (TITLE + " - [ メンテナンスメニュー ]", BOARD_MAINTENANCE, 1)]:
+        s.click(s.board, button, clicks)
+        window = s.opened(title)
+        s.check_centred(window, title)
+        s.keys("alt+F4")  # the window manager's close
+        s.closed(window, title)
+
+
+SCENARIOS = {
+    "booking": (scenario_booking, []),
+    "room": (scenario_room, []),
+    "question": (scenario_question, []),
+    "export": (scenario_export, EXPORT_FIXTURE),
+    "placement": (scenario_placement, []),
+}
+
+
+def main():
+    kesola, admin, name = sys.argv[1:4]
+    if os.environ.get("KESOLA_TEST_PG_URI"):
+        print("runs on database files only")
+        return 77
+    scenario, fixture = SCENARIOS[name]
+    missing = [tool for tool in ("Xvfb", "openbox", "xdotool", "xprop") if not shutil.which(tool)]
+    if missing:
+        print(f"FAILED {name}: not installed: {' '.join(missing)} (scripts/install-deps.sh installs them)")
+        return 1
+
+    def overtime(*_):
+        raise Failure(f"the scenario took longer than {SCENARIO_SECONDS} s")
+
+    signal.signal(signal.SIGALRM, overtime)
+    signal.alarm(SCENARIO_SECONDS)
+    s = Session(kesola, admin, fixture)
+    try:
+        s.start()
+        scenario(s)
+    except Failure as e:
+        s.failures.append(str(e))
+    finally:
+        signal.alarm(0)
+        if s.failures and shutil.which("import"):
+            s.run("import", "-window", "root", os.path.join(s.folder, "failure.png"))
+        s.close()
+    for message in s.failures:
+        print(f"FAILED {name}: {message}")
+    if s.failures:
+        os.remove(s.kesola)
+        print(f"program folder kept: {s.folder}")
+        return 1
+    shutil.rmtree(s.folder)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
