@@ -28,7 +28,7 @@ BOARD = TITLE + " - [ ＭＲＩ室 予約一覧 ]"
 EXPORT = TITLE + " - [ ＣＳＶ変換 ]"
 ROOMS = ("ＭＲＩ室", "ＭＲＩ第２室")
 TODAY = datetime.date.today()
-SCENARIO_SECONDS = 60
+SCENARIO_SECONDS = 90
 
 
 def reservation_title(room):
@@ -97,15 +97,17 @@ class Session:
         # A home of its own keeps a developer's settings for the window manager and Qt out of the test.
         self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=self.folder,
                         XDG_RUNTIME_DIR=self.folder)
-        self.spawn(["openbox", "--sm-disable"])
+        with open(os.path.join(self.folder, "openbox.log"), "wb") as log:
+            self.spawn(["openbox", "--sm-disable"], log)
         wait_for("the window manager", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-                 10)
-        self.program = self.spawn([self.kesola], cwd=self.folder)
-        self.board = self.opened(BOARD)
+                 30)
+        with open(os.path.join(self.folder, "kesola.log"), "wb") as log:
+            self.program = self.spawn([self.kesola], log, cwd=self.folder)
+        self.board = self.opened(BOARD, seconds=30)  # start-up is slow on a loaded machine
 
-    def spawn(self, argv, **kw):
-        child = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                 stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent, **kw)
+    def spawn(self, argv, log=subprocess.DEVNULL, **kw):
+        child = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                 preexec_fn=_die_with_parent, **kw)
         self.children.append(child)
         return child
 
@@ -142,7 +144,8 @@ class Session:
         try:
             return wait_for(what, probe, seconds)
         except Failure as e:
-            raise Failure(f"{e}; windows open: {sorted(self.windows().values())}") from None
+            ended = "" if self.program.poll() is None else f"; the program ended with status {self.program.returncode}"
+            raise Failure(f"{e}; windows open: {sorted(self.windows().values())}{ended}") from None
 
     def opened(self, title, seconds=10):
         """Waits for a new window of that title to hold the keyboard focus. A message box is titled like the window
