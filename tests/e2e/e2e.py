@@ -161,11 +161,13 @@ class Session:
         self.known.discard(window)
 
     def check_centred(self, window, title, raise_twips=0):
-        g = self.geometry(window)
+        # xwininfo, not xdotool: xdotool counts the frame's offset twice for a window inside a frame.
+        info = dict(line.strip().split(": ", 1) for line in self.run("xwininfo", "-id", window).splitlines()
+                    if ": " in line)
         left, right, top, bottom = map(int, self.run("xprop", "-id", window, "_NET_FRAME_EXTENTS").split("=")[1]
                                        .split(","))
-        width, height = g["WIDTH"] + left + right, g["HEIGHT"] + top + bottom
-        frame = (g["X"] - left, g["Y"] - top)
+        width, height = int(info["Width"]) + left + right, int(info["Height"]) + top + bottom
+        frame = (int(info["Absolute upper-left X"]) - left, int(info["Absolute upper-left Y"]) - top)
         want = ((SCREEN[0] - width) // 2, (SCREEN[1] - height) // 2 - raise_twips // 15)
         if abs(frame[0] - want[0]) > 1 or abs(frame[1] - want[1]) > 1:
             self.failures.append(f'"{title}": frame at {frame}, centred it would be at {want}')
