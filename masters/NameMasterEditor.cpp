@@ -10,7 +10,6 @@
 #include "store/Database.h"
 #include "store/DbError.h"
 #include "store/Numbers.h"
-#include "store/PostgresUri.h"
 #include "store/TextWidth.h"
 #include "store/Texts.h"
 #include "ui/Controls.h"
@@ -192,10 +191,7 @@ void NameMasterEditor::slotPressed(const QString& /*code*/, bool /*named*/) {}
 void NameMasterEditor::writeFieldsAfterName(Table& /*table*/) {}
 void NameMasterEditor::nameStored() {}
 
-Database& NameMasterEditor::database() const {
-    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(ctx_.g.PATH_DB)));
-    return *ctx_.g.DB;
-}
+Database& NameMasterEditor::database() const { return requireDatabase(ctx_.g); }
 
 void NameMasterEditor::reportDatabaseFailure(const DbError& error) {
     ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());

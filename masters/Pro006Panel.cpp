@@ -59,6 +59,9 @@ void PRO006::buildColourPanel() {
     PRGB = makeLabel(this, QStringLiteral("PRGB"), master_texts::kPreviewSample, QRect(4410, 240, 1575, 1560),
                      kPreviewPoints, QColor(0, 0, 0), true);
     PRGB->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A framed QLabel indents its text by half an "x" of its font, a quarter of this label at 72 points.
+    PRGB->setIndent(0);
+    PRGB->setFont(fittedFont(PRGB->font(), PRGB->text(), PRGB->contentsRect().size()));
 
     buildHeader(7, master_texts::kBackColour, 2085);
     buildHeader(8, master_texts::kForeColour, 3330);

@@ -11,7 +11,6 @@
 #include "store/DbError.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
-#include "store/PostgresUri.h"
 #include "store/ReservationKey.h"
 #include "store/Texts.h"
 #include "ui/Controls.h"
@@ -229,10 +228,7 @@ QString PRO002::slotKey() const {
                           SLBL[0]->text(), SLBL[1]->text());
 }
 
-Database& PRO002::database() const {
-    if (!ctx_.g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(ctx_.g.PATH_DB)));
-    return *ctx_.g.DB;
-}
+Database& PRO002::database() const { return requireDatabase(ctx_.g); }
 
 void PRO002::refuse(const QString& message) { ctx_.messages().notice(message, windowTitle()); }
 

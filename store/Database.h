@@ -71,8 +71,32 @@ class Database {
     virtual void commitTransaction() = 0;
     virtual void rollbackTransaction() = 0;
 
+    // How long a statement waits for another connection's lock before it fails as busy (kDefaultLockWaitMs
+    // unless set). Throws DbError when the engine refuses the setting.
+    virtual void setLockWait(int milliseconds) = 0;
+
     // "SQLite" or "PostgreSQL"; for messages and tests.
     virtual QString engineName() const = 0;
+};
+
+// What a statement waits for another connection's lock unless told otherwise.
+inline constexpr int kDefaultLockWaitMs = 5000;
+
+// Shortens the lock wait for a scope, and restores the default at its end.
+class ScopedLockWait {
+  public:
+    ScopedLockWait(Database& db, int milliseconds) : db_(db) { db_.setLockWait(milliseconds); }
+    ~ScopedLockWait() {
+        try {
+            db_.setLockWait(kDefaultLockWaitMs);
+        } catch (...) {
+        }
+    }
+    ScopedLockWait(const ScopedLockWait&) = delete;
+    ScopedLockWait& operator=(const ScopedLockWait&) = delete;
+
+  private:
+    Database& db_;
 };
 
 // Rolls back unless committed, so an early return or a throw never leaves a transaction open.

@@ -1,6 +1,7 @@
 #include "store/PostgresDatabase.h"
 
 #include <QSqlError>
+#include <algorithm>
 
 #include "store/DbError.h"
 #include "store/PostgresUri.h"
@@ -79,10 +80,15 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::open(const QString& uri) {
     return db;
 }
 
+void PostgresDatabase::setLockWait(int milliseconds) {
+    lockWaitMs_ = std::max(1, milliseconds);  // 0 would mean waiting for ever
+    execute(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs_));
+}
+
 void PostgresDatabase::configureSession() {
     // Writers wait for each other's locks as SQLite's busy timeout lets them, and no longer: a workstation that
     // hangs inside a write must not stop every other one for good.
-    execute(QStringLiteral("SET lock_timeout = '5s'"));
+    execute(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs_));
     // The statements are prepared once and run with new values (the board's twice a second). Left to itself the
     // server plans a large table's day query afresh at every run, which costs more than running it; the plan kept
     // for every value is the same walk along MAIN_KEY.

@@ -30,12 +30,15 @@ class PostgresDatabase : public QtSqlDatabase {
     void beforeStatement() override;
     QString onFailure(const QSqlError& error, const QString& message) override;
 
+    void setLockWait(int milliseconds) override;
+
   private:
     using QtSqlDatabase::QtSqlDatabase;
     void configureSession();
     void reconnect();
 
     bool lost_ = false;
+    int lockWaitMs_ = kDefaultLockWaitMs;  // kept for the sessions of later reconnections
     bool reconnecting_ = false;
     QString lastConnectFailure_;
     QElapsedTimer sinceAttempt_;

@@ -25,4 +25,7 @@ struct Pro000 {
     const Clock* clock = nullptr;        // required
 };
 
+// The open database. Throws DbError ("データベースが開かれていません。") while none is open.
+Database& requireDatabase(const Pro000& g);
+
 }  // namespace kesola

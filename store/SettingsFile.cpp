@@ -1,6 +1,7 @@
 #include "store/SettingsFile.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include "store/Cp932.h"
@@ -15,10 +16,9 @@ QString firstLine(const QByteArray& bytes) {
     static const QByteArray bom("\xEF\xBB\xBF");
     const bool utf8 = bytes.startsWith(bom);
     const QString text = utf8 ? QString::fromUtf8(bytes.mid(bom.size())) : Cp932::decode(bytes);
-    qsizetype end = text.indexOf(u'\n');
-    QString line = end < 0 ? text : text.left(end);
-    if (line.endsWith(u'\r')) line.chop(1);
-    return line;
+    // A line ends at LF, CR LF or a lone CR (files written on old Macintosh editors and some tools).
+    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+    return end < 0 ? text : text.left(end);
 }
 
 QString firstField(const QString& line) {
@@ -43,9 +43,12 @@ std::optional<QString> readSettingsFile(const QString& path) {
 }
 
 bool writeSettingsFile(const QString& path, const QString& location) {
+    // A character without a Shift-JIS form would be written as "?" and name another file.
+    const QByteArray line = Cp932::encode(location);
+    if (Cp932::decode(line) != location) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(Cp932::encode(location) + "\r\n");
+    file.write(line + "\r\n");
     return file.commit();
 }
 

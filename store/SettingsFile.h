@@ -13,7 +13,8 @@ namespace kesola {
 std::optional<QString> readSettingsFile(const QString& path);
 
 // Replaces the file with the location as one cp932 line ending in CR LF. Returns false when it could not be
-// written completely; the old file is then left as it was.
+// written completely, or when the location holds a character that cp932 cannot write as itself; the old file is
+// then left as it was.
 bool writeSettingsFile(const QString& path, const QString& location);
 
 }  // namespace kesola

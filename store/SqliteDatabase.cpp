@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSqlError>
+#include <algorithm>
 
 #include "store/DbError.h"
 
@@ -13,7 +14,7 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {
     {
         QSqlDatabase handle = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         handle.setDatabaseName(path);
-        handle.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        handle.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kDefaultLockWaitMs));
         if (!handle.open()) {
             const QString text = handle.lastError().text();
             handle = QSqlDatabase();
@@ -29,6 +30,10 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {
     db->execute(QStringLiteral("PRAGMA synchronous=FULL"));
     db->selectNative(QStringLiteral("SELECT count(*) FROM sqlite_master"), {})->close();
     return db;
+}
+
+void SqliteDatabase::setLockWait(int milliseconds) {
+    execute(QStringLiteral("PRAGMA busy_timeout = %1").arg(std::max(0, milliseconds)));
 }
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::open(const QString& path) {

@@ -16,6 +16,8 @@ class SqliteDatabase : public QtSqlDatabase {
     // Creates a new, empty database file. Throws DbError when the file already exists or cannot be made.
     static std::unique_ptr<SqliteDatabase> create(const QString& path);
 
+    void setLockWait(int milliseconds) override;
+
   private:
     using QtSqlDatabase::QtSqlDatabase;
     static std::unique_ptr<SqliteDatabase> connect(const QString& path);

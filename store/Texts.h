@@ -15,6 +15,8 @@ inline const QString kTooWide = QStringLiteral("文字の入力数がオーバ�
 inline const QString kWrongDate = QStringLiteral("日付の選択に誤りがあります。");
 inline const QString kDatabaseFailed = QStringLiteral("データベースの処理に失敗しました。");
 inline const QString kDatabaseNotOpened = QStringLiteral("データベースを開けませんでした。");
+// The second line of a database failure while no database is open.
+inline const QString kNoDatabaseOpen = QStringLiteral("データベースが開かれていません。");
 // Captions and units that several windows show.
 inline const QString kBackCaption = QStringLiteral("戻る");
 inline const QString kChangeCaption = QStringLiteral("変更");

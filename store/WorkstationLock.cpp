@@ -5,7 +5,6 @@
 
 #include "store/DbError.h"
 #include "store/MessageService.h"
-#include "store/PostgresUri.h"
 #include "store/Pro000.h"
 #include "store/Texts.h"
 
@@ -14,11 +13,6 @@ namespace kesola {
 namespace {
 
 const QString kNg = QStringLiteral("NG");
-
-Database& requireDatabase(Pro000& g) {
-    if (!g.DB) throw DbError(QStringLiteral("no database is open: %1").arg(withoutPassword(g.PATH_DB)));
-    return *g.DB;
-}
 
 void writeFree(Database& db) {
     auto table = db.openTable(QStringLiteral("LOCKTBL"));
@@ -29,17 +23,22 @@ void writeFree(Database& db) {
     table->close();
 }
 
-// A workstation that keeps the lock after its window closed blocks every other one, so the release keeps
-// trying through a busy database (up to a minute) before it reports the failure.
+// A workstation that keeps the lock after its window closed blocks every other one, so the release keeps trying
+// through a busy database. It runs on the user-interface thread, so it gives up after kReleaseWaitMs in all (each
+// try waiting at most kReleaseTryWaitMs for the other's lock); the user can still free the lock with L.
+constexpr int kReleaseWaitMs = 5000;
+constexpr int kReleaseTryWaitMs = 500;
+
 void releaseWithRetry(Database& db) {
     QElapsedTimer elapsed;
     elapsed.start();
+    const ScopedLockWait shortWait(db, kReleaseTryWaitMs);
     for (;;) {
         try {
             writeFree(db);
             return;
         } catch (const DbError& e) {
-            if (!e.isBusy() || elapsed.elapsed() > 60000) throw;
+            if (!e.isBusy() || elapsed.elapsed() + kReleaseTryWaitMs > kReleaseWaitMs) throw;
             QThread::msleep(50);
         }
     }

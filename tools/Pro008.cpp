@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <algorithm>
 
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
@@ -31,7 +32,24 @@ bool isListable(const QString& path) {
     return info.isDir() && info.isReadable() && info.isExecutable();
 }
 
+bool isOnVolume(const QString& path, const QString& root) {
+    const QString withSlash = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    return path == root || path.startsWith(withSlash);
+}
+
 }  // namespace
+
+QStringList driveEntries(const QStringList& mountedRoots, const QString& currentFolder) {
+    QStringList drives = mountedRoots;
+    const QString folder = QDir::cleanPath(currentFolder);
+    if (std::none_of(drives.cbegin(), drives.cend(), [&](const QString& root) { return isOnVolume(folder, root); })) {
+        QDir top(folder);
+        while (!top.isRoot() && top.cdUp()) {
+        }
+        drives.prepend(top.absolutePath());
+    }
+    return drives;
+}
 
 PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setupFixedWindow(this, 5865, 5280, kWindowBackground, 9);
@@ -71,18 +89,18 @@ void PRO008::Form_Load() {
 
 void PRO008::fillDrives() {
     Drive1->clear();
+    QStringList mounted;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid()) continue;
-        Drive1->addItem(volume.rootPath());
+        if (volume.isValid()) mounted << volume.rootPath();
     }
+    Drive1->addItems(driveEntries(mounted, QDir::currentPath()));
 }
 
 QString PRO008::driveOf(const QString& path) const {
     QString best;
     for (int i = 0; i < Drive1->count(); ++i) {
         const QString root = Drive1->itemText(i);
-        const QString withSlash = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
-        if ((path == root || path.startsWith(withSlash)) && root.size() > best.size()) best = root;
+        if (isOnVolume(path, root) && root.size() > best.size()) best = root;
     }
     return best;
 }
@@ -95,8 +113,10 @@ void PRO008::setDrive(const QString& rootPath) {
 }
 
 void PRO008::Drive1_Change() {
-    LBL->clear();
     const QString root = Drive1->currentText();
+    // Only another drive changes the lists: the one already shown keeps the folder and the choice.
+    if (root == driveOf(dirPath_)) return;
+    LBL->clear();
     // A drive that cannot be read leaves the lists on the previous folder, without a message.
     if (!isListable(root)) {
         const int index = Drive1->findText(driveOf(dirPath_));

@@ -11,6 +11,10 @@ class QPushButton;
 
 namespace kesola {
 
+// The drive list: the roots of the mounted volumes, and always the volume of the given folder, which a chroot or a
+// container's mount table may leave out (its "/" is then the top of the folder's own chain).
+QStringList driveEntries(const QStringList& mountedRoots, const QString& currentFolder);
+
 // The database location window: the user browses to the folder that holds "KESOLA.MDB" and the chosen path is
 // written to the settings file. Opened by start-up only, before any database is open.
 // On this platform the "drives" are the mounted volumes.

@@ -93,8 +93,9 @@ void PRO009::fillRooms() {
                  readMasterList(*ctx_.g.DB, QStringLiteral("ROOM"), QStringLiteral("RNAME"))) {
                 CMB[0]->addItem(room.name);
             }
-        } catch (const DbError&) {
+        } catch (const DbError& e) {
             // The window still opens; an export can then only cover every room.
+            ctx_.messages().notice(texts::databaseFailed(e.message()), windowTitle());
         }
     }
     CMB[0]->setCurrentIndex(-1);

@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QStyleFactory>
 #include <QStyleOptionComboBox>
+#include <QTimer>
+#include <QWindow>
 
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
@@ -165,13 +167,58 @@ void setupFixedWindow(QWidget* window, int widthTwips, int heightTwips, QColor b
     setColours(window, background, QColor(0, 0, 0));
 }
 
-void centreOnScreen(QWidget* window, int raiseTwips) {
+QPoint centredFramePosition(const QRect& screen, const QSize& client, const QMargins& frame, int raisePixels) {
+    const QSize whole = client.grownBy(frame);
+    return QPoint(screen.x() + (screen.width() - whole.width()) / 2,
+                  screen.y() + (screen.height() - whole.height()) / 2 - raisePixels);
+}
+
+namespace {
+
+QMargins frameMarginsOf(const QWidget* window) {
+    return window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+}
+
+void placeCentred(QWidget* window, int raisePixels, const QMargins& frame) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    const QRect area = screen->geometry();
-    const QSize size = window->frameSize().isValid() && window->isVisible() ? window->frameSize() : window->size();
-    window->move(area.x() + (area.width() - size.width()) / 2,
-                 area.y() + (area.height() - size.height()) / 2 - twips(raiseTwips));
+    window->move(centredFramePosition(screen->geometry(), window->size(), frame, raisePixels));
+}
+
+// The window manager frames a window some moments after it is mapped, and only then are its frame's sizes known.
+// Looks for them for half a second after the window is shown, too soon for a user to have moved it, and centres the
+// window once by them.
+class CentreWhenFramed : public QObject {
+  public:
+    CentreWhenFramed(QWidget* window, int raisePixels) : QObject(window), window_(window), raise_(raisePixels) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) look(0);
+        return false;
+    }
+
+  private:
+    void look(int attempt) {
+        const QMargins frame = frameMarginsOf(window_);
+        if (!frame.isNull()) {
+            placeCentred(window_, raise_, frame);
+            return deleteLater();
+        }
+        if (attempt >= 10) return deleteLater();
+        QTimer::singleShot(50, this, [this, attempt] { look(attempt + 1); });
+    }
+
+    QWidget* window_;
+    int raise_;
+};
+
+}  // namespace
+
+void centreOnScreen(QWidget* window, int raiseTwips) {
+    const QMargins frame = frameMarginsOf(window);
+    placeCentred(window, twips(raiseTwips), frame);
+    if (frame.isNull() && !window->isVisible()) new CentreWhenFramed(window, twips(raiseTwips));
 }
 
 }  // namespace kesola

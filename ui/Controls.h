@@ -50,7 +50,12 @@ void setColours(QWidget* widget, QColor background, QColor text);
 // Fixed-size window with the given client size and background colour.
 void setupFixedWindow(QWidget* window, int widthTwips, int heightTwips, QColor background, int fontPoints);
 
-// Centres the window on its screen; raise moves it up by that many twips.
+// Where a window's frame goes so that the whole window, frame and title bar included, sits in the middle of the
+// screen area, raised by raisePixels.
+QPoint centredFramePosition(const QRect& screen, const QSize& client, const QMargins& frame, int raisePixels);
+
+// Centres the window, frame included, on its screen; raise moves it up by that many twips. A window not shown yet
+// has no frame: it is centred again as soon as the window manager has framed it, unless it was moved meanwhile.
 void centreOnScreen(QWidget* window, int raiseTwips = 0);
 
 }  // namespace kesola

@@ -1,5 +1,6 @@
 #include "ui/Fonts.h"
 
+#include <QFontMetricsF>
 #include <QStringList>
 
 namespace kesola {
@@ -15,6 +16,15 @@ QFont msGothic(int points) {
     font.setPointSize(points);
     font.setStyleHint(QFont::TypeWriter);
     return font;
+}
+
+QFont fittedFont(QFont font, const QString& text, const QSize& box) {
+    for (;;) {
+        const QFontMetricsF metrics(font);
+        const bool fits = metrics.height() <= box.height() && metrics.horizontalAdvance(text) <= box.width();
+        if (fits || font.pointSizeF() <= 1) return font;
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
 }
 
 }  // namespace kesola

@@ -79,6 +79,23 @@ class DepartmentEditorTest : public EditorTest {
 const QStringList kDefaultsStored = {QStringLiteral("0"),   QStringLiteral("0"),   QStringLiteral("0"),
                                      QStringLiteral("255"), QStringLiteral("255"), QStringLiteral("255")};
 
+// Whatever font stands in for ＭＳ ゴシック, the preview letter is drawn whole: its white strokes come nowhere near
+// the label's inner edges, where a cut-off letter would end.
+TEST_F(DepartmentEditorTest, ThePreviewLetterShowsWholeInsideItsLabel) {
+    const QImage image = window->PRGB->grab().toImage();
+    const QRect inner = window->PRGB->contentsRect().adjusted(1, 1, -1, -1);
+    QRect strokes;
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        for (int x = inner.left(); x <= inner.right(); ++x) {
+            if (qGray(image.pixel(x, y)) > 128) strokes |= QRect(x, y, 1, 1);
+        }
+    }
+    ASSERT_FALSE(strokes.isEmpty());
+    EXPECT_GT(strokes.height(), inner.height() / 2) << "still a large letter";
+    EXPECT_LT(strokes.bottom(), inner.bottom());
+    EXPECT_LT(strokes.right(), inner.right());
+}
+
 TEST_F(DepartmentEditorTest, OpensWithTheDefaultColoursShown) {
     expectDefaults();
     EXPECT_EQ(window->PRGB->text(), QStringLiteral("あ"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "store/WorkstationLock.h"
 #include "tests/support/TestDatabase.h"
 
@@ -55,4 +57,26 @@ TEST(Lock, MissingRowOrDatabaseIsReportedAndNothingOpens) {
     EXPECT_EQ(LOCK_SET(none.g, 1), QStringLiteral("NG"));
     EXPECT_EQ(LOCK_SET(none.g, 0), QString());
     EXPECT_EQ(none.messages.shown.size(), 2u);
+    EXPECT_EQ(none.messages.last().text,
+              QStringLiteral("データベースの処理に失敗しました。\nデータベースが開かれていません。"));
+}
+
+// Another workstation that holds its write lock far longer than any write takes must not freeze this board: the
+// release gives up after about five seconds and says so, leaving the user the L command.
+TEST(Lock, ReleaseAgainstAWriterThatNeverFinishesGivesUpWithinSeconds) {
+    TestDatabase t;
+    TestContext c(&t);
+    ASSERT_EQ(LOCK_SET(c.g, 1), QString());
+    const auto holder = t.connect();
+    holder->beginWriteTransaction();
+    holder->execute(QStringLiteral("UPDATE LOCKTBL SET LOCK = '1' WHERE ID = '1'"));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(LOCK_SET(c.g, 0), QString());
+    EXPECT_LT(elapsed.elapsed(), 8000);
+    ASSERT_EQ(c.messages.shown.size(), 1u);
+    EXPECT_TRUE(c.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
+    holder->rollbackTransaction();
+    EXPECT_EQ(LOCK_SET(c.g, 0), QString()) << "the shortened wait ends with the release";
+    EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
 }

@@ -27,6 +27,8 @@ TEST(SettingsFile, ReadsTheFirstFieldOfTheFirstLine) {
     EXPECT_EQ(readSettingsFile(writeRaw(dir, "\"/da,ta/KESOLA.MDB\"\r\n")), QStringLiteral("/da,ta/KESOLA.MDB"));
     EXPECT_EQ(readSettingsFile(writeRaw(dir, "/no/line/end")), QStringLiteral("/no/line/end"));
     EXPECT_EQ(readSettingsFile(writeRaw(dir, "")), QString());
+    EXPECT_EQ(readSettingsFile(writeRaw(dir, "/cr/KESOLA.MDB\rsecond\r")), QStringLiteral("/cr/KESOLA.MDB"));
+    EXPECT_EQ(readSettingsFile(writeRaw(dir, "/lf/KESOLA.MDB\nsecond")), QStringLiteral("/lf/KESOLA.MDB"));
 }
 
 TEST(SettingsFile, ReadsCp932AndUtf8WithByteOrderMark) {

@@ -111,7 +111,7 @@ TEST_F(Pro008Test, FolderListOpensSubfoldersAndIgnoresUnlistableOnes) {
 }
 
 TEST_F(Pro008Test, DriveRootJoinsWithASingleSeparator) {
-    window.setDrive(QStringLiteral("/"));
+    window.setDirPath(QStringLiteral("/"));
     EXPECT_EQ(window.dirPath(), QStringLiteral("/"));
     EXPECT_EQ(window.LBL->text(), QString());
 }
@@ -127,4 +127,42 @@ TEST_F(Pro008Test, UnwritableSettingsFileIsReportedAndTheWindowStaysOpen) {
     EXPECT_EQ(context.messages.last().text, QStringLiteral("設定ファイルを書き込めませんでした。"));
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.LBL->text().isEmpty());
+}
+
+TEST_F(Pro008Test, ChoosingTheDriveShownKeepsTheFolderAndTheChoice) {
+    window.setDirPath(folderWithDatabase());
+    pressFirstFile();
+    const QString chosen = window.LBL->text();
+    ASSERT_FALSE(chosen.isEmpty());
+    emit window.Drive1->activated(window.Drive1->currentIndex());
+    EXPECT_EQ(window.dirPath(), folderWithDatabase());
+    EXPECT_EQ(window.LBL->text(), chosen);
+}
+
+TEST(Pro008Drives, TheCurrentFoldersVolumeIsAlwaysListed) {
+    const struct {
+        QStringList mounted;
+        QString folder;
+        QStringList expected;
+    } cases[] = {
+        {{"/", "/boot"}, "/work/x", {"/", "/boot"}},
+        {{"/boot", "/dev/shm"}, "/work/x", {"/", "/boot", "/dev/shm"}},  // a chroot's table without "/"
+        {{}, "/dev/shm/a", {"/"}},
+        {{"/", "/dev/shm"}, "/dev/shm/a", {"/", "/dev/shm"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(driveEntries(c.mounted, c.folder), c.expected) << c.folder.toStdString();
+}
+
+TEST_F(Pro008Test, APathThatShiftJisCannotWriteIsRefusedAndNothingWritten) {
+    const QString folder = data.filePath(QStringLiteral("画像😀"));
+    QDir().mkpath(folder);
+    touch(folder + QStringLiteral("/KESOLA.MDB"));
+    window.setDirPath(folder);
+    pressFirstFile();
+    window.show();
+    window.BTN->click();
+    ASSERT_EQ(context.messages.shown.size(), 1u);
+    EXPECT_EQ(context.messages.last().text, QStringLiteral("設定ファイルを書き込めませんでした。"));
+    EXPECT_EQ(settingsBytes(), QByteArray("<missing>"));
+    EXPECT_TRUE(window.isVisible());
 }

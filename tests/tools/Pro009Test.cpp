@@ -156,6 +156,16 @@ TEST_F(Pro009Test, WithoutADatabaseTheWindowOpensAndTheExportSaysItFailed) {
     EXPECT_FALSE(QFile::exists(exportPath()));
 }
 
+TEST_F(Pro009Test, ARoomListThatCannotBeReadIsToldAndTheWindowStillOpens) {
+    t.connect()->execute(QStringLiteral("ALTER TABLE ROOM RENAME TO ROOM_OLD"));
+    PRO009& w = window();
+    EXPECT_EQ(itemsOf(w.CMB[0]), QStringList{QString()});
+    ASSERT_EQ(tc.messages.shown.size(), 1u);
+    EXPECT_TRUE(tc.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
+    EXPECT_EQ(tc.messages.last().title, kCaption);
+    EXPECT_TRUE(w.isVisible());
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // The date check and the question
 
