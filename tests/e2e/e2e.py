@@ -137,8 +137,10 @@ class Session:
         return {w: self.xdo("getwindowname", w) for w in ids}
 
     def geometry(self, window):
-        return {k: int(v) for k, v in (line.split("=") for line in self.xdo("getwindowgeometry", "--shell",
-                                                                              window).split())}
+        """Position and size of a window's client area (xwininfo: xdotool counts a frame's offset twice)."""
+        info = dict(line.strip().split(": ", 1) for line in self.run("xwininfo", "-id", window).splitlines()
+                    if ": " in line)
+        return [int(info[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")]
 
     def wait(self, what, probe, seconds=10):
         try:
@@ -161,22 +163,28 @@ class Session:
         self.known.discard(window)
 
     def check_centred(self, window, title, raise_twips=0):
-        # xwininfo, not xdotool: xdotool counts the frame's offset twice for a window inside a frame.
-        info = dict(line.strip().split(": ", 1) for line in self.run("xwininfo", "-id", window).splitlines()
-                    if ": " in line)
-        left, right, top, bottom = map(int, self.run("xprop", "-id", window, "_NET_FRAME_EXTENTS").split("=")[1]
-                                       .split(","))
-        width, height = int(info["Width"]) + left + right, int(info["Height"]) + top + bottom
-        frame = (int(info["Absolute upper-left X"]) - left, int(info["Absolute upper-left Y"]) - top)
-        want = ((SCREEN[0] - width) // 2, (SCREEN[1] - height) // 2 - raise_twips // 15)
-        if abs(frame[0] - want[0]) > 1 or abs(frame[1] - want[1]) > 1:
-            self.failures.append(f'"{title}": frame at {frame}, centred it would be at {want}')
+        """The frame stands in the middle of the screen (raised by so many twips), once placed: a window may be
+        placed again when the window manager has framed it."""
+        def off_centre():
+            x, y, width, height = self.geometry(window)
+            left, right, top, bottom = map(int, self.run("xprop", "-id", window, "_NET_FRAME_EXTENTS")
+                                           .split("=")[1].split(","))
+            frame = (x - left, y - top)
+            want = ((SCREEN[0] - width - left - right) // 2,
+                    (SCREEN[1] - height - top - bottom) // 2 - raise_twips // 15)
+            if abs(frame[0] - want[0]) > 1 or abs(frame[1] - want[1]) > 1:
+                return f"frame at {frame}, centred it would be at {want}"
+
+        try:
+            wait_for(f'"{title}" centred', lambda: not off_centre(), 2)
+        except Failure:
+            self.failures.append(f'"{title}": {off_centre()}')
 
     def pick(self, window, selector, index, entries):
         """Opens a selector's list with a click and clicks an entry (the list shows all its entries)."""
         self.click(window, selector)
         popup = self.wait("the open list", lambda: next((w for w in self.windows() if w not in self.known), None))
-        height = self.geometry(popup)["HEIGHT"] // entries
+        height = self.geometry(popup)[3] // entries
         self.click(popup, (20, height * index + height // 2))
 
     def rows(self, sql, *args):
