@@ -5,11 +5,11 @@
 
 #include "admin/AdminStores.h"
 #include "admin/CopyCommand.h"
-#include "store/DbError.h"
-#include "store/DemoData.h"
-#include "store/PostgresUri.h"
+#include "admin/DemoData.h"
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
+#include "store/engine/SqliteDatabase.h"
 
 namespace kesola {
 

@@ -3,25 +3,18 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "store/DbError.h"
-#include "store/PostgresDatabase.h"
-#include "store/PostgresUri.h"
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresUri.h"
+#include "store/engine/SqliteDatabase.h"
 
 namespace kesola {
 
-std::unique_ptr<QtSqlDatabase> openStore(const QString& location) {
-    if (isPostgresUri(location)) return PostgresDatabase::open(location);
-    return SqliteDatabase::open(location);
-}
-
 TargetStore openTarget(const QString& location) {
     TargetStore target;
-    if (isPostgresUri(location)) {
-        target.db = PostgresDatabase::open(location);
-    } else if (QFileInfo::exists(location)) {
-        target.db = SqliteDatabase::open(location);
+    if (isPostgresUri(location) || QFileInfo::exists(location)) {
+        target.db = openDatabase(location);
     } else {
         target.db = SqliteDatabase::create(location);
         target.createdFile = true;
@@ -44,12 +37,9 @@ void discardTarget(TargetStore& target, const QString& location, bool tablesCrea
     }
 }
 
-void requireUnicode(QtSqlDatabase& db) {
-    if (db.engineName() != QStringLiteral("PostgreSQL")) return;
-    auto rs = db.selectNative(QStringLiteral("SHOW server_encoding"), {});
-    const QString encoding = rs->field(QStringLiteral("server_encoding"));
-    rs->close();
-    if (encoding != QStringLiteral("UTF8")) {
+void requireUnicode(Database& db) {
+    const QString encoding = db.encodingProblem();
+    if (!encoding.isEmpty()) {
         throw DbError(QStringLiteral("the database's encoding is %1; Japanese names need UTF8 "
                                      "(create it with: createdb --encoding=UTF8 --template=template0 NAME)")
                           .arg(encoding));

@@ -3,15 +3,12 @@
 #include <QString>
 #include <memory>
 
-#include "store/QtSqlDatabase.h"
+#include "store/engine/QtSqlDatabase.h"
 
 namespace kesola {
 
 // How kesola-admin reaches a store named on its command line: a database file path or a postgresql:// URI, the
 // same two forms the settings file holds.
-
-// Opens an existing store. Throws DbError.
-std::unique_ptr<QtSqlDatabase> openStore(const QString& location);
 
 // A store that kesola-admin is about to fill. A missing file is created; a server database must already exist
 // (the administrator makes it with createdb). Remembers whether it made the file, so that a failed command can
@@ -27,8 +24,8 @@ TargetStore openTarget(const QString& location);
 void discardTarget(TargetStore& target, const QString& location, bool tablesCreated);
 
 // The server's encoding must hold Japanese text; a database made with another encoding would refuse the names.
-// Throws DbError naming the encoding. Does nothing for a file.
-void requireUnicode(QtSqlDatabase& db);
+// Throws DbError naming the encoding.
+void requireUnicode(Database& db);
 
 // What a location looks like in kesola-admin's output: a password written into a URI never appears.
 QString shown(const QString& location);

@@ -4,8 +4,9 @@
 #include <QStringList>
 
 #include "admin/AdminStores.h"
-#include "store/DbError.h"
 #include "store/Schema.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
 
 namespace kesola {
 
@@ -28,7 +29,8 @@ QString pageStatement(const TableSchema& table, bool afterKey) {
     }
     return QStringLiteral("SELECT %1 FROM %2 %3ORDER BY %4 LIMIT %5")
         .arg(columns.join(QStringLiteral(", ")), table.name,
-             afterKey ? QStringLiteral("WHERE ") + table.keyColumn + QStringLiteral(" > ? ") : QString(), table.keyColumn)
+             afterKey ? QStringLiteral("WHERE ") + table.keyColumn + QStringLiteral(" > ? ") : QString(),
+             table.keyColumn)
         .arg(kPageRows);
 }
 
@@ -160,7 +162,7 @@ qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const QString& tabl
 int runCopy(const QString& source, const QString& destination, QTextStream& out, QTextStream& err) {
     std::unique_ptr<QtSqlDatabase> from;
     try {
-        from = openStore(source);
+        from = openDatabase(source);
         countAll(*from);
     } catch (const DbError& e) {
         err << "kesola-admin: cannot read " << shown(source) << ": " << e.message() << "\n";
@@ -185,9 +187,7 @@ int runCopy(const QString& source, const QString& destination, QTextStream& out,
         const TableCounts counts = copyAll(*from, *target.db, tablesCreated);
         const QString differences = compare(counts, countAll(*target.db));
         if (!differences.isEmpty()) throw DbError(QStringLiteral("the copy does not match: ") + differences);
-        // The server plans the board's query from its statistics; a bulk load would leave them out of date until
-        // the next automatic analysis.
-        if (target.db->engineName() == QStringLiteral("PostgreSQL")) target.db->execute(QStringLiteral("ANALYZE"));
+        target.db->refreshStatistics();
         out << "copied " << shown(source) << " to " << shown(destination) << "\n";
         printCounts(counts, out);
         out << "every count verified\n";

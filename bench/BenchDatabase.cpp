@@ -5,12 +5,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "store/Database.h"
-#include "store/DemoData.h"
+#include "admin/DemoData.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/Database.h"
+#include "store/engine/SqliteDatabase.h"
 
 namespace kesola::bench {
 

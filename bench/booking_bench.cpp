@@ -18,7 +18,7 @@
 
 #include "bench/BenchBoard.h"
 #include "reservation/Pro002.h"
-#include "store/DbError.h"
+#include "store/engine/DbError.h"
 #include "ui/Fonts.h"
 
 using namespace kesola;

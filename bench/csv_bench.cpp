@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bench/BenchDatabase.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/SqliteDatabase.h"
 #include "tools/CsvExport.h"
 
 using namespace kesola;

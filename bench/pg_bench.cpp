@@ -20,9 +20,10 @@
 
 #include "admin/CopyCommand.h"
 #include "bench/BenchBoard.h"
-#include "store/DbError.h"
-#include "store/JetSql.h"
-#include "store/PostgresDatabase.h"
+#include "store/BookingStore.h"
+#include "store/engine/DbError.h"
+#include "store/engine/JetSql.h"
+#include "store/engine/PostgresDatabase.h"
 #include "ui/Fonts.h"
 
 using namespace kesola;
@@ -117,9 +118,7 @@ void planFigure(const QString& uri) {
     const QString prefix = QStringLiteral("1") + QString::number(kBenchYear) +
                            QStringLiteral("%1").arg(kBenchMonth, 2, 10, QLatin1Char('0')) +
                            QStringLiteral("%1").arg(kBenchDay, 2, 10, QLatin1Char('0'));
-    const TranslatedSql day = translateJetSql(
-        QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + prefix + QStringLiteral("*' ORDER BY CODE ASC;"),
-        SqlDialect::PostgreSql);
+    const TranslatedSql day = translateJetSql(dayStatement(prefix), PostgresDatabase::kJetDialect);
     QString numbered;
     int n = 0;
     for (QChar c : day.sql) numbered += c == u'?' ? QStringLiteral("$%1").arg(++n) : QString(c);

@@ -1,8 +1,8 @@
 #include "board/DayPainting.h"
 
 #include "board/MasterLookup.h"
-#include "store/Database.h"
 #include "store/Numbers.h"
+#include "store/engine/Database.h"
 
 namespace kesola {
 

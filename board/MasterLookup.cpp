@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <memory>
 
-#include "store/Database.h"
-#include "store/DbError.h"
+#include "store/MasterList.h"
 #include "store/Numbers.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
 namespace {
-
-const QString kDepartments = QStringLiteral("SELECT * FROM KA WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;");
-const QString kBodyParts = QStringLiteral("SELECT * FROM BU WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;");
 
 void storeComponent(std::int16_t& entry, const QString& field) {
     if (const auto value = toInt16(field)) entry = static_cast<std::int16_t>(*value);
@@ -23,19 +21,12 @@ QColor colourOf(const std::array<std::int16_t, 3>& rgb) {
     return QColor(clamp(rgb[0]), clamp(rgb[1]), clamp(rgb[2]));
 }
 
-template <typename EachRow>
-void walk(Database& db, const QString& sql, EachRow eachRow) {
-    std::unique_ptr<RecordSet> rs = db.select(sql);
-    for (; !rs->eof(); rs->moveNext()) eachRow(*rs);
-    rs->close();
-}
-
 }  // namespace
 
 void MasterLookup::MST_READ(Database* db) {
     if (!db) return;
     try {
-        walk(*db, kDepartments, [this](RecordSet& row) {
+        forEachMasterRow(*db, QStringLiteral("KA"), [this](const RecordSet& row) {
             const QString name = row.field(QStringLiteral("KNAME"));
             const auto code = toInt16(row.field(QStringLiteral("CODE")));
             if (trimBlanks(name).isEmpty() || !code || !isCode(*code)) return;
@@ -50,7 +41,7 @@ void MasterLookup::MST_READ(Database* db) {
     } catch (const DbError&) {
     }
     try {
-        walk(*db, kBodyParts, [this](RecordSet& row) {
+        forEachMasterRow(*db, QStringLiteral("BU"), [this](const RecordSet& row) {
             const QString name = row.field(QStringLiteral("BNAME"));
             const auto code = toInt16(row.field(QStringLiteral("CODE")));
             if (trimBlanks(name).isEmpty() || !code || !isCode(*code)) return;

@@ -7,10 +7,10 @@
 #include "masters/Pro003.h"
 #include "reservation/Pro002.h"
 #include "store/DateCheck.h"
-#include "store/DbError.h"
-#include "store/PostgresUri.h"
 #include "store/Texts.h"
 #include "store/WorkstationLock.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
 #include "tools/Pro009.h"
 
 namespace kesola {
@@ -97,7 +97,7 @@ void PRO001::LOCK_RESET() {
     try {
         releaseLock(ctx_.g);
     } catch (const DbError& e) {
-        ctx_.messages().notice(texts::databaseFailed(e.message()), ctx_.g.SYS_TITLE);
+        ctx_.messages().reportDatabaseFailure(e, ctx_.g.SYS_TITLE);
     }
 }
 

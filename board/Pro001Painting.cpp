@@ -4,10 +4,11 @@
 #include <QLocale>
 
 #include "board/Pro001.h"
+#include "store/BookingStore.h"
 #include "store/DateCheck.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
 #include "ui/Controls.h"
 
 namespace kesola {
@@ -28,8 +29,7 @@ void PRO001::TTBL_SET() {
         DATE_CHECK(yearText(), monthText(), dayText()).isEmpty()) {
         const QString prefix = dayKeyPrefix(roomPosition() + 1, yearText(), monthText(), dayText());
         try {
-            auto day = ctx_.g.DB->select(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + prefix +
-                                         QStringLiteral("*' ORDER BY CODE ASC;"));
+            auto day = readDay(*ctx_.g.DB, prefix);
             paintReservations(grid, *day, masters_);
             day->close();
         } catch (const DbError&) {

@@ -6,13 +6,14 @@
 #include "board/BoardTexts.h"
 #include "board/Pro001.h"
 #include "store/Clock.h"
-#include "store/DbError.h"
 #include "store/MasterList.h"
 #include "store/Numbers.h"
-#include "store/OpenDatabase.h"
-#include "store/PostgresUri.h"
+#include "store/Schema.h"
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresUri.h"
 #include "tools/Pro008.h"
 #include "ui/Controls.h"
 
@@ -59,7 +60,7 @@ void PRO001::openDatabase() {
 void PRO001::readTitle() {
     if (!ctx_.g.DB) return;
     try {
-        auto table = ctx_.g.DB->openTable(QStringLiteral("SYSTEM"));
+        auto table = openTable(*ctx_.g.DB, QStringLiteral("SYSTEM"));
         if (table->seek(QStringLiteral("1"))) {
             const QString title = table->field(QStringLiteral("SNAME"));
             if (!trimBlanks(title).isEmpty()) ctx_.g.SYS_TITLE = title;

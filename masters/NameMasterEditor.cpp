@@ -7,11 +7,13 @@
 
 #include "masters/MasterTexts.h"
 #include "masters/PressList.h"
-#include "store/Database.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
+#include "store/Schema.h"
 #include "store/TextWidth.h"
 #include "store/Texts.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
@@ -85,14 +87,14 @@ void NameMasterEditor::LIST_SET() {
     try {
         LST->addItems(readRows());
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
 }
 
 // Every code of the range is probed through the index, so the list always shows the whole range in code order,
 // whatever else the table holds.
 QStringList NameMasterEditor::readRows() {
-    auto table = database().openTable(kind_.table);
+    auto table = openTable(database(), kind_.table);
     QStringList rows;
     for (int n = 1; n <= kind_.lastSlot; ++n) {
         const QString code = kind_.code(n);
@@ -112,7 +114,7 @@ void NameMasterEditor::LST_MouseDown() {
     try {
         slotPressed(text.left(kind_.codeLength), named);
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
 }
 
@@ -157,7 +159,7 @@ bool NameMasterEditor::DATA_SAVE() {
         return true;
     }
     try {
-        auto table = database().openTable(kind_.table);
+        auto table = openTable(database(), kind_.table);
         const bool found = table->seek(code);
         if (!name.isEmpty()) {
             if (found) {
@@ -175,7 +177,7 @@ bool NameMasterEditor::DATA_SAVE() {
         }
         table->close();
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
         return false;
     }
     return true;
@@ -192,9 +194,5 @@ void NameMasterEditor::writeFieldsAfterName(Table& /*table*/) {}
 void NameMasterEditor::nameStored() {}
 
 Database& NameMasterEditor::database() const { return requireDatabase(ctx_.g); }
-
-void NameMasterEditor::reportDatabaseFailure(const DbError& error) {
-    ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());
-}
 
 }  // namespace kesola

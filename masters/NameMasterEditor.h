@@ -67,7 +67,6 @@ class NameMasterEditor : public QDialog {
 
     // The open database; throws DbError when there is none.
     Database& database() const;
-    void reportDatabaseFailure(const DbError& error);
 
     AppContext& ctx_;
 

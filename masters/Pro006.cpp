@@ -5,7 +5,8 @@
 #include <QScrollBar>
 
 #include "masters/ColourComponent.h"
-#include "store/Database.h"
+#include "store/Schema.h"
+#include "store/engine/Database.h"
 #include "ui/Controls.h"
 
 namespace kesola {
@@ -69,7 +70,7 @@ void PRO006::slotPressed(const QString& code, bool named) {
 
 // A named slot whose record has gone meanwhile leaves the panel as it is.
 void PRO006::showStoredColours(const QString& code) {
-    auto table = database().openTable(departmentMaster().table);
+    auto table = openTable(database(), departmentMaster().table);
     if (table->seek(code)) {
         showBackground(storedColour(*table, kBackgroundFields));
         showForeground(storedColour(*table, kForegroundFields));

@@ -8,11 +8,12 @@
 
 #include "reservation/CodedEntry.h"
 #include "reservation/ReservationTexts.h"
-#include "store/DbError.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
@@ -231,9 +232,5 @@ QString PRO002::slotKey() const {
 Database& PRO002::database() const { return requireDatabase(ctx_.g); }
 
 void PRO002::refuse(const QString& message) { ctx_.messages().notice(message, windowTitle()); }
-
-void PRO002::reportDatabaseFailure(const DbError& error) {
-    ctx_.messages().notice(texts::databaseFailed(error.message()), windowTitle());
-}
 
 }  // namespace kesola

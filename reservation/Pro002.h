@@ -95,7 +95,6 @@ class PRO002 : public QDialog {
     QString cancelQuestion() const;
     Database& database() const;
     void refuse(const QString& message);
-    void reportDatabaseFailure(const DbError& error);
 
     AppContext& ctx_;
     const BoardView& board_;

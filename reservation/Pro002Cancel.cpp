@@ -2,13 +2,13 @@
 
 #include <QLabel>
 
-#include "reservation/BookingStore.h"
 #include "reservation/Pro002.h"
 #include "reservation/ReservationTexts.h"
-#include "store/DbError.h"
+#include "store/BookingStore.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
@@ -24,7 +24,7 @@ void PRO002::RSV_CANCEL() {
             return;
         }
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
         return;
     }
     accept();

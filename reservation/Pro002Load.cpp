@@ -4,17 +4,17 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "reservation/BookingStore.h"
 #include "reservation/CodedEntry.h"
 #include "reservation/Pro002.h"
 #include "reservation/ReservationTexts.h"
-#include "store/Database.h"
-#include "store/DbError.h"
+#include "store/BookingStore.h"
 #include "store/MasterList.h"
 #include "store/MessageService.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
 #include "store/Texts.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 #include "ui/Controls.h"
 
 namespace kesola {
@@ -48,7 +48,7 @@ bool PRO002::loadStep(const std::function<void()>& step) {
         step();
         return true;
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
         return false;
     }
 }

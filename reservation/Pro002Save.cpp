@@ -4,15 +4,15 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "reservation/BookingStore.h"
 #include "reservation/CodedEntry.h"
 #include "reservation/Pro002.h"
 #include "reservation/ReservationTexts.h"
-#include "store/DbError.h"
+#include "store/BookingStore.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
 #include "store/TextWidth.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
@@ -107,7 +107,7 @@ void PRO002::storeAndClose() {
                 return;
         }
     } catch (const DbError& e) {
-        reportDatabaseFailure(e);
+        ctx_.messages().reportDatabaseFailure(e, windowTitle());
     }
 }
 

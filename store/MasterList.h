@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace kesola {
 
 class Database;
+class RecordSet;
 
 struct MasterEntry {
     QString code;
@@ -15,6 +17,10 @@ struct MasterEntry {
 // The rows of a master table (ROOM, KA or BU) whose name is not blank, in code order, read with the statement
 // every selector of the system uses. Throws DbError.
 std::vector<MasterEntry> readMasterList(Database& db, const QString& table, const QString& nameField);
+
+// Walks every row of a master table (ROOM, KA, BU or BYOTO) that the statement every selector uses reads: codes
+// "00" to "99", in code order; blank names included. Throws DbError; the record set is closed either way.
+void forEachMasterRow(Database& db, const QString& table, const std::function<void(const RecordSet&)>& eachRow);
 
 // The years the date selectors offer.
 inline constexpr int kFirstYear = 2001;

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include "store/Texts.h"
+#include "store/engine/DbError.h"
+
 namespace kesola {
 
 enum class MsgIcon { Exclamation, Information, Question, Critical };
@@ -20,6 +23,11 @@ class MessageService {
     // The system's usual question: exclamation icon, OK and Cancel; true when OK was chosen.
     bool confirm(const QString& text, const QString& title) {
         return show(text, MsgIcon::Exclamation, MsgButtons::OkCancel, title) == MsgAnswer::Ok;
+    }
+    // A database failure as every window reports it: "データベースの処理に失敗しました。", a line break, the engine's
+    // message; a notice.
+    void reportDatabaseFailure(const DbError& error, const QString& title) {
+        notice(texts::databaseFailed(error.message()), title);
     }
 };
 

@@ -1,7 +1,7 @@
 #include "store/Pro000.h"
 
-#include "store/DbError.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "store/Database.h"
+#include "store/engine/Database.h"
 
 namespace kesola {
 

@@ -1,7 +1,7 @@
 #include "store/Schema.h"
 
-#include "store/Database.h"
-#include "store/DbError.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
@@ -32,6 +32,12 @@ const TableSchema* findTable(const QString& name) {
     return nullptr;
 }
 
+std::unique_ptr<Table> openTable(Database& db, const QString& name) {
+    const TableSchema* schema = findTable(name);
+    if (!schema) throw DbError(QStringLiteral("no such table: %1").arg(name));
+    return db.openTable(*schema);
+}
+
 namespace {
 
 QString columnDefinition(const TableSchema& table, const QString& column, const QString& keyCollation) {
@@ -45,10 +51,8 @@ QString columnDefinition(const TableSchema& table, const QString& column, const 
 QString mainKeyIndexName(const QString& table) { return QStringLiteral("MAIN_KEY_") + table; }
 
 void createSchema(Database& db, const QString& title) {
-    // SQLite's default collation already orders as bytes; PostgreSQL needs "C" to keep CODE order independent
-    // of the server's locale.
-    const QString keyCollation =
-        db.engineName() == QStringLiteral("PostgreSQL") ? QStringLiteral(" COLLATE \"C\"") : QString();
+    // CODE order must not depend on the server's locale.
+    const QString keyCollation = db.byteOrderCollation();
     WriteTransaction tx(db);
     for (const TableSchema& table : allTables()) {
         QStringList defs;

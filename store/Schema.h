@@ -1,24 +1,22 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
+#include <memory>
 #include <vector>
+
+#include "store/engine/Database.h"
 
 namespace kesola {
 
-class Database;
-
 // The seven tables of the reservation book. Every column is text; CODE columns order as bytes.
-struct TableSchema {
-    QString name;
-    QString keyColumn;  // the column of the unique index MAIN_KEY
-    QStringList columns;
-};
-
 const std::vector<TableSchema>& allTables();
 
 // The schema of one table, or nullptr for a name that is not one of the seven.
 const TableSchema* findTable(const QString& name);
+
+// Opens one of the seven tables for keyed access through MAIN_KEY. Throws DbError for any other name and when the
+// table is missing.
+std::unique_ptr<Table> openTable(Database& db, const QString& name);
 
 // The engine's name of a table's MAIN_KEY index.
 QString mainKeyIndexName(const QString& table);

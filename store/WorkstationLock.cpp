@@ -3,10 +3,12 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "store/DbError.h"
 #include "store/MessageService.h"
 #include "store/Pro000.h"
+#include "store/Schema.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
 
 namespace kesola {
 
@@ -15,7 +17,7 @@ namespace {
 const QString kNg = QStringLiteral("NG");
 
 void writeFree(Database& db) {
-    auto table = db.openTable(QStringLiteral("LOCKTBL"));
+    auto table = openTable(db, QStringLiteral("LOCKTBL"));
     if (!table->seek(QStringLiteral("1"))) throw DbError(QStringLiteral("LOCKTBL has no row with the key '1'"));
     table->edit();
     table->setField(QStringLiteral("LOCK"), QStringLiteral("0"));
@@ -69,7 +71,7 @@ QString LOCK_SET(Pro000& g, int mode) {
         g.messages->notice(texts::kLockHeld, g.SYS_TITLE);
         return kNg;
     } catch (const DbError& e) {
-        g.messages->notice(texts::databaseFailed(e.message()), g.SYS_TITLE);
+        g.messages->reportDatabaseFailure(e, g.SYS_TITLE);
         return mode == 0 ? QString() : kNg;
     }
 }

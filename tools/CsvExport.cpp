@@ -4,10 +4,10 @@
 #include <QSaveFile>
 
 #include "store/Cp932.h"
-#include "store/Database.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 

@@ -5,10 +5,10 @@
 #include <QPushButton>
 
 #include "store/DateCheck.h"
-#include "store/DbError.h"
 #include "store/MasterList.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
 #include "tools/CsvExportProgress.h"
 #include "ui/Controls.h"
 

@@ -7,6 +7,7 @@
 #include "admin/AdminCommands.h"
 #include "admin/AdminStores.h"
 #include "store/Schema.h"
+#include "store/engine/OpenDatabase.h"
 
 namespace kesola::test {
 
@@ -30,7 +31,7 @@ inline AdminRun runAdminCommand(const QStringList& args) {
 // Every row of the seven tables as text, NULL told apart from the empty text, in key order: equal dumps mean equal
 // stores.
 inline QStringList dumpStore(const QString& location) {
-    auto db = openStore(location);
+    auto db = openDatabase(location);
     QStringList rows;
     for (const TableSchema& table : allTables()) {
         QStringList columns;
@@ -52,10 +53,10 @@ inline QStringList dumpStore(const QString& location) {
 // A source file with a little of everything: demo masters and reservations, a remark that is empty and one that
 // is NULL, a ward row, text with quotes and commas, and more reservations than one page of the copy.
 inline void fillVariedStore(const QString& location) {
-    auto db = openStore(location);
-    db->execute(
-        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 6999) "
-                       "INSERT INTO KESOLA (CODE, Min, YNAME) SELECT '3' || (200000000000 + i), '10', 'p' || i FROM n"));
+    auto db = openDatabase(location);
+    db->execute(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 6999) "
+        "INSERT INTO KESOLA (CODE, Min, YNAME) SELECT '3' || (200000000000 + i), '10', 'p' || i FROM n"));
     db->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
                                "VALUES ('2200401010930', '30', '03', 'N', ?, '05', '2', '7', '1', '')"),
                 {QStringLiteral("O'Brien, \"ジョン\"")});

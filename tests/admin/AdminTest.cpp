@@ -4,7 +4,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "store/OpenDatabase.h"
+#include "store/Schema.h"
+#include "store/engine/OpenDatabase.h"
 #include "tests/admin/AdminSupport.h"
 
 using namespace kesola;
@@ -38,7 +39,7 @@ TEST_F(Admin, InitMakesANewFileAndNeverOverwritesOne) {
         runAdminCommand({QStringLiteral("init"), path, QStringLiteral("--title"), QStringLiteral("東病院")});
     ASSERT_EQ(made.status, 0) << made.err.toStdString();
     auto db = openDatabase(path);
-    auto system = db->openTable(QStringLiteral("SYSTEM"));
+    auto system = openTable(*db, QStringLiteral("SYSTEM"));
     ASSERT_TRUE(system->seek(QStringLiteral("1")));
     EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("東病院"));
     db.reset();
@@ -121,9 +122,9 @@ TEST_F(Admin, CopyOfManyPagesKeepsEveryRowInOrder) {
     const QString source = file("SOURCE.MDB");
     ASSERT_EQ(runAdminCommand({QStringLiteral("init"), source}).status, 0);
     // More rows than one page of the copy (5,000), and a last page that is not full.
-    openDatabase(source)->execute(
-        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 12344) "
-                       "INSERT INTO KESOLA (CODE, Min, YNAME) SELECT '1' || (200000000000 + i), '10', 'p' || i FROM n"));
+    openDatabase(source)->execute(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 12344) "
+        "INSERT INTO KESOLA (CODE, Min, YNAME) SELECT '1' || (200000000000 + i), '10', 'p' || i FROM n"));
     const QString copy = file("COPY.MDB");
     const AdminRun run = runAdminCommand({QStringLiteral("copy"), source, copy});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();

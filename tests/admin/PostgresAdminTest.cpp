@@ -3,8 +3,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "store/DbError.h"
-#include "store/OpenDatabase.h"
+#include "store/Schema.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
 #include "tests/admin/AdminSupport.h"
 #include "tests/support/TestDatabase.h"
 
@@ -35,10 +36,10 @@ TEST_F(PostgresAdmin, InitCreatesTheTablesInAnEmptyServerDatabaseOnce) {
     EXPECT_TRUE(made.out.contains(QStringLiteral("with demo data")));
     {
         auto db = openDatabase(server->uri());
-        auto system = db->openTable(QStringLiteral("SYSTEM"));
+        auto system = openTable(*db, QStringLiteral("SYSTEM"));
         ASSERT_TRUE(system->seek(QStringLiteral("1")));
         EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("東病院"));
-        auto lock = db->openTable(QStringLiteral("LOCKTBL"));
+        auto lock = openTable(*db, QStringLiteral("LOCKTBL"));
         ASSERT_TRUE(lock->seek(QStringLiteral("1")));
         EXPECT_EQ(lock->field(QStringLiteral("LOCK")), QStringLiteral("0"));
         EXPECT_TRUE(db->takeLock());

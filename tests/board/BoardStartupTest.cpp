@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/SqliteDatabase.h"
 #include "tests/board/BoardFixture.h"
 #include "tools/Pro008.h"
 

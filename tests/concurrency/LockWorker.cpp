@@ -20,12 +20,12 @@
 #include <string>
 
 #include "store/Clock.h"
-#include "store/DbError.h"
 #include "store/MessageService.h"
-#include "store/OpenDatabase.h"
 #include "store/Pro000.h"
 #include "store/Texts.h"
 #include "store/WorkstationLock.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include <optional>
 
 #include "masters/NameMasterEditor.h"
-#include "store/Database.h"
+#include "store/Schema.h"
+#include "store/engine/Database.h"
 #include "tests/support/TestDatabase.h"
 
 namespace kesola::test {
@@ -36,7 +37,7 @@ inline int selectedRowCount(const QListWidget* list) { return static_cast<int>(l
 inline std::optional<QString> storedField(const TestDatabase& db, const QString& table, const QString& code,
                                           const QString& field) {
     auto connection = db.connect();
-    auto t = connection->openTable(table);
+    auto t = openTable(*connection, table);
     if (!t->seek(code)) return std::nullopt;
     return t->field(field);
 }

@@ -1,7 +1,7 @@
 #include "tests/reservation/ReservationFixture.h"
 
-#include "store/Database.h"
 #include "store/Schema.h"
+#include "store/engine/Database.h"
 
 namespace kesola::test {
 

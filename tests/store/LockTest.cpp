@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "store/WorkstationLock.h"
 #include "tests/support/TestDatabase.h"
@@ -78,5 +81,27 @@ TEST(Lock, ReleaseAgainstAWriterThatNeverFinishesGivesUpWithinSeconds) {
     EXPECT_TRUE(c.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
     holder->rollbackTransaction();
     EXPECT_EQ(LOCK_SET(c.g, 0), QString()) << "the shortened wait ends with the release";
+    EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
+}
+
+// Another workstation's write that ends after a few of the release's tries: on the server its lock wait ends in a
+// lock timeout, which counts as busy like the file's busy error, so the release tries again and succeeds.
+TEST(Lock, ReleaseThatMeetsAWriteEndingWithinSecondsIsRetriedUntilWritten) {
+    TestDatabase t;
+    TestContext c(&t);
+    ASSERT_EQ(LOCK_SET(c.g, 1), QString());
+    std::promise<void> holding;
+    std::thread holder([&t, &holding] {
+        const auto db = t.connect();
+        db->beginWriteTransaction();
+        db->execute(QStringLiteral("UPDATE LOCKTBL SET LOCK = '1' WHERE ID = '1'"));
+        holding.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        db->rollbackTransaction();
+    });
+    holding.get_future().wait();
+    EXPECT_EQ(LOCK_SET(c.g, 0), QString());
+    holder.join();
+    EXPECT_TRUE(c.messages.shown.empty()) << c.messages.last().text.toStdString();
     EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
 }

@@ -6,12 +6,12 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 
-#include "store/DbError.h"
-#include "store/JetSql.h"
-#include "store/OpenDatabase.h"
-#include "store/PostgresDatabase.h"
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/DbError.h"
+#include "store/engine/JetSql.h"
+#include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresDatabase.h"
+#include "store/engine/SqliteDatabase.h"
 
 namespace kesola::test {
 
@@ -139,8 +139,8 @@ QString postgresPlan(const QString& uri, const TranslatedSql& translated) {
 }  // namespace
 
 QString queryPlan(const TestDatabase& db, const QString& jetSql) {
-    if (db.onServer()) return postgresPlan(db.path(), translateJetSql(jetSql, SqlDialect::PostgreSql));
-    return sqlitePlan(db.path(), translateJetSql(jetSql, SqlDialect::Sqlite));
+    if (db.onServer()) return postgresPlan(db.path(), translateJetSql(jetSql, PostgresDatabase::kJetDialect));
+    return sqlitePlan(db.path(), translateJetSql(jetSql, SqliteDatabase::kJetDialect));
 }
 
 TestContext::TestContext(const TestDatabase* db, QDate today) : clock(today) {

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "store/Clock.h"
-#include "store/Database.h"
 #include "store/Pro000.h"
+#include "store/engine/Database.h"
 #include "tests/support/FakeServices.h"
 #include "ui/AppContext.h"
 

@@ -1,10 +1,10 @@
-#include "store/DemoData.h"
+#include "admin/DemoData.h"
 
 #include <QStringList>
 
-#include "store/Database.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
+#include "store/engine/Database.h"
 
 namespace kesola {
 

@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <memory>
 
-#include "store/QtSqlDatabase.h"
+#include "store/engine/QtSqlDatabase.h"
 
 namespace kesola {
 
@@ -26,9 +26,29 @@ class PostgresDatabase : public QtSqlDatabase {
     // How long a failed reconnection is repeated before the next attempt.
     static constexpr int kReconnectIntervalMs = 1000;
 
+    // Ranges compare with COLLATE "C" (the database's own order follows its language); patterns become LIKE.
+    static inline const JetDialect kJetDialect{QStringLiteral(" COLLATE \"C\""), false};
+
+    // The kind of a failure by its SQLSTATE: 55P03 (lock_not_available, what lock_timeout raises) and 40P01
+    // (deadlock) are busy, class 08 and 57P01-57P03 a lost connection, 23505 a constraint.
+    static DbError::Kind kindOf(const QSqlError& error);
+
+    // Also takes SHARE ROW EXCLUSIVE on every table of the schema: it conflicts with itself and with every INSERT,
+    // UPDATE and DELETE, never with a SELECT, as SQLite's BEGIN IMMEDIATE lets one writer in while readers go on.
+    void beginWriteTransaction() override;
+    // A transaction that met an error answers COMMIT by rolling back, without an error of its own; the driver's
+    // commit reports that as the failure it is.
+    void commitTransaction() override;
+    // A transaction lost with the connection was rolled back by the server already.
+    void rollbackTransaction() override;
+    QString byteOrderCollation() const override { return kJetDialect.byteOrderCollation; }
+    QString encodingProblem() override;
+    void refreshStatistics() override;
+    QString engineName() const override { return QStringLiteral("PostgreSQL"); }
+
   protected:
     void beforeStatement() override;
-    QString onFailure(const QSqlError& error, const QString& message) override;
+    DbError failure(const QSqlError& error, const QString& message) override;
 
     void setLockWait(int milliseconds) override;
 
@@ -36,7 +56,9 @@ class PostgresDatabase : public QtSqlDatabase {
     using QtSqlDatabase::QtSqlDatabase;
     void configureSession();
     void reconnect();
+    void lockAllTables();
 
+    bool inTransaction_ = false;
     bool lost_ = false;
     int lockWaitMs_ = kDefaultLockWaitMs;  // kept for the sessions of later reconnections
     bool reconnecting_ = false;

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "store/QtSqlDatabase.h"
+#include "store/engine/QtSqlDatabase.h"
 
 namespace kesola {
 
@@ -16,6 +16,19 @@ class SqliteDatabase : public QtSqlDatabase {
     // Creates a new, empty database file. Throws DbError when the file already exists or cannot be made.
     static std::unique_ptr<SqliteDatabase> create(const QString& path);
 
+    // SQLite's default collation already compares as bytes; GLOB matches with '*' and '?'.
+    static inline const JetDialect kJetDialect{QString(), true};
+
+    // SQLite's primary result codes: busy (5) and locked (6) are another connection's lock, 19 a constraint.
+    static DbError::Kind kindOf(const QSqlError& error);
+
+    void beginWriteTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+    QString byteOrderCollation() const override { return {}; }
+    QString encodingProblem() override { return {}; }
+    void refreshStatistics() override {}
+    QString engineName() const override { return QStringLiteral("SQLite"); }
     void setLockWait(int milliseconds) override;
 
   private:

@@ -1,12 +1,36 @@
-#include "store/SqliteDatabase.h"
+#include "store/engine/SqliteDatabase.h"
 
 #include <QFileInfo>
 #include <QSqlError>
 #include <algorithm>
 
-#include "store/DbError.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
+
+namespace {
+
+// The file engine steps through the rows as they are read and prepares every statement. Preparing reads the
+// schema, and another workstation's write may hold the file's lock for a moment.
+const EngineDialect kDialect{SqliteDatabase::kJetDialect, true, true, true, &SqliteDatabase::kindOf};
+
+}  // namespace
+
+DbError::Kind SqliteDatabase::kindOf(const QSqlError& error) {
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    if (!ok) return DbError::Kind::Other;
+    // The low byte is the primary code also when the driver reports an extended one.
+    switch (code & 0xff) {
+        case 5:  // SQLITE_BUSY
+        case 6:  // SQLITE_LOCKED
+            return DbError::Kind::Busy;
+        case 19:  // SQLITE_CONSTRAINT
+            return DbError::Kind::Constraint;
+        default:
+            return DbError::Kind::Other;
+    }
+}
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {
     const QString name = newConnectionName();
@@ -16,12 +40,13 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {
         handle.setDatabaseName(path);
         handle.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kDefaultLockWaitMs));
         if (!handle.open()) {
-            const QString text = handle.lastError().text();
+            const QSqlError error = handle.lastError();
+            const QString text = error.text();
             handle = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            throw DbError(text);
+            throw DbError(text, kindOf(error));
         }
-        db.reset(new SqliteDatabase(handle, SqlDialect::Sqlite));
+        db.reset(new SqliteDatabase(handle, kDialect));
     }
     // WAL needs shared memory, which network folders do not offer between machines; the rollback journal works
     // wherever the file's locks do. Reading the journal mode is also the first read of the file, so a file that
@@ -47,5 +72,11 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::create(const QString& path) {
     if (QFileInfo::exists(path)) throw DbError(QStringLiteral("file already exists: %1").arg(path));
     return connect(path);
 }
+
+// BEGIN IMMEDIATE lets one writer at a time in while readers go on, so a check made inside a write transaction
+// (is the slot still free?) still holds when its write commits.
+void SqliteDatabase::beginWriteTransaction() { execute(QStringLiteral("BEGIN IMMEDIATE")); }
+void SqliteDatabase::commitTransaction() { execute(QStringLiteral("COMMIT")); }
+void SqliteDatabase::rollbackTransaction() { execute(QStringLiteral("ROLLBACK")); }
 
 }  // namespace kesola

@@ -1,11 +1,22 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace kesola {
 
 class Database;
+class RecordSet;
+
+// The Jet statement that reads one day of one room: every row whose key starts with the 9-character day prefix
+// (room, year, month, day; see ReservationKey.h), in CODE order. The board runs it twice a second, so it must stay
+// the one indexed range read that the engine turns it into.
+QString dayStatement(const QString& dayPrefix);
+
+// The day's stored reservations of one room, in CODE order (the board's repaint, the registration's re-check).
+// Throws DbError.
+std::unique_ptr<RecordSet> readDay(Database& db, const QString& dayPrefix);
 
 // One row of the reservation table KESOLA, as the reservation window reads and writes it. The ward (BYOTO) is
 // not part of it: the window always writes "N" and never reads it.

@@ -5,10 +5,10 @@
 #include <atomic>
 #include <thread>
 
-#include "store/DbError.h"
-#include "store/OpenDatabase.h"
-#include "store/PostgresDatabase.h"
 #include "store/Schema.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresDatabase.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace kesola;
@@ -201,7 +201,7 @@ TEST_F(PostgresStore, ATableCanBeReadWhileARecordSetIsWalked) {
     auto rs = conn->select(QStringLiteral("SELECT * FROM BU WHERE CODE BETWEEN '00' AND '99' ORDER BY CODE ASC;"));
     QStringList walked;
     for (; !rs->eof(); rs->moveNext()) {
-        auto table = conn->openTable(QStringLiteral("BU"));
+        auto table = openTable(*conn, QStringLiteral("BU"));
         ASSERT_TRUE(table->seek(rs->field(QStringLiteral("CODE"))));
         walked << table->field(QStringLiteral("BNAME"));
         table->close();

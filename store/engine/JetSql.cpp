@@ -1,4 +1,4 @@
-#include "store/JetSql.h"
+#include "store/engine/JetSql.h"
 
 #include <QRegularExpression>
 
@@ -117,20 +117,19 @@ struct LikeRewrite {
     QVariantList params;
 };
 
-LikeRewrite rewriteLike(const QString& expr, bool bareColumn, const QString& pattern, SqlDialect dialect) {
+LikeRewrite rewriteLike(const QString& expr, bool bareColumn, const QString& pattern, const JetDialect& dialect) {
     if (onlyStars(pattern) && !pattern.isEmpty()) return {expr + QStringLiteral(" IS NOT NULL"), {}};
     if (bareColumn) {
         const QString prefix = plainPrefix(pattern);
         if (!prefix.isNull()) {
-            // The range stands for a prefix only in byte order; PostgreSQL compares other columns in the
-            // database's language order. On CODE (collated "C" already) the index still serves.
-            const QString bound =
-                dialect == SqlDialect::PostgreSql ? QStringLiteral("? COLLATE \"C\"") : QStringLiteral("?");
+            // The range stands for a prefix only in byte order; an engine may compare other columns in the
+            // database's language order. On CODE (byte-ordered already) the index still serves.
+            const QString bound = QStringLiteral("?") + dialect.byteOrderCollation;
             return {QStringLiteral("(%1 >= %2 AND %1 < %2)").arg(expr, bound), {prefix, prefixUpperBound(prefix)}};
         }
     }
     if (!hasWildcard(pattern)) return {expr + QStringLiteral(" = ?"), {pattern}};
-    if (dialect == SqlDialect::Sqlite) return {expr + QStringLiteral(" GLOB ?"), {toGlob(pattern)}};
+    if (dialect.hasGlob) return {expr + QStringLiteral(" GLOB ?"), {toGlob(pattern)}};
     return {expr + QStringLiteral(" LIKE ? ESCAPE '\\'"), {toSqlLike(pattern)}};
 }
 
@@ -142,7 +141,7 @@ QString prefixUpperBound(const QString& prefix) {
     return upper;
 }
 
-TranslatedSql translateJetSql(const QString& jetSql, SqlDialect dialect) {
+TranslatedSql translateJetSql(const QString& jetSql, const JetDialect& dialect) {
     TranslatedSql extracted = extractLiterals(jetSql);
     const QString sql = rewriteFunctions(extracted.sql);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <memory>
 
@@ -45,6 +46,13 @@ class Table {
     virtual void close() = 0;
 };
 
+// A table that keyed access serves: its name, the column of its unique index MAIN_KEY, and every column.
+struct TableSchema {
+    QString name;
+    QString keyColumn;
+    QStringList columns;
+};
+
 // One open connection to the shared store. Implemented by each engine (the SQLite file, PostgreSQL);
 // callers never see which one they hold.
 class Database {
@@ -55,8 +63,9 @@ class Database {
     // it and binds every quoted literal as a parameter.
     virtual std::unique_ptr<RecordSet> select(const QString& jetSql) = 0;
 
-    // Opens a table for keyed access through MAIN_KEY. Throws DbError when the table is missing.
-    virtual std::unique_ptr<Table> openTable(const QString& name) = 0;
+    // Opens a table for keyed access through MAIN_KEY. Throws DbError when the table is missing. The schema must
+    // outlive the table.
+    virtual std::unique_ptr<Table> openTable(const TableSchema& table) = 0;
 
     // Runs one native statement with positional '?' parameters; returns the number of rows it changed.
     virtual int execute(const QString& sql, const QVariantList& params = {}) = 0;
@@ -71,11 +80,22 @@ class Database {
     virtual void commitTransaction() = 0;
     virtual void rollbackTransaction() = 0;
 
+    // What follows a text column's type so that it orders as bytes ("" where that is the engine's default).
+    virtual QString byteOrderCollation() const = 0;
+
+    // The name of the database's text encoding when it cannot hold every character (Japanese names would be
+    // refused); "" when it can. Throws DbError.
+    virtual QString encodingProblem() = 0;
+
+    // Brings the engine's statistics up to date after a bulk load, so that it plans the day query from the
+    // rows really stored (nothing where the engine needs no statistics). Throws DbError.
+    virtual void refreshStatistics() = 0;
+
     // How long a statement waits for another connection's lock before it fails as busy (kDefaultLockWaitMs
     // unless set). Throws DbError when the engine refuses the setting.
     virtual void setLockWait(int milliseconds) = 0;
 
-    // "SQLite" or "PostgreSQL"; for messages and tests.
+    // "SQLite" or "PostgreSQL"; for messages and tests only: no code decides anything by it.
     virtual QString engineName() const = 0;
 };
 

@@ -1,11 +1,12 @@
-#include "reservation/BookingStore.h"
+#include "store/BookingStore.h"
 
 #include <algorithm>
 
-#include "store/Database.h"
-#include "store/DbError.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
+#include "store/Schema.h"
+#include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
@@ -22,8 +23,7 @@ int cellsOf(const QString& minutes) { return std::max(1, toInt16(minutes).value_
 
 StoreOutcome checkStoredDay(Database& db, const QString& key, int startCell, int cells) {
     const int lastCell = std::min(startCell + cells - 1, kLastCell);
-    auto day = db.select(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + key.left(kDayPrefixLength) +
-                         QStringLiteral("*' ORDER BY CODE ASC;"));
+    auto day = readDay(db, key.left(kDayPrefixLength));
     bool slotTaken = false;
     for (; !day->eof(); day->moveNext()) {
         const QString code = day->field(QStringLiteral("CODE"));
@@ -41,7 +41,7 @@ StoreOutcome checkStoredDay(Database& db, const QString& key, int startCell, int
 }
 
 void writeRow(Database& db, const QString& key, const Booking& b) {
-    auto table = db.openTable(kReservations);
+    auto table = openTable(db, kReservations);
     if (table->seek(key)) {
         table->edit();
     } else {
@@ -63,8 +63,17 @@ void writeRow(Database& db, const QString& key, const Booking& b) {
 
 }  // namespace
 
+QString dayStatement(const QString& dayPrefix) {
+    return QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '") + dayPrefix +
+           QStringLiteral("*' ORDER BY CODE ASC;");
+}
+
+std::unique_ptr<RecordSet> readDay(Database& db, const QString& dayPrefix) {
+    return db.select(dayStatement(dayPrefix));
+}
+
 std::optional<Booking> findBooking(Database& db, const QString& key) {
-    auto table = db.openTable(kReservations);
+    auto table = openTable(db, kReservations);
     if (!table->seek(key)) {
         table->close();
         return std::nullopt;
@@ -94,7 +103,7 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
 }
 
 bool deleteBooking(Database& db, const QString& key) {
-    auto table = db.openTable(kReservations);
+    auto table = openTable(db, kReservations);
     if (!table->seek(key)) {
         table->close();
         return false;

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "store/DbError.h"
-#include "store/JetSql.h"
-#include "store/OpenDatabase.h"
-#include "store/PostgresUri.h"
+#include "store/engine/DbError.h"
+#include "store/engine/JetSql.h"
+#include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresDatabase.h"
+#include "store/engine/PostgresUri.h"
 
 using namespace kesola;
 
@@ -104,13 +105,14 @@ TEST(ConnectionUri, PasswordsAreNeverShownNorTaken) {
 }
 
 TEST(ConnectionUri, ServerDialectMatchesPrefixesAsBytes) {
-    const TranslatedSql day = translateJetSql(
-        QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '120050307*' ORDER BY CODE ASC;"), SqlDialect::PostgreSql);
+    const TranslatedSql day =
+        translateJetSql(QStringLiteral("SELECT * FROM KESOLA WHERE CODE LIKE '120050307*' ORDER BY CODE ASC;"),
+                        PostgresDatabase::kJetDialect);
     EXPECT_EQ(day.sql, QStringLiteral("SELECT * FROM KESOLA WHERE (CODE >= ? COLLATE \"C\" AND CODE < ? COLLATE \"C\") "
                                       "ORDER BY CODE ASC"));
     EXPECT_EQ(day.params, (QVariantList{QStringLiteral("120050307"), QStringLiteral("120050308")}));
-    const TranslatedSql name =
-        translateJetSql(QStringLiteral("SELECT * FROM KESOLA WHERE YNAME LIKE '*50%_*'"), SqlDialect::PostgreSql);
+    const TranslatedSql name = translateJetSql(QStringLiteral("SELECT * FROM KESOLA WHERE YNAME LIKE '*50%_*'"),
+                                               PostgresDatabase::kJetDialect);
     EXPECT_EQ(name.sql, QStringLiteral("SELECT * FROM KESOLA WHERE YNAME LIKE ? ESCAPE '\\'"));
     EXPECT_EQ(name.params, (QVariantList{QStringLiteral("%50\\%\\_%")}));
 }

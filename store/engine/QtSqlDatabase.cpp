@@ -1,4 +1,4 @@
-#include "store/QtSqlDatabase.h"
+#include "store/engine/QtSqlDatabase.h"
 
 #include <QAtomicInt>
 #include <QSqlError>
@@ -7,9 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "store/DbError.h"
-#include "store/KeyedTable.h"
-#include "store/Schema.h"
+#include "store/engine/DbError.h"
+#include "store/engine/KeyedTable.h"
 
 namespace kesola {
 
@@ -20,28 +19,15 @@ QString errorText(const QSqlError& error) {
     return db.isEmpty() ? error.text().trimmed() : db;
 }
 
-bool isBusy(const QSqlError& error) {
-    const QString text = errorText(error).toLower();
-    return text.contains(QStringLiteral("locked")) || text.contains(QStringLiteral("busy"));
-}
-
 QString readValue(const QVariant& v) { return v.isNull() ? QString() : v.toString(); }
 
 }  // namespace
 
-[[noreturn]] void throwQueryError(const QSqlQuery& query, const QString& what) {
-    const QString text = errorText(query.lastError());
-    throw DbError(text.isEmpty() ? what : text);
-}
-
 // A prepared statement kept for the life of the connection, so the board's twice-a-second query is parsed once.
-// It is finished after every use: an active statement would hold SQLite's shared lock.
-// SQLite steps through the rows as they are read. PostgreSQL's driver reads forward-only results one row at a time
-// from the connection, and any other statement on the same connection would cut such a walk short; so there the
-// whole result is fetched at once and a procedure may read a table while it walks a record set, as with SQLite.
+// It is finished after every use: an active statement would hold a file engine's shared lock.
 struct QtSqlDatabase::CachedStatement {
-    CachedStatement(const QSqlDatabase& db, SqlDialect dialect) : query(db) {
-        query.setForwardOnly(dialect == SqlDialect::Sqlite);
+    CachedStatement(const QSqlDatabase& db, const EngineDialect& dialect) : query(db) {
+        query.setForwardOnly(dialect.stepsThroughRows);
     }
     QSqlQuery query;
     bool inUse = false;
@@ -53,12 +39,13 @@ class QtRecordSet : public RecordSet {
   public:
     // connection and owner keep the connection and the statement alive (a record set may outlive the Database
     // that opened it); inUse is cleared on close so the statement can serve the next read.
-    QtRecordSet(std::shared_ptr<void> connection, std::shared_ptr<void> owner, QSqlQuery& query, bool* inUse)
-        : connection_(std::move(connection)), owner_(std::move(owner)), q_(query), inUse_(inUse) {
+    QtRecordSet(std::shared_ptr<void> connection, std::shared_ptr<void> owner, QSqlQuery& query, bool* inUse,
+                DbError::Kind (*kindOf)(const QSqlError&))
+        : connection_(std::move(connection)), owner_(std::move(owner)), q_(query), inUse_(inUse), kindOf_(kindOf) {
         record_ = q_.record();
         atEnd_ = !q_.next();
         empty_ = atEnd_;
-        if (!atEnd_ && q_.lastError().isValid()) throwQueryError(q_, QStringLiteral("read failed"));
+        if (!atEnd_ && q_.lastError().isValid()) readFailed();
     }
     ~QtRecordSet() override { close(); }
 
@@ -72,7 +59,7 @@ class QtRecordSet : public RecordSet {
     void moveNext() override {
         if (atEnd_ || closed_) return;
         atEnd_ = !q_.next();
-        if (atEnd_ && q_.lastError().isValid()) throwQueryError(q_, QStringLiteral("read failed"));
+        if (atEnd_ && q_.lastError().isValid()) readFailed();
     }
     void close() override {
         if (closed_) return;
@@ -83,10 +70,16 @@ class QtRecordSet : public RecordSet {
     }
 
   private:
+    [[noreturn]] void readFailed() const {
+        const QString text = errorText(q_.lastError());
+        throw DbError(text.isEmpty() ? QStringLiteral("read failed") : text, kindOf_(q_.lastError()));
+    }
+
     std::shared_ptr<void> connection_;  // released after the statement
     std::shared_ptr<void> owner_;
     QSqlQuery& q_;
     bool* inUse_;
+    DbError::Kind (*kindOf_)(const QSqlError&);
     // Callers ask for the same few names on every row. The record's own lookup copies and compares every column
     // without regard to case, which costs more than reading the value; names as asked are compared exactly here.
     int columnIndex(const QString& name) const {
@@ -124,7 +117,7 @@ struct QtSqlDatabase::Connection {
     QString name;
 };
 
-QtSqlDatabase::QtSqlDatabase(QSqlDatabase db, SqlDialect dialect)
+QtSqlDatabase::QtSqlDatabase(QSqlDatabase db, const EngineDialect& dialect)
     : db_(db), connection_(std::make_shared<Connection>(std::move(db))), dialect_(dialect) {}
 
 QtSqlDatabase::~QtSqlDatabase() {
@@ -137,9 +130,13 @@ QString QtSqlDatabase::newConnectionName() {
     return QStringLiteral("kesola-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+DbError QtSqlDatabase::failure(const QSqlError& error, const QString& message) {
+    return DbError(message, dialect_.kindOf(error));
+}
+
 void QtSqlDatabase::fail(const QSqlError& error, const QString& what) {
     const QString text = errorText(error);
-    throw DbError(onFailure(error, text.isEmpty() ? what : text));
+    throw failure(error, text.isEmpty() ? what : text);
 }
 
 void QtSqlDatabase::reopenConnection() {
@@ -149,10 +146,10 @@ void QtSqlDatabase::reopenConnection() {
 }
 
 void QtSqlDatabase::prepareWithRetry(QSqlQuery& query, const QString& sql) {
-    // Another workstation's write holds the file's lock for a moment; preparing reads the schema and may meet it.
     for (int attempt = 0;; ++attempt) {
         if (query.prepare(sql)) return;
-        if (!isBusy(query.lastError()) || attempt >= 50) fail(query.lastError(), QStringLiteral("prepare failed"));
+        const bool retry = dialect_.retriesBusyPreparation && dialect_.kindOf(query.lastError()) == DbError::Kind::Busy;
+        if (!retry || attempt >= 50) fail(query.lastError(), QStringLiteral("prepare failed"));
         QThread::msleep(100);
     }
 }
@@ -170,9 +167,8 @@ std::unique_ptr<RecordSet> QtSqlDatabase::selectNative(const QString& sql, const
     beforeStatement();
     std::shared_ptr<CachedStatement> statement;
     bool ok = false;
-    if (params.isEmpty() && dialect_ == SqlDialect::PostgreSql) {
-        // PostgreSQL prepares plain queries only (no EXPLAIN, no SHOW); a statement without parameters gains
-        // little from it and runs as it is.
+    if (params.isEmpty() && !dialect_.preparesPlainStatements) {
+        // A statement without parameters gains little from being prepared and runs as it is.
         statement = std::make_shared<CachedStatement>(db_, dialect_);
         ok = statement->query.exec(sql);
     } else {
@@ -188,28 +184,26 @@ std::unique_ptr<RecordSet> QtSqlDatabase::selectNative(const QString& sql, const
         fail(error, QStringLiteral("query failed"));
     }
     statement->inUse = true;
-    return std::make_unique<QtRecordSet>(connection_, statement, query, &statement->inUse);
+    return std::make_unique<QtRecordSet>(connection_, statement, query, &statement->inUse, dialect_.kindOf);
 }
 
 std::unique_ptr<RecordSet> QtSqlDatabase::select(const QString& jetSql) {
-    const TranslatedSql translated = translateJetSql(jetSql, dialect_);
+    const TranslatedSql translated = translateJetSql(jetSql, dialect_.jet);
     return selectNative(translated.sql, translated.params);
 }
 
-std::unique_ptr<Table> QtSqlDatabase::openTable(const QString& name) {
-    const TableSchema* schema = findTable(name);
-    if (!schema) throw DbError(QStringLiteral("no such table: %1").arg(name));
+std::unique_ptr<Table> QtSqlDatabase::openTable(const TableSchema& table) {
     // Opening checks that the table is there, as opening a table recordset does.
-    selectNative(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(schema->name), {})->close();
-    return makeKeyedTable(*this, *schema);
+    selectNative(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table.name), {})->close();
+    return makeKeyedTable(*this, table);
 }
 
 int QtSqlDatabase::execute(const QString& sql, const QVariantList& params) {
     beforeStatement();
     QSqlQuery query(db_);
     bool ok = false;
-    if (params.isEmpty() && dialect_ == SqlDialect::PostgreSql) {
-        ok = query.exec(sql);  // BEGIN, LOCK TABLE, CREATE ...: PostgreSQL cannot prepare them
+    if (params.isEmpty() && !dialect_.preparesPlainStatements) {
+        ok = query.exec(sql);
     } else {
         prepareWithRetry(query, sql);
         bindAll(query, params);
@@ -233,64 +227,8 @@ bool QtSqlDatabase::takeLock() {
     return false;
 }
 
-void QtSqlDatabase::beginWriteTransaction() {
-    if (dialect_ == SqlDialect::Sqlite) {
-        execute(QStringLiteral("BEGIN IMMEDIATE"));
-        return;
-    }
-    execute(QStringLiteral("BEGIN"));
-    inTransaction_ = true;
-    try {
-        lockAllTables();
-    } catch (const DbError&) {
-        try {
-            rollbackTransaction();
-        } catch (const DbError&) {
-        }
-        throw;
-    }
-}
-
-// SQLite's BEGIN IMMEDIATE lets one writer at a time in while readers go on, so a check made inside a write
-// transaction (is the slot still free?) still holds when its write commits. SHARE ROW EXCLUSIVE does the same on
-// PostgreSQL: it conflicts with itself and with every INSERT, UPDATE and DELETE, never with a SELECT.
-// Tables that do not exist yet (while the schema is being created) are left out.
-void QtSqlDatabase::lockAllTables() {
-    QStringList names;
-    for (const TableSchema& table : allTables()) names << table.name.toLower();
-    auto rs = selectNative(QStringLiteral("SELECT relname FROM pg_class WHERE relkind = 'r' AND "
-                                          "pg_table_is_visible(oid) AND relname IN ('%1') ORDER BY relname")
-                               .arg(names.join(QStringLiteral("','"))),
-                           {});
-    QStringList present;
-    for (; !rs->eof(); rs->moveNext()) present << rs->field(QStringLiteral("relname"));
-    rs->close();
-    if (present.isEmpty()) return;
-    execute(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(present.join(QStringLiteral(", "))));
-}
-
-void QtSqlDatabase::commitTransaction() {
-    if (dialect_ == SqlDialect::Sqlite) {
-        execute(QStringLiteral("COMMIT"));
-        return;
-    }
-    // A PostgreSQL transaction that met an error answers COMMIT by rolling back, without an error of its own;
-    // the driver's commit reports that as the failure it is.
-    beforeStatement();
-    inTransaction_ = false;
+void QtSqlDatabase::commitThroughDriver() {
     if (!db_.commit()) fail(db_.lastError(), QStringLiteral("commit failed"));
-}
-
-void QtSqlDatabase::rollbackTransaction() {
-    const bool lostWithTheConnection = inTransaction_ && !connectionIsOpen();
-    inTransaction_ = false;
-    // A server that lost the connection has rolled the transaction back itself.
-    if (dialect_ == SqlDialect::PostgreSql && lostWithTheConnection) return;
-    execute(QStringLiteral("ROLLBACK"));
-}
-
-QString QtSqlDatabase::engineName() const {
-    return dialect_ == SqlDialect::Sqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL");
 }
 
 }  // namespace kesola

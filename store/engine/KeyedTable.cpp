@@ -1,11 +1,10 @@
-#include "store/KeyedTable.h"
+#include "store/engine/KeyedTable.h"
 
 #include <QHash>
 #include <QStringList>
 
-#include "store/DbError.h"
-#include "store/QtSqlDatabase.h"
-#include "store/Schema.h"
+#include "store/engine/DbError.h"
+#include "store/engine/QtSqlDatabase.h"
 
 namespace kesola {
 

@@ -2,12 +2,12 @@
 
 #include <QTest>
 
-#include "store/DbError.h"
-#include "store/OpenDatabase.h"
 #include "store/Schema.h"
 #include "store/Texts.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
 #include "tests/board/BoardFixture.h"
-#include "tests/store/PostgresTestServer.h"
+#include "tests/store/engine/PostgresTestServer.h"
 
 using namespace kesola;
 using namespace kesola::test;
@@ -86,7 +86,7 @@ TEST_F(PostgresReconnect, StatementsFailWhileTheServerIsAwayAndSucceedOnceItIsBa
     }
     ASSERT_TRUE(back);
     EXPECT_TRUE(db->takeLock());
-    auto table = db->openTable(QStringLiteral("LOCKTBL"));
+    auto table = openTable(*db, QStringLiteral("LOCKTBL"));
     ASSERT_TRUE(table->seek(QStringLiteral("1")));
     EXPECT_EQ(table->field(QStringLiteral("LOCK")), QStringLiteral("1"));
 }

@@ -2,12 +2,11 @@
 
 #include <memory>
 
-#include "store/Database.h"
+#include "store/engine/Database.h"
 
 namespace kesola {
 
 class QtSqlDatabase;
-struct TableSchema;
 
 // Keyed access to one table of the schema through its MAIN_KEY column, built on the engine's own statements:
 // a seek is one SELECT by key, a commit one INSERT or UPDATE of the assigned fields, a delete one DELETE by key,

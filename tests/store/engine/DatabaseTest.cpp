@@ -2,12 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlError>
 #include <QTemporaryDir>
 
-#include "store/DbError.h"
-#include "store/OpenDatabase.h"
 #include "store/Schema.h"
-#include "store/SqliteDatabase.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresDatabase.h"
+#include "store/engine/SqliteDatabase.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace kesola;
@@ -57,7 +59,7 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
     auto db = t.connect();
     const QString hostile = QStringLiteral("'; DROP TABLE KESOLA; -- \"%*,");
     {
-        auto table = db->openTable(QStringLiteral("KESOLA"));
+        auto table = openTable(*db, QStringLiteral("KESOLA"));
         EXPECT_FALSE(table->seek(QStringLiteral("1200503070930")));
         EXPECT_TRUE(table->noMatch());
         table->addNew();
@@ -68,7 +70,7 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
         table->close();
     }
     {
-        auto table = db->openTable(QStringLiteral("KESOLA"));
+        auto table = openTable(*db, QStringLiteral("KESOLA"));
         ASSERT_TRUE(table->seek(QStringLiteral("1200503070930")));
         EXPECT_EQ(table->field(QStringLiteral("YNAME")), hostile);
         EXPECT_EQ(table->field(QStringLiteral("ETC")), QString());
@@ -78,7 +80,7 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
     }
     EXPECT_EQ(t.count(QStringLiteral("KESOLA")), 1);
     {
-        auto table = db->openTable(QStringLiteral("KESOLA"));
+        auto table = openTable(*db, QStringLiteral("KESOLA"));
         ASSERT_TRUE(table->seek(QStringLiteral("1200503070930")));
         EXPECT_EQ(table->field(QStringLiteral("MIN")), QStringLiteral("60"));
         EXPECT_EQ(table->field(QStringLiteral("YNAME")), hostile);
@@ -90,12 +92,12 @@ TEST(Database, KeyedTableAddsEditsAndDeletesThroughBoundValues) {
 TEST(Database, UnknownTablesAndFieldsAreRefused) {
     TestDatabase t;
     auto db = t.connect();
-    EXPECT_THROW(db->openTable(QStringLiteral("NOPE")), DbError);
-    auto table = db->openTable(QStringLiteral("ROOM"));
+    EXPECT_THROW(openTable(*db, QStringLiteral("NOPE")), DbError);
+    auto table = openTable(*db, QStringLiteral("ROOM"));
     table->addNew();
     EXPECT_THROW(table->setField(QStringLiteral("CODE = '1'; --"), QStringLiteral("x")), DbError);
     db->execute(QStringLiteral("DROP TABLE BU"));
-    EXPECT_THROW(db->openTable(QStringLiteral("BU")), DbError);
+    EXPECT_THROW(openTable(*db, QStringLiteral("BU")), DbError);
     EXPECT_THROW(db->select(QStringLiteral("SELECT * FROM BU")), DbError);
 }
 
@@ -154,9 +156,52 @@ TEST(Database, WriteTransactionRollsBackUnlessCommitted) {
 TEST(Database, SchemaHoldsTheSingleRows) {
     TestDatabase t(QStringLiteral("テスト病院"));
     auto db = t.connect();
-    auto system = db->openTable(QStringLiteral("SYSTEM"));
+    auto system = openTable(*db, QStringLiteral("SYSTEM"));
     ASSERT_TRUE(system->seek(QStringLiteral("1")));
     EXPECT_EQ(system->field(QStringLiteral("SNAME")), QStringLiteral("テスト病院"));
     EXPECT_EQ(t.lockValue(), QStringLiteral("0"));
     EXPECT_TRUE(hasAnyTable(*db));
+}
+
+// Each engine names the kind of a failure from its own code; callers that retry or report ask only the kind.
+TEST(Database, FailuresCarryTheKindOfTheEnginesCode) {
+    using Kind = DbError::Kind;
+    const struct {
+        DbError::Kind (*kindOf)(const QSqlError&);
+        const char* code;
+        Kind kind;
+    } cases[] = {
+        {&SqliteDatabase::kindOf, "5", Kind::Busy},
+        {&SqliteDatabase::kindOf, "6", Kind::Busy},
+        {&SqliteDatabase::kindOf, "517", Kind::Busy},
+        {&SqliteDatabase::kindOf, "19", Kind::Constraint},
+        {&SqliteDatabase::kindOf, "2067", Kind::Constraint},
+        {&SqliteDatabase::kindOf, "1", Kind::Other},
+        {&SqliteDatabase::kindOf, "", Kind::Other},
+        {&PostgresDatabase::kindOf, "55P03", Kind::Busy},
+        {&PostgresDatabase::kindOf, "40P01", Kind::Busy},
+        {&PostgresDatabase::kindOf, "08006", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "08001", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "57P01", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "57P03", Kind::ConnectionLost},
+        {&PostgresDatabase::kindOf, "23505", Kind::Constraint},
+        {&PostgresDatabase::kindOf, "42P01", Kind::Other},
+        {&PostgresDatabase::kindOf, "", Kind::Other},
+    };
+    for (const auto& c : cases) {
+        const QSqlError error(QStringLiteral("driver"), QStringLiteral("engine"), QSqlError::StatementError,
+                              QString::fromLatin1(c.code));
+        EXPECT_EQ(c.kindOf(error), c.kind) << c.code;
+    }
+}
+
+TEST(Database, AWriteThatTheUniqueIndexRefusesIsAConstraintFailure) {
+    TestDatabase t;
+    auto db = t.connect();
+    try {
+        db->execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
+        FAIL() << "a second row with the key '1' was stored";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.kind(), DbError::Kind::Constraint) << e.what();
+    }
 }

@@ -1,10 +1,10 @@
-#include "store/PostgresDatabase.h"
+#include "store/engine/PostgresDatabase.h"
 
 #include <QSqlError>
 #include <algorithm>
 
-#include "store/DbError.h"
-#include "store/PostgresUri.h"
+#include "store/engine/DbError.h"
+#include "store/engine/PostgresUri.h"
 
 namespace kesola {
 
@@ -33,11 +33,12 @@ QString openFailure(const QSqlError& error) {
     return withoutEnvironmentPassword(text.isEmpty() ? error.text().trimmed() : text);
 }
 
-// Connection failures (class 08) and a server shutting down or restarting (57P01-57P03).
-bool isConnectionState(const QString& sqlState) {
-    return sqlState.startsWith(QStringLiteral("08")) || sqlState == QStringLiteral("57P01") ||
-           sqlState == QStringLiteral("57P02") || sqlState == QStringLiteral("57P03");
-}
+// PostgreSQL's driver reads forward-only results one row at a time from the connection, and any other statement
+// on the same connection would cut such a walk short; so the whole result is fetched at once and a procedure may
+// read a table while it walks a record set, as with the file engine. It prepares no BEGIN, LOCK TABLE, CREATE,
+// EXPLAIN or SHOW: statements without parameters run as they are. Preparing takes the table's lock and waits for it
+// as long as lock_timeout lets any statement wait; it is not tried again.
+const EngineDialect kDialect{PostgresDatabase::kJetDialect, false, false, false, &PostgresDatabase::kindOf};
 
 QString connectionString(const QString& uri) {
     QList<ConnectionSetting> settings = parsePostgresUri(uri);
@@ -72,9 +73,9 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::open(const QString& uri) {
             const QString text = openFailure(handle.lastError());
             handle = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            throw DbError(text);
+            throw DbError(text, DbError::Kind::ConnectionLost);
         }
-        db.reset(new PostgresDatabase(handle, SqlDialect::PostgreSql));
+        db.reset(new PostgresDatabase(handle, kDialect));
     }
     db->configureSession();
     return db;
@@ -99,13 +100,13 @@ void PostgresDatabase::beforeStatement() {
     if (!lost_ || reconnecting_) return;
     // The server rolled the transaction back when the connection went. A new connection must not take the rest of
     // its statements one by one, nor answer its COMMIT: the transaction fails as a whole.
-    if (inTransaction()) {
-        throw DbError(
-            QStringLiteral("the connection to the server was lost during the transaction; nothing of it "
-                           "was saved"));
+    if (inTransaction_) {
+        throw DbError(QStringLiteral("the connection to the server was lost during the transaction; nothing of it "
+                                     "was saved"),
+                      DbError::Kind::ConnectionLost);
     }
     if (!lastConnectFailure_.isEmpty() && sinceAttempt_.isValid() && sinceAttempt_.elapsed() < kReconnectIntervalMs)
-        throw DbError(lastConnectFailure_);
+        throw DbError(lastConnectFailure_, DbError::Kind::ConnectionLost);
     reconnect();
 }
 
@@ -125,9 +126,72 @@ void PostgresDatabase::reconnect() {
     lastConnectFailure_.clear();
 }
 
-QString PostgresDatabase::onFailure(const QSqlError& error, const QString& message) {
-    if (!connectionIsOpen() || isConnectionState(error.nativeErrorCode())) lost_ = true;
-    return withoutEnvironmentPassword(message);
+DbError::Kind PostgresDatabase::kindOf(const QSqlError& error) {
+    const QString state = error.nativeErrorCode();
+    if (state == QStringLiteral("55P03") || state == QStringLiteral("40P01")) return DbError::Kind::Busy;
+    if (state.startsWith(QStringLiteral("08")) || state == QStringLiteral("57P01") ||
+        state == QStringLiteral("57P02") || state == QStringLiteral("57P03"))
+        return DbError::Kind::ConnectionLost;
+    if (state == QStringLiteral("23505")) return DbError::Kind::Constraint;
+    return DbError::Kind::Other;
 }
+
+DbError PostgresDatabase::failure(const QSqlError& error, const QString& message) {
+    DbError::Kind kind = kindOf(error);
+    if (!connectionIsOpen()) kind = DbError::Kind::ConnectionLost;
+    if (kind == DbError::Kind::ConnectionLost) lost_ = true;
+    return DbError(withoutEnvironmentPassword(message), kind);
+}
+
+void PostgresDatabase::beginWriteTransaction() {
+    execute(QStringLiteral("BEGIN"));
+    inTransaction_ = true;
+    try {
+        lockAllTables();
+    } catch (const DbError&) {
+        try {
+            rollbackTransaction();
+        } catch (const DbError&) {
+        }
+        throw;
+    }
+}
+
+// Tables that do not exist yet (while the schema is being created) are left out.
+void PostgresDatabase::lockAllTables() {
+    auto rs = selectNative(QStringLiteral("SELECT quote_ident(relname) AS name FROM pg_class WHERE relkind = 'r' AND "
+                                          "relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = "
+                                          "current_schema()) ORDER BY relname"),
+                           {});
+    QStringList present;
+    for (; !rs->eof(); rs->moveNext()) present << rs->field(QStringLiteral("name"));
+    rs->close();
+    if (present.isEmpty()) return;
+    execute(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(present.join(QStringLiteral(", "))));
+}
+
+void PostgresDatabase::commitTransaction() {
+    beforeStatement();
+    inTransaction_ = false;
+    commitThroughDriver();
+}
+
+void PostgresDatabase::rollbackTransaction() {
+    const bool lostWithTheConnection = inTransaction_ && !connectionIsOpen();
+    inTransaction_ = false;
+    if (lostWithTheConnection) return;
+    execute(QStringLiteral("ROLLBACK"));
+}
+
+QString PostgresDatabase::encodingProblem() {
+    auto rs = selectNative(QStringLiteral("SHOW server_encoding"), {});
+    const QString encoding = rs->field(QStringLiteral("server_encoding"));
+    rs->close();
+    return encoding == QStringLiteral("UTF8") ? QString() : encoding;
+}
+
+// The server plans the board's query from its statistics; a bulk load would leave them out of date until the next
+// automatic analysis.
+void PostgresDatabase::refreshStatistics() { execute(QStringLiteral("ANALYZE")); }
 
 }  // namespace kesola

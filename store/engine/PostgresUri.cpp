@@ -1,8 +1,8 @@
-#include "store/PostgresUri.h"
+#include "store/engine/PostgresUri.h"
 
 #include <QStringList>
 
-#include "store/DbError.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
