@@ -6,6 +6,7 @@
 #include "admin/AdminStores.h"
 #include "admin/CopyCommand.h"
 #include "admin/DemoData.h"
+#include "admin/HistoryCommand.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/PostgresUri.h"
@@ -17,18 +18,33 @@ QString adminUsage() {
     return QStringLiteral(
                "Usage: kesola-admin init DATABASE [--title TEXT] [--demo]\n"
                "       kesola-admin copy SOURCE DEST\n"
+               "       kesola-admin upgrade DATABASE\n"
+               "       kesola-admin history DATABASE [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--room N] [--code PREFIX]\n"
+               "                            [--csv FILE]\n"
                "\n"
                "A DATABASE is either the path of a database file or a PostgreSQL connection URI\n"
                "(postgresql://[user@]host[:port]/database[?sslmode=...]), as the settings file KESOLA.INI holds it.\n"
                "Passwords never go into the URI: libpq reads them from ~/.pgpass or PGPASSWORD.\n"
                "\n"
                "init  creates the tables ROOM, KA, BU, BYOTO, KESOLA, LOCKTBL and SYSTEM with their MAIN_KEY\n"
-               "      indexes, the SYSTEM row holding the title and the free LOCKTBL row: in a new file (an existing\n"
-               "      file is never overwritten), or in an existing, empty server database (made beforehand with\n"
+               "      indexes, the SYSTEM row holding the title, the free LOCKTBL row and the history table RIREKI:\n"
+               "      in a new file (an existing file is never overwritten), or in an existing, empty server\n"
+               "      database (made beforehand with\n"
                "      createdb --encoding=UTF8; a database that already holds the tables is refused).\n"
                "copy  copies every row of the seven tables from SOURCE to DEST (file to server, server to file, ...)\n"
                "      in one transaction and checks the counts. DEST is a new file, or a database whose tables are\n"
                "      missing or empty; one that holds any row is refused. Stop the workstations first.\n"
+               "      The history table RIREKI is created in DEST when it is missing there.\n"
+               "upgrade  adds the history table RIREKI to a database made without it; no existing row changes.\n"
+               "      From then on every booking, change and cancellation, every master change and every lock\n"
+               "      forced free with L is recorded with the time, the workstation, the user and the row before\n"
+               "      and after.\n"
+               "history  lists the recorded changes, oldest first: time, workstation, user, action, table, key\n"
+               "      and the fields that changed as FIELD: before → after (the whole row for a new or removed\n"
+               "      one). --from and --to limit the days, --room N the reservations of room N, --code PREFIX\n"
+               "      the keys. In MAE and ATO, and on the listing, a backslash, tab, CR or LF inside a value is\n"
+               "      written as \\\\, \\t, \\r or \\n. --csv FILE also writes the rows as a Shift-JIS CSV file\n"
+               "      (values with a comma, quote or line end are quoted, quotes doubled), values unescaped.\n"
                "\n"
                "Options of init:\n"
                "  --title TEXT  the system title shown in every window caption (default \"%1\")\n"
@@ -93,7 +109,8 @@ int initServer(const InitOptions& options, QTextStream& out, QTextStream& err, Q
         discardTarget(target, options.path, tablesCreated);
         return 1;
     }
-    out << "created the reservation tables in " << where << (options.demo ? " with demo data" : "") << "\n";
+    out << "created the reservation tables and the history table RIREKI in " << where
+        << (options.demo ? " with demo data" : "") << "\n";
     return 0;
 }
 
@@ -112,7 +129,8 @@ int init(const InitOptions& options, QTextStream& out, QTextStream& err, QDate t
         QFile::remove(options.path);
         return 1;
     }
-    out << "created " << options.path << (options.demo ? " with demo data" : "") << "\n";
+    out << "created " << options.path << " with the history table RIREKI" << (options.demo ? " with demo data" : "")
+        << "\n";
     return 0;
 }
 
@@ -135,6 +153,14 @@ int runAdmin(const QStringList& args, QTextStream& out, QTextStream& err, QDate 
         }
         return runCopy(args[1], args[2], out, err);
     }
+    if (args[0] == QStringLiteral("upgrade")) {
+        if (args.size() != 2) {
+            err << "kesola-admin: upgrade needs DATABASE\n" << adminUsage();
+            return 2;
+        }
+        return runUpgrade(args[1], out, err);
+    }
+    if (args[0] == QStringLiteral("history")) return runHistory(args, out, err);
     err << "kesola-admin: unknown command " << args[0] << "\n" << adminUsage();
     return 2;
 }

@@ -7,6 +7,7 @@
 
 #include "masters/MasterTexts.h"
 #include "masters/PressList.h"
+#include "store/History.h"
 #include "store/Numbers.h"
 #include "store/Schema.h"
 #include "store/TextWidth.h"
@@ -159,28 +160,44 @@ bool NameMasterEditor::DATA_SAVE() {
         return true;
     }
     try {
-        auto table = openTable(database(), kind_.table);
-        const bool found = table->seek(code);
-        if (!name.isEmpty()) {
-            if (found) {
-                table->edit();
-            } else {
-                table->addNew();
-            }
-            table->setField(kCodeField, code);
-            table->setField(kind_.nameField, name);
-            writeFieldsAfterName(*table);
-            table->update();
-            nameStored();
-        } else if (found) {
-            table->deleteRow();
-        }
-        table->close();
+        writeSlot(code, name);
     } catch (const DbError& e) {
         ctx_.messages().reportDatabaseFailure(e, windowTitle());
         return false;
     }
     return true;
+}
+
+// The slot's record, its history row and nothing else are written together, or nothing is.
+void NameMasterEditor::writeSlot(const QString& code, const QString& name) {
+    Database& db = database();
+    HistoryWriter history(db);
+    WriteTransaction transaction(db);
+    const TableSchema& schema = *findTable(kind_.table);
+    auto table = db.openTable(schema);
+    const bool found = table->seek(code);
+    const QString before = history.rowUnder(schema, code);
+    if (!name.isEmpty()) {
+        if (found) {
+            table->edit();
+        } else {
+            table->addNew();
+        }
+        table->setField(kCodeField, code);
+        table->setField(kind_.nameField, name);
+        writeFieldsAfterName(*table);
+        table->update();
+    } else if (found) {
+        table->deleteRow();
+    }
+    table->close();
+    if (name.isEmpty() && !found) return;
+    const QString action = name.isEmpty() ? history_actions::kMasterDeleted
+                           : found        ? history_actions::kMasterChanged
+                                          : history_actions::kMasterAdded;
+    history.record(action, schema.name, code, before, history.rowUnder(schema, code));
+    transaction.commit();
+    if (!name.isEmpty()) nameStored();
 }
 
 void NameMasterEditor::reselectAfterFailedWrite(const QString& code, const QString& typed) {

@@ -77,6 +77,8 @@ class NameMasterEditor : public QDialog {
     int firstSelectedRow() const;
     QString selectedCode() const;
     void reselectAfterFailedWrite(const QString& code, const QString& typed);
+    // Stores or deletes the slot's record with its history row in one write transaction. Throws DbError.
+    void writeSlot(const QString& code, const QString& name);
 
     const NameMasterKind& kind_;
     PressList* list_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "store/History.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
 #include "store/Schema.h"
@@ -94,22 +95,31 @@ std::optional<Booking> findBooking(Database& db, const QString& key) {
 StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking) {
     const auto startCell = startCellOfKey(key);
     if (!startCell) throw DbError(QStringLiteral("not a reservation key: %1").arg(key));
+    HistoryWriter history(db);
     WriteTransaction transaction(db);
     const StoreOutcome outcome = checkStoredDay(db, key, *startCell, cellsOf(booking.Min));
     if (outcome != StoreOutcome::Stored) return outcome;
+    const QString before = history.rowUnder(*findTable(kReservations), key);
     writeRow(db, key, booking);
+    history.record(before.isEmpty() ? history_actions::kBooked : history_actions::kRebooked, kReservations, key, before,
+                   history.rowUnder(*findTable(kReservations), key));
     transaction.commit();
     return StoreOutcome::Stored;
 }
 
 bool deleteBooking(Database& db, const QString& key) {
+    HistoryWriter history(db);
+    WriteTransaction transaction(db);
     auto table = openTable(db, kReservations);
     if (!table->seek(key)) {
         table->close();
         return false;
     }
+    const QString before = history.rowUnder(*findTable(kReservations), key);
     table->deleteRow();
     table->close();
+    history.record(history_actions::kCancelled, kReservations, key, before, QString());
+    transaction.commit();
     return true;
 }
 

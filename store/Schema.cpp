@@ -50,6 +50,48 @@ QString columnDefinition(const TableSchema& table, const QString& column, const 
 
 QString mainKeyIndexName(const QString& table) { return QStringLiteral("MAIN_KEY_") + table; }
 
+const TableSchema& historyTable() {
+    static const TableSchema table{QStringLiteral("RIREKI"),
+                                   QStringLiteral("NO"),
+                                   {QStringLiteral("NO"), QStringLiteral("NICHIJI"), QStringLiteral("TANMATSU"),
+                                    QStringLiteral("RIYOSHA"), QStringLiteral("SOSA"), QStringLiteral("TBL"),
+                                    QStringLiteral("CODE"), QStringLiteral("MAE"), QStringLiteral("ATO")}};
+    return table;
+}
+
+namespace {
+
+void addHistoryTable(Database& db) {
+    const TableSchema& table = historyTable();
+    QStringList defs{QStringLiteral("NO ") + db.growingKeyType()};
+    for (const QString& column : table.columns.mid(1)) {
+        defs << column + QStringLiteral(" TEXT") +
+                    (column == QStringLiteral("CODE") ? db.byteOrderCollation() : QString());
+    }
+    db.execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", "))));
+    db.execute(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (NO)").arg(mainKeyIndexName(table.name), table.name));
+    db.execute(QStringLiteral("CREATE INDEX RIREKI_NICHIJI ON %1 (NICHIJI)").arg(table.name));
+}
+
+}  // namespace
+
+void createHistoryTable(Database& db) {
+    WriteTransaction tx(db);
+    addHistoryTable(db);
+    tx.commit();
+}
+
+bool hasHistoryTable(Database& db) {
+    try {
+        db.select(QStringLiteral("SELECT * FROM RIREKI WHERE 1=0"))->close();
+        return true;
+    } catch (const DbError& e) {
+        // A store that is busy or gone cannot say; the change must not go unrecorded for that.
+        if (e.kind() != DbError::Kind::Other) throw;
+        return false;
+    }
+}
+
 void createSchema(Database& db, const QString& title) {
     // CODE order must not depend on the server's locale.
     const QString keyCollation = db.byteOrderCollation();
@@ -65,6 +107,7 @@ void createSchema(Database& db, const QString& title) {
     }
     db.execute(QStringLiteral("INSERT INTO SYSTEM (ID, SNAME) VALUES ('1', ?)"), {title});
     db.execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
+    addHistoryTable(db);
     tx.commit();
 }
 

@@ -21,12 +21,26 @@ std::unique_ptr<Table> openTable(Database& db, const QString& name);
 // The engine's name of a table's MAIN_KEY index.
 QString mainKeyIndexName(const QString& table);
 
-// Creates the seven tables, their MAIN_KEY indexes and the single SYSTEM and LOCKTBL rows ("1", free lock).
+// Creates the seven tables, their MAIN_KEY indexes, the single SYSTEM and LOCKTBL rows ("1", free lock) and the
+// history table RIREKI.
 // Requires: an empty database. Throws DbError.
 void createSchema(Database& db, const QString& title);
 
 // True when any of the seven tables already exists.
 bool hasAnyTable(Database& db);
+
+// The history table RIREKI: one row for every change made through the program (History.h). It is not one of the
+// seven tables: a database made without it keeps working, and nothing is recorded there.
+// NO is an integer the engine assigns, only growing; every other column is text.
+const TableSchema& historyTable();
+
+// Creates RIREKI with its MAIN_KEY index on NO and an index on NICHIJI (the history's periods). Requires: no RIREKI
+// yet. Throws DbError.
+void createHistoryTable(Database& db);
+
+// True when the database holds RIREKI. Asks by reading it, so it must run outside a transaction: on the server a
+// failed statement would end the transaction it ran in.
+bool hasHistoryTable(Database& db);
 
 inline const QString kDefaultTitle = QStringLiteral("ＭＲＩ予約システム");
 

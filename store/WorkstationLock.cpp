@@ -2,7 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <functional>
 
+#include "store/History.h"
 #include "store/MessageService.h"
 #include "store/Pro000.h"
 #include "store/Schema.h"
@@ -31,13 +33,13 @@ void writeFree(Database& db) {
 constexpr int kReleaseWaitMs = 5000;
 constexpr int kReleaseTryWaitMs = 500;
 
-void releaseWithRetry(Database& db) {
+void releaseWithRetry(Database& db, const std::function<void(Database&)>& write = writeFree) {
     QElapsedTimer elapsed;
     elapsed.start();
     const ScopedLockWait shortWait(db, kReleaseTryWaitMs);
     for (;;) {
         try {
-            writeFree(db);
+            write(db);
             return;
         } catch (const DbError& e) {
             if (!e.isBusy() || elapsed.elapsed() + kReleaseTryWaitMs > kReleaseWaitMs) throw;
@@ -56,9 +58,21 @@ bool seenHeld(Database& db) {
     return held;
 }
 
+// The forced release is a change another workstation did not ask for, so it goes into the history with it.
+void writeFreeRecorded(Database& db) {
+    HistoryWriter history(db);
+    WriteTransaction transaction(db);
+    const TableSchema& lockTable = *findTable(QStringLiteral("LOCKTBL"));
+    const QString before = history.rowUnder(lockTable, QStringLiteral("1"));
+    writeFree(db);
+    history.record(history_actions::kLockReleased, lockTable.name, QStringLiteral("1"), before,
+                   history.rowUnder(lockTable, QStringLiteral("1")));
+    transaction.commit();
+}
+
 }  // namespace
 
-void releaseLock(Pro000& g) { releaseWithRetry(requireDatabase(g)); }
+void releaseLock(Pro000& g) { releaseWithRetry(requireDatabase(g), writeFreeRecorded); }
 
 QString LOCK_SET(Pro000& g, int mode) {
     try {

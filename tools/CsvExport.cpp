@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include "store/Cp932.h"
+#include "store/CsvValue.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
 #include "store/engine/Database.h"
@@ -17,27 +18,6 @@ namespace {
 constexpr qsizetype kChunkBytes = qsizetype{1} << 20;
 // How often the progress is told, in records.
 constexpr qint64 kProgressEvery = 256;
-
-bool needsQuotes(QStringView value) {
-    for (QChar c : value) {
-        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') return true;
-    }
-    return false;
-}
-
-void appendValue(QString& out, QStringView value) {
-    if (!needsQuotes(value)) {
-        out += value;
-    } else {
-        out += u'"';
-        for (QChar c : value) {
-            if (c == u'"') out += u'"';
-            out += c;
-        }
-        out += u'"';
-    }
-    out += u',';
-}
 
 bool isBlankOnly(const QString& text) { return trimBlanks(text).isEmpty(); }
 
@@ -86,29 +66,22 @@ ExportRow readExportRow(const RecordSet& rows) {
         rows.field(QStringLiteral("AGE")),   rows.field(QStringLiteral("JYOKYO")), rows.field(QStringLiteral("ETC"))};
 }
 
-QString csvValue(const QString& value) {
-    QString out;
-    appendValue(out, value);
-    out.chop(1);
-    return out;
-}
-
 void appendCsvRecord(QString& out, const ExportRow& row) {
     const QStringView code(row.code);
-    appendValue(out, code.mid(0, 1));
-    appendValue(out, code.mid(1, 4));
-    appendValue(out, code.mid(5, 2));
-    appendValue(out, code.mid(7, 2));
-    appendValue(out, code.mid(9, 2));
-    appendValue(out, code.mid(11, 2));
-    appendValue(out, row.minutes);
-    appendValue(out, row.department);
-    appendValue(out, row.name);
-    appendValue(out, row.bodyPart);
-    appendValue(out, row.sex);
-    appendValue(out, row.age);
-    appendValue(out, row.status);
-    appendValue(out, isBlankOnly(row.remarks) ? QStringView() : QStringView(row.remarks));
+    appendCsvValue(out, code.mid(0, 1));
+    appendCsvValue(out, code.mid(1, 4));
+    appendCsvValue(out, code.mid(5, 2));
+    appendCsvValue(out, code.mid(7, 2));
+    appendCsvValue(out, code.mid(9, 2));
+    appendCsvValue(out, code.mid(11, 2));
+    appendCsvValue(out, row.minutes);
+    appendCsvValue(out, row.department);
+    appendCsvValue(out, row.name);
+    appendCsvValue(out, row.bodyPart);
+    appendCsvValue(out, row.sex);
+    appendCsvValue(out, row.age);
+    appendCsvValue(out, row.status);
+    appendCsvValue(out, isBlankOnly(row.remarks) ? QStringView() : QStringView(row.remarks));
     out += u'\r';
 }
 

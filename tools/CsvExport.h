@@ -40,10 +40,6 @@ struct ExportRow {
 
 ExportRow readExportRow(const RecordSet& rows);
 
-// A value as it is written: exactly as stored, except that a value holding a comma, a double quote, CR or LF is
-// put in double quotes with its quotes doubled, so it cannot shift the columns after it.
-QString csvValue(const QString& value);
-
 // Appends the record of one reservation: fourteen values, each followed by a comma, then CR.
 // Remarks of blanks only are written as an empty value.
 void appendCsvRecord(QString& out, const ExportRow& row);

@@ -83,6 +83,10 @@ class Database {
     // What follows a text column's type so that it orders as bytes ("" where that is the engine's default).
     virtual QString byteOrderCollation() const = 0;
 
+    // The type of an integer key column whose values the engine assigns to new rows, each larger than every
+    // value it assigned before (a value given explicitly is kept).
+    virtual QString growingKeyType() const = 0;
+
     // The name of the database's text encoding when it cannot hold every character (Japanese names would be
     // refused); "" when it can. Throws DbError.
     virtual QString encodingProblem() = 0;

@@ -26,6 +26,8 @@ class SqliteDatabase : public QtSqlDatabase {
     void commitTransaction() override;
     void rollbackTransaction() override;
     QString byteOrderCollation() const override { return {}; }
+    // AUTOINCREMENT: never a number of a deleted row again.
+    QString growingKeyType() const override { return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"); }
     QString encodingProblem() override { return {}; }
     void refreshStatistics() override {}
     QString engineName() const override { return QStringLiteral("SQLite"); }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "store/Cp932.h"
 #include "store/Schema.h"
 #include "store/engine/OpenDatabase.h"
 #include "tests/admin/AdminSupport.h"
@@ -130,4 +131,83 @@ TEST_F(Admin, CopyOfManyPagesKeepsEveryRowInOrder) {
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("  KESOLA       12345 rows"))) << run.out.toStdString();
     EXPECT_EQ(dumpStore(copy), dumpStore(source));
+}
+
+TEST_F(Admin, UpgradeAddsTheHistoryTableToAnOlderDatabaseAndChangesNoRow) {
+    const QString path = file("KESOLA.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), path, QStringLiteral("--demo")}).status, 0);
+    openDatabase(path)->execute(QStringLiteral("DROP TABLE RIREKI"));
+    const QStringList before = dumpStore(path);
+    const AdminRun noTable = runAdminCommand({QStringLiteral("history"), path});
+    EXPECT_EQ(noTable.status, 1);
+    EXPECT_TRUE(noTable.err.contains(QStringLiteral("kesola-admin upgrade"))) << noTable.err.toStdString();
+
+    const AdminRun upgraded = runAdminCommand({QStringLiteral("upgrade"), path});
+    EXPECT_EQ(upgraded.status, 0);
+    EXPECT_TRUE(upgraded.out.contains(QStringLiteral("added the history table RIREKI")));
+    EXPECT_EQ(dumpStore(path), before);
+    const AdminRun again = runAdminCommand({QStringLiteral("upgrade"), path});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("nothing changed")));
+    const AdminRun empty = runAdminCommand({QStringLiteral("history"), path});
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_EQ(empty.out, QString());
+}
+
+// Rows as the program writes them and rows another program left behind, listed and written to CSV as stored.
+TEST_F(Admin, HistoryListsChangesOldestFirstFiltersThemAndWritesCsv) {
+    const QString path = file("KESOLA.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), path}).status, 0);
+    auto db = openDatabase(path);
+    const QString insert = QStringLiteral(
+        "INSERT INTO RIREKI (NICHIJI, TANMATSU, RIYOSHA, SOSA, TBL, CODE, MAE, ATO) VALUES (?, 'ws1', 'sato', ?, ?, ?, "
+        "?, ?)");
+    db->execute(insert,
+                {"2026-12-06 09:00:00", "登録", "KESOLA", "1202612070930", "", "YNAME=山田\\t太郎\tETC=a,\"b\""});
+    db->execute(insert, {"2026-12-07 10:00:00", "変更", "KESOLA", "1202612070930", "YNAME=山田\\t太郎\tETC=a,\"b\"",
+                         "YNAME=山田 太郎\tETC=a,\"b\""});
+    db->execute(insert, {"2026-12-07 11:00:00", "取消", "KESOLA", "2202612071000", "not=\\x parseable", ""});
+    db->execute(insert, {"2026-12-08 08:00:00", "マスタ変更", "KA", "01", "CODE=01", "CODE=01\tKNAME=内科"});
+    db.reset();
+
+    const AdminRun all = runAdminCommand({QStringLiteral("history"), path});
+    ASSERT_EQ(all.status, 0) << all.err.toStdString();
+    const QStringList lines = all.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0],
+              QStringLiteral(
+                  "2026-12-06 09:00:00  ws1  sato  登録  KESOLA  1202612070930  YNAME: 山田\\t太郎; ETC: a,\"b\""));
+    EXPECT_EQ(
+        lines[1],
+        QStringLiteral("2026-12-07 10:00:00  ws1  sato  変更  KESOLA  1202612070930  YNAME: 山田\\t太郎 → 山田 太郎"));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("MAE: not=\\\\x parseable; ATO: "))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("KNAME:  → 内科")));
+
+    const struct {
+        QStringList options;
+        int lines;
+    } filters[] = {{{"--from", "2026-12-07", "--to", "2026-12-07"}, 2},
+                   {{"--room", "1"}, 2},
+                   {{"--code", "0"}, 1},
+                   {{"--from", "2026-12-09"}, 0}};
+    for (const auto& f : filters) {
+        const AdminRun run = runAdminCommand(QStringList{QStringLiteral("history"), path} + f.options);
+        EXPECT_EQ(run.out.count(u'\n'), f.lines) << f.options.join(u' ').toStdString();
+    }
+    EXPECT_EQ(
+        runAdminCommand({QStringLiteral("history"), path, QStringLiteral("--from"), QStringLiteral("7 Dec")}).status,
+        2);
+
+    const QString csv = file("RIREKI.CSV");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("history"), path, QStringLiteral("--to"), QStringLiteral("2026-12-06"),
+                               QStringLiteral("--csv"), csv})
+                  .status,
+              0);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(
+        Cp932::decode(f.readAll()),
+        QStringLiteral(
+            "日時,端末,利用者,操作,テーブル,キー,内容\r\n"
+            "2026-12-06 09:00:00,ws1,sato,登録,KESOLA,1202612070930,\"YNAME: 山田\t太郎; ETC: a,\"\"b\"\"\"\r\n"));
 }

@@ -124,3 +124,21 @@ TEST_F(PostgresAdmin, FailedCopyToTheServerLeavesItEmpty) {
     EXPECT_TRUE(run.err.contains(QStringLiteral("cannot copy to"))) << run.err.toStdString();
     EXPECT_FALSE(hasTables(server->uri()));
 }
+
+TEST_F(PostgresAdmin, UpgradeAddsTheHistoryTableOnTheServerAndItNumbersItsRows) {
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), server->uri(), QStringLiteral("--demo")}).status, 0);
+    openDatabase(server->uri())->execute(QStringLiteral("DROP TABLE RIREKI"));
+    const QStringList before = dumpStore(server->uri());
+    const AdminRun upgraded = runAdminCommand({QStringLiteral("upgrade"), server->uri()});
+    ASSERT_EQ(upgraded.status, 0) << upgraded.err.toStdString();
+    EXPECT_EQ(dumpStore(server->uri()), before);
+    auto db = openDatabase(server->uri());
+    for (const char* action : {"登録", "取消"}) {
+        db->execute(QStringLiteral("INSERT INTO RIREKI (NICHIJI, SOSA) VALUES ('2026-12-07 09:00:00', ?)"),
+                    {QString::fromUtf8(action)});
+    }
+    const AdminRun listed = runAdminCommand({QStringLiteral("history"), server->uri()});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out.count(u'\n'), 2);
+    EXPECT_LT(listed.out.indexOf(QStringLiteral("登録")), listed.out.indexOf(QStringLiteral("取消")));
+}

@@ -299,4 +299,30 @@ TEST(ShownComponent, ClampsRoundsAndTreatsNonNumbersAsZero) {
 }
 
 }  // namespace
+
+// Adding, renaming and deleting a department each leave one history row with the whole record before and after.
+TEST_F(DepartmentEditorTest, EveryMasterChangeLeavesOneHistoryRow) {
+    pressRow(window->LST, 9);
+    type(*window, QStringLiteral("皮膚科"));
+    pressChange(*window);
+    pressRow(window->LST, 9);
+    type(*window, QStringLiteral("皮膚=科"));
+    pressChange(*window);
+    pressRow(window->LST, 9);
+    type(*window, QString());
+    pressChange(*window);
+    auto rs = db.connect()->select(QStringLiteral("SELECT * FROM RIREKI ORDER BY NO"));
+    QStringList rows;
+    for (; !rs->eof(); rs->moveNext()) {
+        rows << QStringList{rs->field(QStringLiteral("SOSA")), rs->field(QStringLiteral("TBL")),
+                            rs->field(QStringLiteral("CODE")), rs->field(QStringLiteral("MAE")),
+                            rs->field(QStringLiteral("ATO"))}
+                    .join(u'|');
+    }
+    const QString added = QStringLiteral("CODE=10\tKNAME=皮膚科\tBR=0\tBG=0\tBB=0\tFR=255\tFG=255\tFB=255");
+    const QString renamed = QStringLiteral("CODE=10\tKNAME=皮膚=科\tBR=0\tBG=0\tBB=0\tFR=255\tFG=255\tFB=255");
+    EXPECT_EQ(rows, (QStringList{"マスタ登録|KA|10||" + added, "マスタ変更|KA|10|" + added + u'|' + renamed,
+                                 "マスタ削除|KA|10|" + renamed + u'|'}));
+}
+
 }  // namespace kesola::test

@@ -356,7 +356,7 @@ TEST_F(RegisterTest, FailedReplaceLeavesTheStoredBookingWhole) {
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(storedRow(db, keyOfCell(15)), before);
     // The transaction was closed: the next registration on the same connection works once the fault is gone.
-    db.connect()->execute(QStringLiteral("DROP TRIGGER fail_UPDATE") +
+    db.connect()->execute(QStringLiteral("DROP TRIGGER fail_KESOLA_UPDATE") +
                           (db.onServer() ? QStringLiteral(" ON KESOLA") : QString()));
     c.messages.clear();
     w->BTN_Click(1);

@@ -55,19 +55,7 @@ QVariantMap storedRow(const TestDatabase& db, const QString& key) {
 }
 
 void failWritesToReservations(const TestDatabase& db, const QString& statement) {
-    auto connection = db.connect();
-    if (db.onServer()) {
-        connection->execute(
-            QStringLiteral("CREATE OR REPLACE FUNCTION kesola_test_failure() RETURNS trigger LANGUAGE plpgsql AS "
-                           "'BEGIN RAISE EXCEPTION ''disk I/O error''; END'"));
-        connection->execute(QStringLiteral("CREATE TRIGGER fail_%1 BEFORE %1 ON KESOLA FOR EACH ROW EXECUTE FUNCTION "
-                                           "kesola_test_failure()")
-                                .arg(statement));
-        return;
-    }
-    connection->execute(
-        QStringLiteral("CREATE TRIGGER fail_%1 BEFORE %1 ON KESOLA BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END")
-            .arg(statement));
+    failWrites(db, QStringLiteral("KESOLA"), statement);
 }
 
 std::unique_ptr<PRO002> ReservationWindowTest::open(int cell) {

@@ -92,6 +92,23 @@ void TestDatabase::addReservation(const QString& code, const QString& minutes, c
                        {code, minutes, department, name, bodyPart, sex, age, status, remarks});
 }
 
+void failWrites(const TestDatabase& db, const QString& table, const QString& statement) {
+    auto connection = db.connect();
+    const QString trigger = QStringLiteral("fail_%1_%2").arg(table, statement);
+    if (db.onServer()) {
+        connection->execute(
+            QStringLiteral("CREATE OR REPLACE FUNCTION kesola_test_failure() RETURNS trigger LANGUAGE plpgsql AS "
+                           "'BEGIN RAISE EXCEPTION ''disk I/O error''; END'"));
+        connection->execute(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION "
+                                           "kesola_test_failure()")
+                                .arg(trigger, statement, table));
+        return;
+    }
+    connection->execute(
+        QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END")
+            .arg(trigger, statement, table));
+}
+
 QString TestDatabase::lockValue() const {
     auto db = connect();
     auto rs = db->select(QStringLiteral("SELECT * FROM LOCKTBL WHERE ID = '1'"));

@@ -66,6 +66,10 @@ class TestDatabase {
 };
 
 // The plan the engine chooses for a statement of the Jet dialect, as one text for assertions:
+// Makes every later statement of the given kind (INSERT, UPDATE or DELETE) on the table fail inside the engine, as a
+// full disk or a lost connection would.
+void failWrites(const TestDatabase& db, const QString& table, const QString& statement);
+
 // SQLite: the details of EXPLAIN QUERY PLAN joined by ';' (e.g. "SEARCH KESOLA USING INDEX MAIN_KEY_KESOLA (...)").
 // PostgreSQL: the lines of EXPLAIN EXECUTE for the statement prepared as the layer prepares it, after it has run
 // often enough for the server to settle on the plan it keeps (e.g. "Index Scan using main_key_kesola on kesola").

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store/Cp932.h"
+#include "store/CsvValue.h"
 #include "store/Texts.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"

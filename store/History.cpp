@@ -1,0 +1,116 @@
+#include "store/History.h"
+
+#include <QDateTime>
+#include <QSysInfo>
+
+#include "store/Schema.h"
+#include "store/engine/Database.h"
+
+namespace kesola {
+
+namespace {
+
+QString escapedValue(const QString& value) {
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+            case u'\\':
+                out += QStringLiteral("\\\\");
+                break;
+            case u'\t':
+                out += QStringLiteral("\\t");
+                break;
+            case u'\r':
+                out += QStringLiteral("\\r");
+                break;
+            case u'\n':
+                out += QStringLiteral("\\n");
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<QString> unescaped(const QString& value) {
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\') {
+            out += value[i];
+            continue;
+        }
+        if (++i == value.size()) return std::nullopt;
+        switch (value[i].unicode()) {
+            case u'\\':
+                out += u'\\';
+                break;
+            case u't':
+                out += u'\t';
+                break;
+            case u'r':
+                out += u'\r';
+                break;
+            case u'n':
+                out += u'\n';
+                break;
+            default:
+                return std::nullopt;
+        }
+    }
+    return out;
+}
+
+QString operatingSystemUser() {
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
+}
+
+}  // namespace
+
+QString escapedHistoryValue(const QString& value) { return escapedValue(value); }
+
+QString rowText(const RowFields& fields) {
+    QStringList parts;
+    for (const auto& [name, value] : fields) parts << name + u'=' + escapedValue(value);
+    return parts.join(u'\t');
+}
+
+std::optional<RowFields> parseRowText(const QString& text) {
+    RowFields fields;
+    if (text.isEmpty()) return fields;
+    for (const QString& part : text.split(u'\t')) {
+        const qsizetype equals = part.indexOf(u'=');
+        if (equals <= 0) return std::nullopt;
+        const std::optional<QString> value = unescaped(part.mid(equals + 1));
+        if (!value) return std::nullopt;
+        fields.append({part.left(equals), *value});
+    }
+    return fields;
+}
+
+HistoryWriter::HistoryWriter(Database& db) : db_(db), recording_(hasHistoryTable(db)) {}
+
+QString HistoryWriter::rowUnder(const TableSchema& table, const QString& key) {
+    if (!recording_) return {};
+    auto keyed = db_.openTable(table);
+    RowFields fields;
+    if (keyed->seek(key)) {
+        for (const QString& column : table.columns) fields.append({column, keyed->field(column)});
+    }
+    keyed->close();
+    return rowText(fields);
+}
+
+void HistoryWriter::record(const QString& action, const QString& table, const QString& key, const QString& before,
+                           const QString& after) {
+    if (!recording_) return;
+    db_.execute(QStringLiteral("INSERT INTO RIREKI (NICHIJI, TANMATSU, RIYOSHA, SOSA, TBL, CODE, MAE, ATO) "
+                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                 QSysInfo::machineHostName(), operatingSystemUser(), action, table, key, before, after});
+}
+
+}  // namespace kesola

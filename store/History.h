@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <optional>
+
+namespace kesola {
+
+class Database;
+class Table;
+struct TableSchema;
+
+// What was done, as the history's SOSA column names it.
+namespace history_actions {
+inline const QString kBooked = QStringLiteral("登録");
+inline const QString kRebooked = QStringLiteral("変更");
+inline const QString kCancelled = QStringLiteral("取消");
+inline const QString kMasterAdded = QStringLiteral("マスタ登録");
+inline const QString kMasterChanged = QStringLiteral("マスタ変更");
+inline const QString kMasterDeleted = QStringLiteral("マスタ削除");
+inline const QString kLockReleased = QStringLiteral("ロック解除");
+}  // namespace history_actions
+
+// A row as the history keeps it in MAE and ATO: every field as FIELD=value, joined by tabs, values as stored. A
+// backslash, tab, CR or LF inside a value is written as \\, \t, \r or \n, so that every value reads back unchanged.
+using RowFields = QList<QPair<QString, QString>>;
+QString rowText(const RowFields& fields);
+// One value escaped as rowText escapes it.
+QString escapedHistoryValue(const QString& value);
+// The fields of a row text; none for a text that another program wrote in some other form.
+std::optional<RowFields> parseRowText(const QString& text);
+
+// Writes the history of the changes made through one database connection. A database without RIREKI records
+// nothing and works as before.
+class HistoryWriter {
+  public:
+    // Asks whether the database keeps a history. Requires: outside a transaction. Throws DbError when the store
+    // cannot say (busy, connection lost).
+    explicit HistoryWriter(Database& db);
+
+    bool recording() const { return recording_; }
+
+    // The row stored under the key, as the history shows it; "" when there is none or nothing is recorded.
+    // Throws DbError.
+    QString rowUnder(const TableSchema& table, const QString& key);
+
+    // Adds one history row: now, this workstation's host name and the operating-system user. Requires: inside
+    // the write transaction of the change it records, so that the change and its history commit together or not
+    // at all. Does nothing when the database keeps no history. Throws DbError.
+    void record(const QString& action, const QString& table, const QString& key, const QString& before,
+                const QString& after);
+
+  private:
+    Database& db_;
+    bool recording_;
+};
+
+}  // namespace kesola
