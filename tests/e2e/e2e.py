@@ -85,34 +85,53 @@ class Session:
         # The program reads its settings beside its own executable, so each session runs a copy of its own.
         self.kesola = shutil.copy2(kesola, self.folder)
         self.children, self.known, self.failures = [], set(), []
-        self.env = None
 
     def start(self):
+        # Two displays started at once may both claim a number whose last server was killed; the loser's clients
+        # cannot connect, so a display whose window manager does not come up is given up and another one started.
+        for attempt in range(3):
+            xvfb, openbox = self.start_display()
+            if wait_for("the window manager", lambda: openbox.poll() is not None or "window id" in self.run(
+                    "xprop", "-root", "_NET_SUPPORTING_WM_CHECK"), 30) and openbox.poll() is None:
+                break
+            self.stop(xvfb)
+        else:
+            raise Failure("no display with a window manager came up")
+        with open(os.path.join(self.folder, "kesola.log"), "wb") as log:
+            self.program = self.spawn([self.kesola], log, cwd=self.folder)
+        self.board = self.opened(BOARD, seconds=30)  # start-up is slow on a loaded machine
+
+    def start_display(self):
         read_end, write_end = os.pipe()
-        self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
-                   pass_fds=(write_end,))
+        with open(os.path.join(self.folder, "xvfb.log"), "ab") as log:
+            xvfb = self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN,
+                               "-nolisten", "tcp"], log, env=os.environ, pass_fds=(write_end,))
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             display = ":" + pipe.readline().strip()
         # A home of its own keeps a developer's settings for the window manager and Qt out of the test.
         self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=self.folder,
                         XDG_RUNTIME_DIR=self.folder)
-        with open(os.path.join(self.folder, "openbox.log"), "wb") as log:
-            self.spawn(["openbox", "--sm-disable"], log)
-        wait_for("the window manager", lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-                 30)
-        with open(os.path.join(self.folder, "kesola.log"), "wb") as log:
-            self.program = self.spawn([self.kesola], log, cwd=self.folder)
-        self.board = self.opened(BOARD, seconds=30)  # start-up is slow on a loaded machine
+        with open(os.path.join(self.folder, "openbox.log"), "ab") as log:
+            return xvfb, self.spawn(["openbox", "--sm-disable"], log)
 
-    def spawn(self, argv, log=subprocess.DEVNULL, **kw):
-        child = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+    def spawn(self, argv, log=subprocess.DEVNULL, env=None, **kw):
+        child = subprocess.Popen(argv, env=env or self.env, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                                  preexec_fn=_die_with_parent, **kw)
         self.children.append(child)
         return child
 
     def close(self):
         for child in reversed(self.children):
+            self.stop(child)
+
+    @staticmethod
+    def stop(child):
+        # Terminated, not killed: the X server then removes its lock file and socket for the next one.
+        child.terminate()
+        try:
+            child.wait(5)
+        except subprocess.TimeoutExpired:
             child.kill()
             child.wait()
 
@@ -357,9 +376,16 @@ def main():
         s.failures.append(str(e))
     finally:
         signal.alarm(0)
-        if s.failures and shutil.which("import"):
-            s.run("import", "-window", "root", os.path.join(s.folder, "failure.png"))
-        s.close()
+        try:
+            if s.failures and shutil.which("import"):
+                s.run("import", "-window", "root", os.path.join(s.folder, "failure.png"))
+            if s.failures and shutil.which("gdb") and getattr(s, "program", None) and s.program.poll() is None:
+                with open(os.path.join(s.folder, "kesola.bt"), "w") as bt:  # where a program that hangs waits
+                    bt.write(s.run("gdb", "-p", str(s.program.pid), "-batch", "-ex", "thread apply all bt 20"))
+        except (OSError, subprocess.SubprocessError):
+            pass
+        finally:
+            s.close()
     for message in s.failures:
         print(f"FAILED {name}: {message}")
     if s.failures:
