@@ -1,0 +1,400 @@
+#!/usr/bin/env python3
+"""Drives the real reservation book as a user would: on a virtual X display with a window manager, through key
+presses and mouse clicks sent to the X server (xdotool), judging by what is stored in the database, the files
+written and the window titles.
+
+Usage: e2e.py KESOLA KESOLA_ADMIN SCENARIO
+
+A window manager (openbox) runs because users have one: it gives each new window the keyboard focus, as a
+workstation's does, and draws frames, so a window placed by its client area instead of its frame shows up here.
+Without one, X focus follows the pointer and a message box never gets the keys typed at it.
+Positions inside a window are the twips of its layout divided by 15, relative to the window's client area, so
+they hold wherever the window manager puts the frame.
+"""
+import ctypes
+import datetime
+import os
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN = (1280, 1024)
+TITLE = "ＭＲＩ予約システム"
+BOARD = TITLE + " - [ ＭＲＩ室 予約一覧 ]"
+EXPORT = TITLE + " - [ ＣＳＶ変換 ]"
+ROOMS = ("ＭＲＩ室", "ＭＲＩ第２室")
+TODAY = datetime.date.today()
+SCENARIO_SECONDS = 90
+
+
+def reservation_title(room):
+    return f"{TITLE} - [ {room} 予約操作 ]"
+
+
+def centre(left, top, width, height):
+    """The middle of a control given in twips, in pixels of its window's client area."""
+    return (left + width // 2) // 15, (top + height // 2) // 15
+
+
+def cell_centre(index):
+    row, column = divmod(index, 6)
+    return centre(1755 + 2220 * column, 900 + 735 * row, 2205, 750)
+
+
+BOARD_ROOM = centre(225, 225, 2730, 360)
+BOARD_CSV = centre(8385, 210, 1485, 360)
+BOARD_MAINTENANCE = centre(11835, 210, 1485, 360)
+BOARD_EXIT = centre(13560, 210, 1485, 360)
+RESERVATION_BACK = centre(225, 5145, 1020, 360)
+EXPORT_ROOM = centre(1470, 225, 2730, 360)
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, probe, seconds):
+    deadline = time.monotonic() + seconds
+    while not (value := probe()):
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out waiting for {what}")
+        time.sleep(0.05)
+    return value
+
+
+def _die_with_parent():
+    # Whatever ends the harness, CTest's timeout included, takes the display, the window manager and the program.
+    ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+class Session:
+    """Xvfb, openbox and the program, started from a fresh folder of its own with a demo database beside it."""
+
+    def __init__(self, kesola, admin, fixture):
+        self.folder = tempfile.mkdtemp(prefix="kesola-e2e-")
+        self.db = os.path.join(self.folder, "KESOLA.MDB")
+        subprocess.run([admin, "init", self.db, "--demo"], check=True, capture_output=True)
+        with sqlite3.connect(self.db) as db:
+            db.executemany("INSERT INTO KESOLA VALUES (?,?,?,?,?,?,?,?,?,?)", fixture)
+        with open(os.path.join(self.folder, "KESOLA.INI"), "wb") as ini:
+            ini.write(self.db.encode() + b"\r\n")
+        # The program reads its settings beside its own executable, so each session runs a copy of its own.
+        self.kesola = shutil.copy2(kesola, self.folder)
+        self.children, self.known, self.failures = [], set(), []
+
+    def start(self):
+        # Two displays started at once may both claim a number whose last server was killed; the loser's clients
+        # cannot connect, so a display whose window manager does not come up is given up and another one started.
+        for attempt in range(3):
+            xvfb, openbox = self.start_display()
+            if wait_for("the window manager", lambda: openbox.poll() is not None or "window id" in self.run(
+                    "xprop", "-root", "_NET_SUPPORTING_WM_CHECK"), 30) and openbox.poll() is None:
+                break
+            self.stop(xvfb)
+        else:
+            raise Failure("no display with a window manager came up")
+        with open(os.path.join(self.folder, "kesola.log"), "wb") as log:
+            self.program = self.spawn([self.kesola], log, cwd=self.folder)
+        self.board = self.opened(BOARD, seconds=30)  # start-up is slow on a loaded machine
+
+    def start_display(self):
+        read_end, write_end = os.pipe()
+        with open(os.path.join(self.folder, "xvfb.log"), "ab") as log:
+            xvfb = self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN,
+                               "-nolisten", "tcp"], log, env=os.environ, pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            display = ":" + pipe.readline().strip()
+        # A home of its own keeps a developer's settings for the window manager and Qt out of the test.
+        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=self.folder,
+                        XDG_RUNTIME_DIR=self.folder)
+        with open(os.path.join(self.folder, "openbox.log"), "ab") as log:
+            return xvfb, self.spawn(["openbox", "--sm-disable"], log)
+
+    def spawn(self, argv, log=subprocess.DEVNULL, env=None, **kw):
+        child = subprocess.Popen(argv, env=env or self.env, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                 preexec_fn=_die_with_parent, **kw)
+        self.children.append(child)
+        return child
+
+    def close(self):
+        for child in reversed(self.children):
+            self.stop(child)
+
+    @staticmethod
+    def stop(child):
+        # Terminated, not killed: the X server then removes its lock file and socket for the next one.
+        child.terminate()
+        try:
+            child.wait(5)
+        except subprocess.TimeoutExpired:
+            child.kill()
+            child.wait()
+
+    def run(self, *argv):
+        return subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=10).stdout.strip()
+
+    def xdo(self, *args):
+        return self.run("xdotool", *map(str, args))
+
+    def keys(self, *names):
+        if names:
+            self.xdo("key", "--delay", 40, *names)
+
+    def type(self, text):
+        self.xdo("type", "--delay", 40, text)
+
+    def click(self, window, point, repeat=1):
+        self.xdo("mousemove", "--window", window, *point, "click", "--repeat", repeat, "--delay", 120, 1)
+
+    def windows(self):
+        ids = self.xdo("search", "--onlyvisible", "--pid", self.program.pid).split()
+        return {w: self.xdo("getwindowname", w) for w in ids}
+
+    def geometry(self, window):
+        """Position and size of a window's client area (xwininfo: xdotool counts a frame's offset twice)."""
+        info = dict(line.strip().split(": ", 1) for line in self.run("xwininfo", "-id", window).splitlines()
+                    if ": " in line)
+        return [int(info[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")]
+
+    def wait(self, what, probe, seconds=10):
+        try:
+            return wait_for(what, probe, seconds)
+        except Failure as e:
+            ended = "" if self.program.poll() is None else f"; the program ended with status {self.program.returncode}"
+            raise Failure(f"{e}; windows open: {sorted(self.windows().values())}{ended}") from None
+
+    def opened(self, title, seconds=10):
+        """Waits for a new window of that title to hold the keyboard focus. A message box is titled like the window
+        that shows it, so it is told apart as the newer window."""
+        window = self.wait(f'window "{title}"', lambda: next(
+            (w for w, name in self.windows().items() if name == title and w not in self.known), None), seconds)
+        self.wait(f'the focus on "{title}"', lambda: self.xdo("getactivewindow") == window)
+        self.known.add(window)
+        return window
+
+    def closed(self, window, what):
+        self.wait(f"{what} to close", lambda: window not in self.windows())
+        self.known.discard(window)
+
+    def check_centred(self, window, title, raise_twips=0):
+        """The frame stands in the middle of the screen (raised by so many twips), once placed: a window may be
+        placed again when the window manager has framed it."""
+        def off_centre():
+            x, y, width, height = self.geometry(window)
+            left, right, top, bottom = map(int, self.run("xprop", "-id", window, "_NET_FRAME_EXTENTS")
+                                           .split("=")[1].split(","))
+            frame = (x - left, y - top)
+            want = ((SCREEN[0] - width - left - right) // 2,
+                    (SCREEN[1] - height - top - bottom) // 2 - raise_twips // 15)
+            if abs(frame[0] - want[0]) > 1 or abs(frame[1] - want[1]) > 1:
+                return f"frame at {frame}, centred it would be at {want}"
+
+        try:
+            wait_for(f'"{title}" centred', lambda: not off_centre(), 2)
+        except Failure:
+            self.failures.append(f'"{title}": {off_centre()}')
+
+    def pick(self, window, selector, index, entries):
+        """Opens a selector's list with a click and clicks an entry (the list shows all its entries)."""
+        self.click(window, selector)
+        popup = self.wait("the open list", lambda: next((w for w in self.windows() if w not in self.known), None))
+        height = self.geometry(popup)[3] // entries
+        self.click(popup, (20, height * index + height // 2))
+        self.list_closed()
+
+    def list_closed(self):
+        # Until the list has gone, it holds the pointer: a click meant for the window would only close it.
+        self.wait("the list to close", lambda: all(w in self.known for w in self.windows()), 5)
+
+    def rows(self, sql, *args):
+        with sqlite3.connect(self.db) as db:
+            return db.execute(sql, args).fetchall()
+
+
+def scenario_booking(s):
+    """Books 7:00 in the first room today by keyboard alone, through the whole tab order of the window."""
+    s.keys("Down")  # the room selector has the focus on a fresh board: its first room
+    s.click(s.board, cell_centre(0), repeat=2)
+    window = s.opened(reservation_title(ROOMS[0]))
+    # (what to type in the control that has the focus, column, value stored); Tab moves on after each.
+    # Text is ASCII: xdotool types other characters by remapping a key, which races with the program's keymap.
+    fields = [
+        (["Down"] * 3, "Min", "30"),
+        (["Down"] * 3, "KA", "03"),
+        ("Yamada Hanako", "YNAME", "Yamada Hanako"),
+        (["alt+Down", *["Down"] * 4, "Return"], "BUI", "05"),  # the open list starts on the first entry
+        (["Down"] * 2, "SEX", "2"),
+        (["1", "4", "a", "minus", "7", "Home", "Delete"], "AGE", "47"),
+        (["Down"], "JYOKYO", "1"),
+        ("contrast, fasting", "ETC", "contrast, fasting"),
+    ]
+    for keys, _, _ in fields:
+        s.type(keys) if isinstance(keys, str) else s.keys(*keys)
+        s.keys("Tab")
+    s.keys("Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
+    s.closed(window, "the reservation window after 登録")
+    stored = s.rows(f"SELECT BYOTO, {', '.join(column for _, column, _ in fields)} FROM KESOLA WHERE CODE = ?",
+                    f"1{TODAY:%Y%m%d}0700")
+    expected = [("N", *(value for _, _, value in fields))]
+    if stored != expected:
+        s.failures.append(f"stored {stored}, expected {expected}")
+
+
+def scenario_room(s):
+    """Chooses the room from the open list by mouse, by keys after a click, and by keys alone."""
+    cases = [
+        ("a click on the entry", lambda: s.pick(s.board, BOARD_ROOM, 1, len(ROOMS)), ROOMS[1]),
+        ("a click, Up, Return", lambda: (s.click(s.board, BOARD_ROOM), s.keys("Up", "Return"), s.list_closed()),
+         ROOMS[0]),
+        ("Alt+Down, Down, Return", lambda: (s.keys("alt+Down", "Down", "Return"), s.list_closed()), ROOMS[1]),
+    ]
+    for name, choose, room in cases:
+        # The reservation window's title names the room the board shows.
+        try:
+            choose()
+            s.click(s.board, cell_centre(0), repeat=2)
+            window = s.opened(reservation_title(room), seconds=5)
+        except Failure as e:
+            raise Failure(f"room chosen by {name}: {e}") from None
+        s.click(window, RESERVATION_BACK)
+        s.closed(window, "the reservation window after 戻る")
+
+
+def scenario_question(s):
+    """Answers the exit question: Escape and the second button keep the board, OK ends the program."""
+    for name, keys, stays in [("Escape", ["Escape"], True), ("the second button", ["Tab", "space"], True),
+                              ("OK", ["Return"], False)]:
+        s.click(s.board, BOARD_EXIT)
+        box = s.opened(BOARD)
+        s.keys(*keys)
+        if stays:
+            s.closed(box, f"the question after {name}")
+            if s.program.poll() is not None:
+                raise Failure(f"the program ended after {name}")
+        else:
+            wait_for(f"the program to end after {name}", lambda: s.program.poll() is not None, 5)
+            if s.program.returncode != 0:
+                s.failures.append(f"the program ended with status {s.program.returncode}")
+
+
+# One day of the first room, with a remark of blanks and a name of blanks, and the same day of the second.
+EXPORT_FIXTURE = [
+    ("1203004050930", "30", "03", "N", "患者", "05", "1", "45", "1", ""),
+    ("1203004051000", "20", "01", "N", "  ", "02", "2", "7", "2", "  "),
+    ("2203004050930", "10", "02", "N", "別室", "01", "1", "60", "1", "x"),
+]
+EXPORT_OF_FIXTURE = "1,2030,04,05,09,30,30,03,患者,05,1,45,1,,\r1,2030,04,05,10,00,20,01,  ,02,2,7,2,,\r\r\n"
+
+
+def month_export(s, room, year, month):
+    """The file that the stored rows of one room and month should give: fourteen values and CR per record."""
+    text = ""
+    for row in s.rows("SELECT * FROM KESOLA WHERE CODE LIKE ? ORDER BY CODE", f"{room}{year:04}{month:02}%"):
+        code, minutes, ka, _, name, bui, sex, age, status, remarks = (v or "" for v in row)
+        values = [code[0], code[1:5], code[5:7], code[7:9], code[9:11], code[11:13], minutes, ka, name, bui, sex,
+                  age, status, remarks if remarks.strip(" ") else ""]
+        text += "".join(v + "," for v in values) + "\r"
+    return text + "\r\n"
+
+
+def scenario_export(s):
+    """Exports twice from one window, the room chosen from its list, the date by keys; compares the file's bytes."""
+    cases = [  # how the room is chosen, day (0: any), month, year; the file expected
+        (lambda: s.pick(window, EXPORT_ROOM, 2, 1 + len(ROOMS)), 0, TODAY.month, TODAY.year,
+         month_export(s, 2, TODAY.year, TODAY.month)),
+        (lambda: (s.click(window, EXPORT_ROOM), s.keys("Up", "Return"), s.list_closed()), 5, 4, 2030,
+         EXPORT_OF_FIXTURE),
+    ]
+    s.click(s.board, BOARD_CSV)
+    window = s.opened(EXPORT)
+    for choose_room, day, month, year, expected in cases:
+        choose_room()
+        # Tab order: 戻る, 変換, room, day, month, year. Home picks the empty entry, each Down the next one.
+        for downs in (day, month, year - 2000):
+            s.keys("Tab", "Home", *["Down"] * downs)
+        s.keys("Tab", "Tab", "space")
+        for what in ("the question", "the finishing message"):
+            box = s.opened(EXPORT)
+            s.keys("Return")
+            s.closed(box, what)
+        with open(os.path.join(s.folder, "KESOLA.CSV"), "rb") as f:
+            written = f.read()
+        if written != expected.encode("cp932"):
+            s.failures.append(f"{year}/{month}/{day}: wrote {written!r}, expected {expected!r}")
+    s.keys("shift+Tab", "space")  # from 変換 back to 戻る
+    s.closed(window, "the export window after 戻る")
+
+
+def scenario_placement(s):
+    """Every window stands centred on the screen by its frame, the board 220 twips above the middle."""
+    s.check_centred(s.board, BOARD, 220)
+    s.keys("Down")  # a room, for the reservation window
+    for title, button, clicks in [(reservation_title(ROOMS[0]), cell_centre(0), 2), (EXPORT, BOARD_CSV, 1),
+                                  (TITLE + " - [ メンテナンスメニュー ]", BOARD_MAINTENANCE, 1)]:
+        s.click(s.board, button, clicks)
+        window = s.opened(title)
+        s.check_centred(window, title)
+        s.keys("alt+F4")  # the window manager's close
+        s.closed(window, title)
+
+
+SCENARIOS = {
+    "booking": (scenario_booking, []),
+    "room": (scenario_room, []),
+    "question": (scenario_question, []),
+    "export": (scenario_export, EXPORT_FIXTURE),
+    "placement": (scenario_placement, []),
+}
+
+
+def main():
+    kesola, admin, name = sys.argv[1:4]
+    if os.environ.get("KESOLA_TEST_PG_URI"):
+        print("runs on database files only")
+        return 77
+    scenario, fixture = SCENARIOS[name]
+    missing = [tool for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo") if not shutil.which(tool)]
+    if missing:
+        print(f"FAILED {name}: not installed: {' '.join(missing)} (scripts/install-deps.sh installs them)")
+        return 1
+
+    def overtime(*_):
+        raise Failure(f"the scenario took longer than {SCENARIO_SECONDS} s")
+
+    signal.signal(signal.SIGALRM, overtime)
+    signal.alarm(SCENARIO_SECONDS)
+    s = Session(kesola, admin, fixture)
+    try:
+        s.start()
+        scenario(s)
+    except Failure as e:
+        s.failures.append(str(e))
+    finally:
+        signal.alarm(0)
+        try:
+            if s.failures and shutil.which("import"):
+                s.run("import", "-window", "root", os.path.join(s.folder, "failure.png"))
+            if s.failures and shutil.which("gdb") and getattr(s, "program", None) and s.program.poll() is None:
+                with open(os.path.join(s.folder, "kesola.bt"), "w") as bt:  # where a program that hangs waits
+                    bt.write(s.run("gdb", "-p", str(s.program.pid), "-batch", "-ex", "thread apply all bt 20"))
+        except (OSError, subprocess.SubprocessError):
+            pass
+        finally:
+            s.close()
+    for message in s.failures:
+        print(f"FAILED {name}: {message}")
+    if s.failures:
+        os.remove(s.kesola)
+        print(f"program folder kept: {s.folder}")
+        return 1
+    shutil.rmtree(s.folder)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
