@@ -39,7 +39,8 @@ void addHistoryRows(Database& db) {
         const QDateTime at = first.addDays(i % kHistoryDays).addSecs(i / kHistoryDays * 90);
         db.execute(QStringLiteral("INSERT INTO RIREKI (NICHIJI, TANMATSU, RIYOSHA, SOSA, TBL, CODE, MAE, ATO) VALUES "
                                   "(?, 'ws01', 'sato', '変更', 'KESOLA', '1201801010800', ?, ?)"),
-                   {at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), QStringLiteral("CODE=1201801010800\tMin=30\tYNAME=山田"),
+                   {at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                    QStringLiteral("CODE=1201801010800\tMin=30\tYNAME=山田"),
                     QStringLiteral("CODE=1201801010800\tMin=60\tYNAME=山田")});
     }
     tx.commit();
@@ -47,15 +48,20 @@ void addHistoryRows(Database& db) {
 
 // Registrations on free evenings of room 3, which the generated data leaves empty.
 double registrationMedian(Database& db) {
-    const Booking booking{QStringLiteral("30"), QStringLiteral("01"), QStringLiteral("山田太郎"), QStringLiteral("01"),
-                          QStringLiteral("1"),  QStringLiteral("45"), QStringLiteral("1"),      QStringLiteral("造影")};
+    const Booking booking{QStringLiteral("30"), QStringLiteral("01"),  QStringLiteral("山田太郎"),
+                          QStringLiteral("01"), QStringLiteral("1"),   QStringLiteral("45"),
+                          QStringLiteral("1"),  QStringLiteral("造影")};
     std::vector<double> ms;
     for (int i = 0; i < kRuns; ++i) {
-        const QString key = QStringLiteral("3%1%2%3").arg(2001 + i / 300).arg(1 + i / 25 % 12, 2, 10, QChar(u'0')).arg(
-            QStringLiteral("%1%2").arg(1 + i % 25, 2, 10, QChar(u'0')).arg(QStringLiteral("1830")));
+        const QString key =
+            QStringLiteral("3%1%2%3")
+                .arg(2001 + i / 300)
+                .arg(1 + i / 25 % 12, 2, 10, QChar(u'0'))
+                .arg(QStringLiteral("%1%2").arg(1 + i % 25, 2, 10, QChar(u'0')).arg(QStringLiteral("1830")));
         QElapsedTimer t;
         t.start();
-        if (storeBooking(db, key, booking) != StoreOutcome::Stored) std::fprintf(stderr, "not stored: %s\n", qPrintable(key));
+        if (storeBooking(db, key, booking) != StoreOutcome::Stored)
+            std::fprintf(stderr, "not stored: %s\n", qPrintable(key));
         ms.push_back(t.nsecsElapsed() / 1e6);
     }
     return median(ms);
@@ -86,9 +92,10 @@ int main(int argc, char* argv[]) {
     auto plain = SqliteDatabase::open(without);
     const double plainMs = registrationMedian(*plain);
     const double recordedMs = registrationMedian(*recorded);
-    std::printf("registration median, 2,000,000 reservations: %.3f ms without RIREKI, %.3f ms with it "
-                "(recording costs %.3f ms)\n",
-                plainMs, recordedMs, recordedMs - plainMs);
+    std::printf(
+        "registration median, 2,000,000 reservations: %.3f ms without RIREKI, %.3f ms with it "
+        "(recording costs %.3f ms)\n",
+        plainMs, recordedMs, recordedMs - plainMs);
 
     std::vector<double> ms;
     qsizetype lines = 0;

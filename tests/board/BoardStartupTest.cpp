@@ -195,7 +195,7 @@ TEST_F(BoardTest, WorkstationSettingsStandInForMissingOwnSettings) {
         EXPECT_EQ(context->g.DB != nullptr, c.opens) << (c.system ? c.system : "folder");
         ASSERT_EQ(context->messages.shown.size(), c.opens ? 0u : 1u);
         if (!c.opens) {
-            EXPECT_TRUE(context->messages.last().text.startsWith(kNotOpened + u'\n'));
+            EXPECT_TRUE(context->messages.last().text.startsWith(kDatabaseNotOpened + u'\n'));
         }
         board->Timer1.stop();
     }

@@ -62,14 +62,16 @@ TEST_F(PostgresStore, SchemaHasTextColumnsByteOrderedKeysAndUniqueMainKeys) {
     int columns = 0;
     for (; !rs->eof(); rs->moveNext(), ++columns) {
         const QString where = rs->field(QStringLiteral("table_name")) + u'.' + rs->field(QStringLiteral("column_name"));
-        EXPECT_EQ(rs->field(QStringLiteral("data_type")), QStringLiteral("text")) << where.toStdString();
+        // The history's NO is the one number the engine assigns.
+        const QString type = where == QStringLiteral("rireki.no") ? QStringLiteral("bigint") : QStringLiteral("text");
+        EXPECT_EQ(rs->field(QStringLiteral("data_type")), type) << where.toStdString();
         const QString name = rs->field(QStringLiteral("column_name"));
         if (name == QStringLiteral("code") || name == QStringLiteral("id")) {
             EXPECT_EQ(rs->field(QStringLiteral("coll")), QStringLiteral("C")) << where.toStdString();
         }
     }
     rs->close();
-    EXPECT_EQ(columns, 2 + 8 + 2 + 2 + 10 + 2 + 2);
+    EXPECT_EQ(columns, 2 + 8 + 2 + 2 + 10 + 2 + 2 + 9);
 
     for (const TableSchema& table : allTables()) {
         auto index =
