@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QSaveFile>
+#include <algorithm>
 
 #include "admin/AdminStores.h"
 #include "store/Cp932.h"
@@ -29,13 +30,13 @@ struct HistoryRow {
     QString time, workstation, user, action, table, key, before, after;
 };
 
-// A value on one line of the listing: its tabs and line ends shown as \t, \r and \n, as MAE and ATO keep them.
-QString onOneLine(const QString& value) { return escapedHistoryValue(value); }
+// On the listing a value stays on one line: its tabs and line ends shown as \t, \r and \n, as MAE and ATO keep
+// them. The CSV file holds the values themselves.
+QString shownValue(const QString& value, bool forListing) { return forListing ? escapedHistoryValue(value) : value; }
 
 QString fieldList(const RowFields& fields, bool forListing) {
     QStringList parts;
-    for (const auto& [name, value] : fields)
-        parts << name + QStringLiteral(": ") + (forListing ? onOneLine(value) : value);
+    for (const auto& [name, value] : fields) parts << name + QStringLiteral(": ") + shownValue(value, forListing);
     return parts.join(QStringLiteral("; "));
 }
 
@@ -45,20 +46,18 @@ QString changes(const HistoryRow& row, bool forListing) {
     const auto before = parseRowText(row.before);
     const auto after = parseRowText(row.after);
     if (!before || !after) {
-        return QStringLiteral("MAE: ") + (forListing ? onOneLine(row.before) : row.before) + QStringLiteral("; ATO: ") +
-               (forListing ? onOneLine(row.after) : row.after);
+        return QStringLiteral("MAE: ") + shownValue(row.before, forListing) + QStringLiteral("; ATO: ") +
+               shownValue(row.after, forListing);
     }
     if (before->isEmpty()) return fieldList(*after, forListing);
     if (after->isEmpty()) return fieldList(*before, forListing);
     QStringList parts;
     for (const auto& [name, newValue] : *after) {
-        QString oldValue;
-        for (const auto& [oldName, value] : *before) {
-            if (oldName == name) oldValue = value;
-        }
+        const auto old = std::find_if(before->cbegin(), before->cend(), [&](const auto& f) { return f.first == name; });
+        const QString oldValue = old == before->cend() ? QString() : old->second;
         if (oldValue == newValue) continue;
-        parts << name + QStringLiteral(": ") + (forListing ? onOneLine(oldValue) : oldValue) + QStringLiteral(" → ") +
-                     (forListing ? onOneLine(newValue) : newValue);
+        parts << name + QStringLiteral(": ") + shownValue(oldValue, forListing) + QStringLiteral(" → ") +
+                     shownValue(newValue, forListing);
     }
     return parts.join(QStringLiteral("; "));
 }

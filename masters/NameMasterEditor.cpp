@@ -193,7 +193,7 @@ void NameMasterEditor::writeSlot(const QString& code, const QString& name) {
     const QString action = name.isEmpty() ? history_actions::kMasterDeleted
                            : found        ? history_actions::kMasterChanged
                                           : history_actions::kMasterAdded;
-    history.record(action, schema.name, code, before, history.rowUnder(schema, code));
+    history.record(action, schema, code, before);
     transaction.commit();
     if (!name.isEmpty()) nameStored();
 }

@@ -107,10 +107,10 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
     WriteTransaction transaction(db);
     const StoreOutcome outcome = checkStoredDay(db, key, *startCell, cellsOf(booking.Min));
     if (outcome != StoreOutcome::Stored) return outcome;
-    const QString before = history.rowUnder(*findTable(kReservations), key);
+    const TableSchema& reservations = *findTable(kReservations);
+    const QString before = history.rowUnder(reservations, key);
     writeRow(db, key, booking);
-    history.record(before.isEmpty() ? history_actions::kBooked : history_actions::kRebooked, kReservations, key, before,
-                   history.rowUnder(*findTable(kReservations), key));
+    history.record(before.isEmpty() ? history_actions::kBooked : history_actions::kRebooked, reservations, key, before);
     transaction.commit();
     return StoreOutcome::Stored;
 }
@@ -126,7 +126,7 @@ bool deleteBooking(Database& db, const QString& key) {
     const QString before = history.rowUnder(*findTable(kReservations), key);
     table->deleteRow();
     table->close();
-    history.record(history_actions::kCancelled, kReservations, key, before, QString());
+    history.record(history_actions::kCancelled, *findTable(kReservations), key, before);
     transaction.commit();
     return true;
 }

@@ -2,6 +2,9 @@
 
 #include <QDateTime>
 #include <QSysInfo>
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "store/Schema.h"
 #include "store/engine/Database.h"
@@ -10,25 +13,20 @@ namespace kesola {
 
 namespace {
 
+// Each character that would break a row text, and the letter that follows the backslash in its place.
+constexpr std::pair<char16_t, char16_t> kEscapes[] = {{u'\\', u'\\'}, {u'\t', u't'}, {u'\r', u'r'}, {u'\n', u'n'}};
+
 QString escapedValue(const QString& value) {
     QString out;
     out.reserve(value.size());
     for (const QChar c : value) {
-        switch (c.unicode()) {
-            case u'\\':
-                out += QStringLiteral("\\\\");
-                break;
-            case u'\t':
-                out += QStringLiteral("\\t");
-                break;
-            case u'\r':
-                out += QStringLiteral("\\r");
-                break;
-            case u'\n':
-                out += QStringLiteral("\\n");
-                break;
-            default:
-                out += c;
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [c](const auto& e) { return e.first == c.unicode(); });
+        if (escape == std::end(kEscapes)) {
+            out += c;
+        } else {
+            out += u'\\';
+            out += QChar(escape->second);
         }
     }
     return out;
@@ -43,22 +41,11 @@ std::optional<QString> unescaped(const QString& value) {
             continue;
         }
         if (++i == value.size()) return std::nullopt;
-        switch (value[i].unicode()) {
-            case u'\\':
-                out += u'\\';
-                break;
-            case u't':
-                out += u'\t';
-                break;
-            case u'r':
-                out += u'\r';
-                break;
-            case u'n':
-                out += u'\n';
-                break;
-            default:
-                return std::nullopt;
-        }
+        const QChar letter = value[i];
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [letter](const auto& e) { return e.second == letter.unicode(); });
+        if (escape == std::end(kEscapes)) return std::nullopt;
+        out += QChar(escape->first);
     }
     return out;
 }
@@ -104,13 +91,13 @@ QString HistoryWriter::rowUnder(const TableSchema& table, const QString& key) {
     return rowText(fields);
 }
 
-void HistoryWriter::record(const QString& action, const QString& table, const QString& key, const QString& before,
-                           const QString& after) {
+void HistoryWriter::record(const QString& action, const TableSchema& table, const QString& key, const QString& before) {
     if (!recording_) return;
+    const QString after = rowUnder(table, key);
     db_.execute(QStringLiteral("INSERT INTO RIREKI (NICHIJI, TANMATSU, RIYOSHA, SOSA, TBL, CODE, MAE, ATO) "
                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
                 {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                 QSysInfo::machineHostName(), operatingSystemUser(), action, table, key, before, after});
+                 QSysInfo::machineHostName(), operatingSystemUser(), action, table.name, key, before, after});
 }
 
 }  // namespace kesola

@@ -45,11 +45,12 @@ class HistoryWriter {
     // Throws DbError.
     QString rowUnder(const TableSchema& table, const QString& key);
 
-    // Adds one history row: now, this workstation's host name and the operating-system user. Requires: inside
-    // the write transaction of the change it records, so that the change and its history commit together or not
-    // at all. Does nothing when the database keeps no history. Throws DbError.
-    void record(const QString& action, const QString& table, const QString& key, const QString& before,
-                const QString& after);
+    // Adds one history row for the change just made to the row under the key: now, this workstation's host name,
+    // the operating-system user, the row before (from rowUnder, taken before the change) and the row as it is
+    // stored now ("" when the change removed it). Requires: inside the write transaction of the change it
+    // records, so that the change and its history commit together or not at all. Does nothing when the database
+    // keeps no history. Throws DbError.
+    void record(const QString& action, const TableSchema& table, const QString& key, const QString& before);
 
   private:
     Database& db_;

@@ -65,8 +65,7 @@ void writeFreeRecorded(Database& db) {
     const TableSchema& lockTable = *findTable(QStringLiteral("LOCKTBL"));
     const QString before = history.rowUnder(lockTable, QStringLiteral("1"));
     writeFree(db);
-    history.record(history_actions::kLockReleased, lockTable.name, QStringLiteral("1"), before,
-                   history.rowUnder(lockTable, QStringLiteral("1")));
+    history.record(history_actions::kLockReleased, lockTable, QStringLiteral("1"), before);
     transaction.commit();
 }
 
