@@ -12,7 +12,6 @@
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
-#include "store/engine/OpenDatabase.h"
 #include "store/engine/PostgresUri.h"
 #include "tools/Pro008.h"
 #include "ui/Controls.h"
@@ -50,7 +49,7 @@ void PRO001::readSettings() {
 
 void PRO001::openDatabase() {
     try {
-        ctx_.g.DB = kesola::openDatabase(ctx_.g.PATH_DB);
+        ctx_.g.DB = openStore(ctx_.g.PATH_DB);
     } catch (const DbError&) {
         ctx_.g.DB.reset();
         databaseOpenFailed_ = true;
@@ -98,7 +97,8 @@ void PRO001::selectToday() {
 }
 
 void PRO001::reportOpenFailure() {
-    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + withoutPassword(ctx_.g.PATH_DB), windowTitle());
+    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + texts::shortened(withoutPassword(ctx_.g.PATH_DB)),
+                           windowTitle());
 }
 
 void PRO001::MST_READ() { masters_.MST_READ(ctx_.g.DB.get()); }
