@@ -11,6 +11,7 @@
 #include "store/WorkstationLock.h"
 #include "store/engine/DbError.h"
 #include "store/engine/PostgresUri.h"
+#include "store/engine/Waits.h"
 #include "tools/Pro009.h"
 
 namespace kesola {
@@ -45,6 +46,10 @@ void PRO001::TTBL_DblClick(int index) {
 // Commands
 
 void PRO001::underLock(const std::function<void()>& action) {
+    // A command never starts on a file that is no longer the one the settings name.
+    if (followStoreNamed(ctx_.g)) MST_READ();
+    // This workstation's own lock, still held from a release that failed, would keep the command out as well.
+    retryPendingRelease(ctx_.g, waits::kReleaseTryMs);
     if (LOCK_SET(ctx_.g, 1) == QStringLiteral("NG")) return;
     action();
     TTBL_SET();
@@ -110,6 +115,8 @@ void PRO001::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     Timer1.stop();
+    // A lock left held would keep every other workstation out until someone presses L.
+    retryPendingRelease(ctx_.g, waits::kReleaseTryMs);
     ctx_.g.DB.reset();
 }
 

@@ -8,7 +8,9 @@
 #include "store/DateCheck.h"
 #include "store/Numbers.h"
 #include "store/Texts.h"
+#include "store/WorkstationLock.h"
 #include "store/engine/DbError.h"
+#include "store/engine/Waits.h"
 #include "ui/Controls.h"
 
 namespace kesola {
@@ -24,15 +26,21 @@ QString displayed(const QString& caption) {
 }  // namespace
 
 void PRO001::TTBL_SET() {
+    if (followStoreNamed(ctx_.g)) MST_READ();
     TimetableGrid grid;
     if (ctx_.g.DB && !roomText().isEmpty() && !yearText().isEmpty() && !monthText().isEmpty() && !dayText().isEmpty() &&
         DATE_CHECK(yearText(), monthText(), dayText()).isEmpty()) {
         const QString prefix = dayKeyPrefix(roomPosition() + 1, yearText(), monthText(), dayText());
         try {
+            // Another workstation's write holds the store for a moment: the board waits only briefly and shows
+            // the day it last read until a later tick gets through. Any other failure clears the cells.
+            const ScopedLockWait shortWait(*ctx_.g.DB, waits::kRepaintMs);
             auto day = readDay(*ctx_.g.DB, prefix);
             paintReservations(grid, *day, masters_);
             day->close();
-        } catch (const DbError&) {
+        } catch (const DbError& e) {
+            if (e.isBusy()) return;
+            grid = TimetableGrid();
         }
     }
     applyGrid(grid);
@@ -48,7 +56,10 @@ void PRO001::applyGrid(const TimetableGrid& grid) {
     }
 }
 
-void PRO001::Timer1_Timer() { TTBL_SET(); }
+void PRO001::Timer1_Timer() {
+    TTBL_SET();
+    retryPendingRelease(ctx_.g, waits::kRepaintMs);
+}
 
 void PRO001::CMB_Click(int /*index*/) {
     if (yearText().isEmpty() || monthText().isEmpty() || dayText().isEmpty()) {

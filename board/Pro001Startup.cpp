@@ -11,7 +11,6 @@
 #include "store/Schema.h"
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
-#include "store/engine/OpenDatabase.h"
 #include "store/engine/PostgresUri.h"
 #include "tools/Pro008.h"
 #include "ui/Controls.h"
@@ -53,7 +52,7 @@ void PRO001::readSettings() {
 
 void PRO001::openDatabase() {
     try {
-        ctx_.g.DB = kesola::openDatabase(ctx_.g.PATH_DB);
+        ctx_.g.DB = openStore(ctx_.g.PATH_DB);
     } catch (const DbError&) {
         ctx_.g.DB.reset();
     }
@@ -88,7 +87,8 @@ void PRO001::selectToday() {
 }
 
 void PRO001::reportOpenFailure() {
-    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + withoutPassword(ctx_.g.PATH_DB), windowTitle());
+    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + texts::shortened(withoutPassword(ctx_.g.PATH_DB)),
+                           windowTitle());
 }
 
 void PRO001::MST_READ() { masters_.MST_READ(ctx_.g.DB.get()); }

@@ -18,6 +18,10 @@ struct Pro000 {
     QString PATH_APP;
     QString PATH_DB;
     std::unique_ptr<Database> DB;  // null while no database could be opened
+    // Set while the store PATH_DB names has gone away under the running program; it is opened again once back.
+    bool storeGone = false;
+    // Set while the lock this workstation took could not be given back; later ticks try again.
+    bool releasePending = false;
     QString SYS_TITLE;
     std::int16_t SEL_CELL = 0;
     QString systemSettingsFile;  // the workstation's settings file, read when PATH_APP holds none; empty for none
@@ -26,7 +30,18 @@ struct Pro000 {
     const Clock* clock = nullptr;        // required
 };
 
-// The open database. Throws DbError ("データベースが開かれていません。") while none is open.
+// The open database. Throws DbError ("データベースが開かれていません。") while none is open, and also while the open
+// one is no longer the store PATH_DB names (its file deleted or replaced), so that nothing is written where no
+// other workstation looks.
 Database& requireDatabase(const Pro000& g);
+
+// Opens the store as the program does. A database that holds none of the system's tables (a 0-byte file, an empty
+// SQLite file) is not the reservation book and counts as not opened. Throws DbError.
+std::unique_ptr<Database> openStore(const QString& location);
+
+// Keeps DB the store PATH_DB names: drops a database that no longer is (deleted or replaced), and opens again
+// the one at PATH_DB after such a loss, once it is there. Cheap while nothing changed: the board calls it at
+// every tick. Returns true when DB changed.
+bool followStoreNamed(Pro000& g);
 
 }  // namespace kesola

@@ -36,7 +36,19 @@ inline QString caption(const QString& sysTitle, const QString& windowName) {
     return sysTitle + QStringLiteral(" - [ ") + windowName + QStringLiteral(" ]");
 }
 
+// How much of a path or an engine's message a box shows: a settings line or a server's message can be of any
+// length, and a box taller than the screen cannot be closed.
+inline constexpr qsizetype kShownTextLength = 300;
+
+// The text, cut to kShownTextLength characters with "…" at the end when longer.
+inline QString shortened(const QString& text) {
+    if (text.size() <= kShownTextLength) return text;
+    return text.left(kShownTextLength - 1) + QChar(0x2026);
+}
+
 // A database failure as the windows report it: the fixed line, a line break, the engine's message.
-inline QString databaseFailed(const QString& engineMessage) { return kDatabaseFailed + u'\n' + engineMessage; }
+inline QString databaseFailed(const QString& engineMessage) {
+    return kDatabaseFailed + u'\n' + shortened(engineMessage);
+}
 
 }  // namespace kesola::texts

@@ -11,6 +11,7 @@
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
 #include "store/engine/PostgresUri.h"
+#include "store/engine/Waits.h"
 
 namespace kesola {
 
@@ -28,21 +29,19 @@ void writeFree(Database& db) {
 }
 
 // A workstation that keeps the lock after its window closed blocks every other one, so the release keeps trying
-// through a busy database. It runs on the user-interface thread, so it gives up after kReleaseWaitMs in all (each
-// try waiting at most kReleaseTryWaitMs for the other's lock); the user can still free the lock with L.
-constexpr int kReleaseWaitMs = 5000;
-constexpr int kReleaseTryWaitMs = 500;
+// through a busy database. It runs on the user-interface thread, so it gives up after waits::kReleaseMs in all (each
+// try waiting at most waits::kReleaseTryMs for the other's lock); the user can still free the lock with L.
 
 void releaseWithRetry(Database& db, const std::function<void(Database&)>& write = writeFree) {
     QElapsedTimer elapsed;
     elapsed.start();
-    const ScopedLockWait shortWait(db, kReleaseTryWaitMs);
+    const ScopedLockWait shortWait(db, waits::kReleaseTryMs);
     for (;;) {
         try {
             write(db);
             return;
         } catch (const DbError& e) {
-            if (!e.isBusy() || elapsed.elapsed() + kReleaseTryWaitMs > kReleaseWaitMs) throw;
+            if (!e.isBusy() || elapsed.elapsed() + waits::kReleaseTryMs > waits::kReleaseMs) throw;
             QThread::msleep(50);
         }
     }
@@ -69,6 +68,18 @@ void writeFreeRecorded(Database& db) {
     transaction.commit();
 }
 
+// A store that stays busy through the take's wait is another machine writing, which is what the lock's message
+// says; the command does not open.
+bool take(Database& db) {
+    try {
+        const ScopedLockWait shortWait(db, waits::kLockTakeMs);
+        return !seenHeld(db) && db.takeLock();
+    } catch (const DbError& e) {
+        if (e.isBusy()) return false;
+        throw;
+    }
+}
+
 }  // namespace
 
 void releaseLock(Pro000& g) { releaseWithRetry(requireDatabase(g), writeFreeRecorded); }
@@ -77,15 +88,29 @@ QString LOCK_SET(Pro000& g, int mode) {
     try {
         Database& db = requireDatabase(g);
         if (mode == 0) {
+            g.releasePending = true;
             releaseWithRetry(db);
+            g.releasePending = false;
             return {};
         }
-        if (!seenHeld(db) && db.takeLock()) return {};
+        if (take(db)) return {};
         g.messages->notice(texts::kLockHeld, g.SYS_TITLE);
         return kNg;
     } catch (const DbError& e) {
         g.messages->reportDatabaseFailure(e, g.SYS_TITLE);
         return mode == 0 ? QString() : kNg;
+    }
+}
+
+void retryPendingRelease(Pro000& g, int waitMs) {
+    if (!g.releasePending || !g.DB) return;
+    try {
+        Database& db = requireDatabase(g);
+        const ScopedLockWait shortWait(db, waitMs);
+        writeFree(db);
+        g.releasePending = false;
+    } catch (const DbError&) {
+        // Said once when the release first failed; the next tick tries again.
     }
 }
 

@@ -36,7 +36,7 @@ ExportOutcome finished(ExportOutcome::Status status, qint64 records) {
 }
 
 QString fileFailure(const QString& filePath, const QString& error) {
-    return QDir::toNativeSeparators(filePath) + u'\n' + error;
+    return texts::shortened(QDir::toNativeSeparators(filePath)) + u'\n' + texts::shortened(error);
 }
 
 }  // namespace
@@ -83,8 +83,16 @@ ExportOutcome writeCsvRecords(RecordSet& rows, QIODevice& out, ExportProgress& p
     QString record;
     record.reserve(256);
     qint64 written = 0;
+    // A disk that fills takes part of a write without a word; only the write of the rest fails with the system's
+    // reason (errno), which is what the user is told.
     auto flush = [&] {
-        const bool complete = out.write(chunk) == chunk.size();
+        qsizetype done = 0;
+        while (done < chunk.size()) {
+            const qint64 n = out.write(chunk.constData() + done, chunk.size() - done);
+            if (n <= 0) break;
+            done += n;
+        }
+        const bool complete = done == chunk.size();
         chunk.truncate(0);
         return complete;
     };
@@ -109,8 +117,11 @@ ExportOutcome writeCsvExport(Database* db, const QString& statement, const QStri
     if (!db) return failed(texts::kDatabaseNotOpened);
     // Written under a temporary name and renamed into place at the end: a reader never sees half a file, and a
     // failure or a cancel leaves the previous export as it was.
+    // Unbuffered: a buffered file writes its last bytes at commit, and a write cut short there is not reported
+    // (the file would be put in place short).
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) return failed(fileFailure(filePath, file.errorString()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failed(fileFailure(filePath, file.errorString()));
     ExportOutcome outcome;
     try {
         auto rows = db->select(statement);
@@ -118,7 +129,7 @@ ExportOutcome writeCsvExport(Database* db, const QString& statement, const QStri
         rows->close();
     } catch (const DbError& e) {
         file.cancelWriting();
-        return failed(e.message());
+        return failed(texts::shortened(e.message()));
     }
     if (outcome.status == ExportOutcome::Status::Failed) {
         file.cancelWriting();

@@ -5,6 +5,8 @@
 #include <QVariantList>
 #include <memory>
 
+#include "store/engine/Waits.h"
+
 namespace kesola {
 
 // A forward-only, read-only walk over the rows of one SELECT.
@@ -99,12 +101,17 @@ class Database {
     // unless set). Throws DbError when the engine refuses the setting.
     virtual void setLockWait(int milliseconds) = 0;
 
+    // True while this connection still reaches the store its location names. A file that was deleted, or replaced
+    // by another file under the same path (a backup put back), is no longer it: every write would go into a file
+    // nobody else sees. Cheap enough for every repaint: it asks the file system, never the file's contents.
+    virtual bool stillTheStoreNamed() const { return true; }
+
     // "SQLite" or "PostgreSQL"; for messages and tests only: no code decides anything by it.
     virtual QString engineName() const = 0;
 };
 
 // What a statement waits for another connection's lock unless told otherwise.
-inline constexpr int kDefaultLockWaitMs = 5000;
+inline constexpr int kDefaultLockWaitMs = waits::kWriteMs;
 
 // Shortens the lock wait for a scope, and restores the default at its end.
 class ScopedLockWait {

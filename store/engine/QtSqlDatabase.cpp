@@ -1,6 +1,7 @@
 #include "store/engine/QtSqlDatabase.h"
 
 #include <QAtomicInt>
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QThread>
@@ -146,11 +147,16 @@ void QtSqlDatabase::reopenConnection() {
 }
 
 void QtSqlDatabase::prepareWithRetry(QSqlQuery& query, const QString& sql) {
-    for (int attempt = 0;; ++attempt) {
+    // As long as a statement would wait for the lock, and no longer: a repaint's short wait holds here too.
+    constexpr int kPauseMs = 20;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
         if (query.prepare(sql)) return;
         const bool retry = dialect_.retriesBusyPreparation && dialect_.kindOf(query.lastError()) == DbError::Kind::Busy;
-        if (!retry || attempt >= 50) fail(query.lastError(), QStringLiteral("prepare failed"));
-        QThread::msleep(100);
+        if (!retry || elapsed.elapsed() + kPauseMs > lockWaitMs_)
+            fail(query.lastError(), QStringLiteral("prepare failed"));
+        QThread::msleep(kPauseMs);
     }
 }
 

@@ -56,6 +56,8 @@ class QtSqlDatabase : public Database {
     // Closes the connection, forgets every prepared statement and opens it again. Throws DbError.
     void reopenConnection();
     bool connectionIsOpen() const { return db_.isOpen(); }
+    // What the engine's lock wait was last set to; a busy preparation is retried no longer than that.
+    void noteLockWait(int milliseconds) { lockWaitMs_ = milliseconds; }
     // Commits through the driver, which reports a transaction that the server rolled back. Throws DbError.
     // Requires: beforeStatement() has been called by the engine.
     void commitThroughDriver();
@@ -70,6 +72,7 @@ class QtSqlDatabase : public Database {
     std::shared_ptr<Connection> connection_;
     EngineDialect dialect_;
     QHash<QString, std::shared_ptr<CachedStatement>> statements_;
+    int lockWaitMs_ = kDefaultLockWaitMs;
 };
 
 }  // namespace kesola

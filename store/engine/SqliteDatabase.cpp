@@ -1,5 +1,8 @@
 #include "store/engine/SqliteDatabase.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <algorithm>
@@ -54,11 +57,27 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {
     db->execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
     db->execute(QStringLiteral("PRAGMA synchronous=FULL"));
     db->selectNative(QStringLiteral("SELECT count(*) FROM sqlite_master"), {})->close();
+    db->path_ = path;
+    db->identity_ = identityOf(path);
     return db;
 }
 
 void SqliteDatabase::setLockWait(int milliseconds) {
+    noteLockWait(milliseconds);
     execute(QStringLiteral("PRAGMA busy_timeout = %1").arg(std::max(0, milliseconds)));
+}
+
+std::optional<SqliteDatabase::FileIdentity> SqliteDatabase::identityOf(const QString& path) {
+    // The device and the file number: a file put in the path's place has another number even when its contents
+    // and times are the same.
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return std::nullopt;
+    return FileIdentity{static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+}
+
+bool SqliteDatabase::stillTheStoreNamed() const {
+    const auto now = identityOf(path_);
+    return now && identity_ && *now == *identity_;
 }
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::open(const QString& path) {

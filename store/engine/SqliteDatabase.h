@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "store/engine/QtSqlDatabase.h"
 
@@ -32,10 +33,23 @@ class SqliteDatabase : public QtSqlDatabase {
     void refreshStatistics() override {}
     QString engineName() const override { return QStringLiteral("SQLite"); }
     void setLockWait(int milliseconds) override;
+    // The path still names the file opened (same device and file number): not deleted, not replaced.
+    bool stillTheStoreNamed() const override;
+
+    // Which file a path names now; nullopt when it names none.
+    struct FileIdentity {
+        unsigned long long device = 0;
+        unsigned long long file = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static std::optional<FileIdentity> identityOf(const QString& path);
 
   private:
     using QtSqlDatabase::QtSqlDatabase;
     static std::unique_ptr<SqliteDatabase> connect(const QString& path);
+
+    QString path_;
+    std::optional<FileIdentity> identity_;
 };
 
 }  // namespace kesola

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
+#include <csignal>
 #include <vector>
 
 #include "store/Cp932.h"
@@ -397,6 +399,28 @@ TEST_F(CsvExportFile, AnOldFileThatCannotBeReplacedStaysAsItWas) {
     EXPECT_TRUE(outcome.reason.startsWith(QDir::toNativeSeparators(path_))) << outcome.reason.toStdString();
     EXPECT_EQ(readAll(path_), QByteArray("old export"));
     EXPECT_EQ(entries(out_.path()), QStringList{kExportFile});
+}
+
+// A file size limit cuts the write short as a full disk does; the system's reason is what the user reads.
+TEST_F(CsvExportFile, AWriteCutShortNamesTheSystemsReasonAndLeavesTheOldFile) {
+    t_.connect()->execute(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 599) "
+        "INSERT INTO KESOLA (CODE, YNAME) SELECT '1200503' || substr('00000' || i, length('00000' || i) - 5), "
+        "'x' FROM n"));
+    writeFile(path_, "old export");
+    rlimit usual{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &usual), 0);
+    rlimit small = usual;
+    small.rlim_cur = 4096;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ExportOutcome outcome = exportAll();
+    setrlimit(RLIMIT_FSIZE, &usual);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
+    EXPECT_EQ(outcome.reason, QDir::toNativeSeparators(path_) + QStringLiteral("\nFile too large"));
+    EXPECT_EQ(readAll(path_), QByteArray("old export"));
+    EXPECT_EQ(entries(out_.path()), QStringList{texts::kExportFileName});
 }
 
 TEST_F(CsvExportFile, AFolderInThePlaceOfTheFileIsNotReplaced) {

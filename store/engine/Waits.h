@@ -1,0 +1,17 @@
+#pragma once
+
+// How long the program waits for another workstation's hold on the store, by what is waiting. Everything here runs
+// on the user-interface thread, so each wait is as long as its user can bear and no longer.
+namespace kesola::waits {
+
+// A repaint of the board, twice a second: a busy store leaves the cells as they are until the next tick.
+inline constexpr int kRepaintMs = 250;
+// Taking the workstation lock for a command: a store still busy then is another machine at work.
+inline constexpr int kLockTakeMs = 2000;
+// A registration, a cancellation or a master write, which the user has asked for and waits on.
+inline constexpr int kWriteMs = 5000;
+// Giving the lock back after a command, in all, and each try of it.
+inline constexpr int kReleaseMs = 5000;
+inline constexpr int kReleaseTryMs = 500;
+
+}  // namespace kesola::waits

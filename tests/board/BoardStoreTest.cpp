@@ -1,0 +1,223 @@
+// The board against a store that is busy, replaced, gone, or refuses to give the lock back.
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
+
+#include "store/WorkstationLock.h"
+#include "store/engine/SqliteDatabase.h"
+#include "tests/board/BoardFixture.h"
+
+using namespace kesola;
+using namespace kesola::test;
+
+namespace {
+
+const QString kLockHeld = QStringLiteral("他のマシンで使用中です。しばらくしてリトライしてください。");
+const QString kNotOpened = QStringLiteral("データベースを開けませんでした。");
+const QString kFailedNotOpen = QStringLiteral("データベースの処理に失敗しました。\nデータベースが開かれていません。");
+const QString kBooked = QStringLiteral("山田\r整形外科\r頭部");
+// A tick waits a quarter of a second for a busy store; this leaves room for a loaded machine, and is still far from
+// the five seconds a write waits.
+constexpr qint64 kLongestTickMs = 600;
+constexpr int kBookedCell = 15;  // 09:30
+
+enum { kPrint = 3 };
+
+void furnish(const TestDatabase& t, const QString& name) {
+    t.addRoom(QStringLiteral("1"), QStringLiteral("ＭＲＩ室"));
+    t.addDepartment(QStringLiteral("03"), QStringLiteral("整形外科"), 255, 224, 192, 0, 0, 128);
+    t.addBodyPart(QStringLiteral("05"), QStringLiteral("頭部"));
+    t.addReservation(QStringLiteral("1200503070930"), QStringLiteral("30"), QStringLiteral("03"), name,
+                     QStringLiteral("05"), QStringLiteral("1"));
+}
+
+// Another workstation in the middle of a long write that keeps readers out as well as writers.
+std::unique_ptr<Database> holdWholeStore(const TestDatabase& t) {
+    auto holder = t.connect();
+    if (t.onServer()) {
+        holder->beginWriteTransaction();
+        holder->execute(QStringLiteral("LOCK TABLE KESOLA, LOCKTBL IN ACCESS EXCLUSIVE MODE"));
+    } else {
+        holder->execute(QStringLiteral("BEGIN EXCLUSIVE"));
+    }
+    return holder;
+}
+
+void allowWrites(const TestDatabase& t, const QString& table, const QString& statement) {
+    const QString trigger = QStringLiteral("fail_%1_%2").arg(table, statement);
+    t.connect()->execute(t.onServer() ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(trigger, table)
+                                      : QStringLiteral("DROP TRIGGER %1").arg(trigger));
+}
+
+bool moveOver(const QString& from, const QString& to) {
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+class BoardStore : public BoardTest {
+  protected:
+    void SetUp() override { furnish(db, QStringLiteral("山田")); }
+    PRO001& paint() {
+        PRO001& b = startOnDatabase();
+        b.Timer1.stop();
+        b.Timer1_Timer();
+        return b;
+    }
+    bool emptyGrid() const {
+        for (int i = 0; i < kCellCount; ++i) {
+            if (!board->cell(i).caption.isEmpty()) return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST_F(BoardStore, AStoreHeldByAnotherWriterNeitherFreezesNorWipesTheBoardAndATakeSaysItIsInUse) {
+    PRO001& b = paint();
+    ASSERT_EQ(b.cell(kBookedCell).caption, kBooked);
+    auto holder = holdWholeStore(db);
+    QElapsedTimer held;
+    held.start();
+    qint64 longest = 0;
+    int ticks = 0;
+    while (held.elapsed() < 3000) {
+        QElapsedTimer tick;
+        tick.start();
+        b.Timer1_Timer();
+        longest = std::max(longest, tick.elapsed());
+        ++ticks;
+        EXPECT_EQ(b.cell(kBookedCell).caption, kBooked) << "tick " << ticks;
+    }
+    EXPECT_LT(longest, kLongestTickMs);
+    EXPECT_GE(ticks, 5);
+    EXPECT_LE(ticks, 15) << "each tick met the held store and waited for it";
+
+    QElapsedTimer take;
+    take.start();
+    b.TTBL_DblClick(40);
+    EXPECT_LT(take.elapsed(), 4000);
+    ASSERT_EQ(context->messages.shown.size(), 1u);
+    EXPECT_EQ(context->messages.last().text, kLockHeld);
+    EXPECT_EQ(context->modal.opened, 0);
+    holder->rollbackTransaction();
+    EXPECT_EQ(db.lockValue(), QStringLiteral("0"));
+    b.TTBL_DblClick(40);
+    EXPECT_EQ(context->modal.opened, 1) << "the store free again, the command opens";
+}
+
+TEST_F(BoardStore, AReplacedFileIsPaintedAtTheNextTickAndCommandsUseIt) {
+    if (db.onServer()) GTEST_SKIP() << "a server is not a file that can be replaced";
+    PRO001& b = paint();
+    TestDatabase restored;
+    furnish(restored, QStringLiteral("佐藤"));
+    ASSERT_TRUE(moveOver(restored.path(), db.path()));
+    EXPECT_THROW(requireDatabase(context->g), DbError) << "nothing is written into the file that was replaced";
+    b.Timer1_Timer();
+    EXPECT_EQ(b.cell(kBookedCell).caption, QStringLiteral("佐藤\r整形外科\r頭部"));
+    b.TTBL_DblClick(40);
+    EXPECT_EQ(context->modal.opened, 1);
+    EXPECT_TRUE(context->messages.shown.empty()) << context->messages.last().text.toStdString();
+}
+
+TEST_F(BoardStore, AFileGoneOrEmptiedEmptiesTheBoardUntilItIsBack) {
+    if (db.onServer()) GTEST_SKIP() << "a server is not a file that can be replaced";
+    const QString aside = db.path() + QStringLiteral(".aside");
+    const QString zeroBytes = db.path() + QStringLiteral(".zero");
+    const struct {
+        const char* change;
+        std::function<bool()> takeAway;
+    } cases[] = {
+        {"deleted", [&] { return moveOver(db.path(), aside); }},
+        {"0-byte file in its place",
+         [&] {
+             QFile(zeroBytes).open(QIODevice::WriteOnly);
+             return moveOver(db.path(), aside) && moveOver(zeroBytes, db.path());
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        PRO001& b = paint();
+        ASSERT_EQ(b.cell(kBookedCell).caption, kBooked);
+        ASSERT_TRUE(c.takeAway());
+        b.Timer1_Timer();
+        EXPECT_EQ(context->g.DB, nullptr);
+        EXPECT_TRUE(emptyGrid());
+        b.BTN_Click(kPrint);
+        ASSERT_EQ(context->messages.shown.size(), 1u);
+        EXPECT_EQ(context->messages.last().text, kFailedNotOpen);
+        EXPECT_TRUE(context->printer.pages.empty());
+        b.Timer1_Timer();
+        EXPECT_EQ(context->messages.shown.size(), 1u) << "a gone file is not said again at every tick";
+
+        ASSERT_TRUE(moveOver(aside, db.path()));
+        b.Timer1_Timer();
+        EXPECT_NE(context->g.DB, nullptr);
+        EXPECT_EQ(b.cell(kBookedCell).caption, kBooked);
+    }
+}
+
+TEST_F(BoardStore, AFileWithoutTheSystemsTablesIsNotOpenedAtStartUp) {
+    const QString zeroBytes = programFolder.filePath(QStringLiteral("zero.MDB"));
+    QFile(zeroBytes).open(QIODevice::WriteOnly);
+    const QString emptySqlite = programFolder.filePath(QStringLiteral("empty.MDB"));
+    SqliteDatabase::create(emptySqlite)->execute(QStringLiteral("PRAGMA user_version = 1"));
+    for (const QString& path : {zeroBytes, emptySqlite}) {
+        SCOPED_TRACE(path.toStdString());
+        pointSettingsAt(path);
+        start();
+        EXPECT_EQ(context->g.DB, nullptr);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(context->messages.shown.size(), 1u);
+        EXPECT_EQ(context->messages.last().text, kNotOpened + u'\n' + path);
+        board->Timer1.stop();
+    }
+}
+
+TEST_F(BoardStore, AVeryLongSettingsLineIsCutInTheStartUpMessage) {
+    writeSettings(QByteArray(64 * 1024, 'a') + "\r\n");
+    start();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(context->messages.shown.size(), 1u);
+    EXPECT_EQ(context->messages.last().text, kNotOpened + u'\n' + QString(299, u'a') + QStringLiteral("…"));
+}
+
+TEST_F(BoardStore, AFailedReleaseIsRetriedAtTheTicksWithoutAWordAndAtTheExit) {
+    for (const bool atExit : {false, true}) {
+        SCOPED_TRACE(atExit ? "at the exit" : "at a tick");
+        PRO001& b = paint();
+        ASSERT_EQ(LOCK_SET(context->g, 1), QString());
+        failWrites(db, QStringLiteral("LOCKTBL"), QStringLiteral("UPDATE"));
+        LOCK_SET(context->g, 0);
+        ASSERT_EQ(context->messages.shown.size(), 1u);
+        EXPECT_TRUE(context->messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
+        b.Timer1_Timer();
+        b.Timer1_Timer();
+        EXPECT_EQ(db.lockValue(), QStringLiteral("1"));
+        EXPECT_EQ(context->messages.shown.size(), 1u);
+
+        allowWrites(db, QStringLiteral("LOCKTBL"), QStringLiteral("UPDATE"));
+        if (atExit) {
+            b.Form_Unload();
+        } else {
+            b.Timer1_Timer();
+        }
+        EXPECT_EQ(db.lockValue(), QStringLiteral("0"));
+        EXPECT_EQ(context->messages.shown.size(), 1u);
+    }
+}
+
+TEST(ShownTexts, AnEngineMessageIsCutToAReadableLength) {
+    const struct {
+        qsizetype length;
+        QString shown;
+    } cases[] = {
+        {300, QString(300, u'x')},
+        {301, QString(299, u'x') + QStringLiteral("…")},
+        {100000, QString(299, u'x') + QStringLiteral("…")},
+    };
+    for (const auto& c : cases) {
+        ScriptedMessages messages;
+        messages.reportDatabaseFailure(DbError(QString(c.length, u'x')), QStringLiteral("t"));
+        EXPECT_EQ(messages.last().text, QStringLiteral("データベースの処理に失敗しました。\n") + c.shown) << c.length;
+    }
+}
