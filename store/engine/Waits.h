@@ -4,8 +4,9 @@
 // on the user-interface thread, so each wait is as long as its user can bear and no longer.
 namespace kesola::waits {
 
-// A repaint of the board, twice a second: a busy store leaves the cells as they are until the next tick.
-inline constexpr int kRepaintMs = 250;
+// A repaint of the board, twice a second: a busy store leaves the cells as they are until the next tick. Well
+// under a tick, so a board whose store stays busy still answers its user between ticks.
+inline constexpr int kRepaintMs = 200;
 // Taking the workstation lock for a command: a store still busy then is another machine at work.
 inline constexpr int kLockTakeMs = 2000;
 // A registration, a cancellation or a master write, which the user has asked for and waits on.
