@@ -30,18 +30,6 @@ void furnish(const TestDatabase& t, const QString& name) {
                      QStringLiteral("05"), QStringLiteral("1"));
 }
 
-// Another workstation in the middle of a long write that keeps readers out as well as writers.
-std::unique_ptr<Database> holdWholeStore(const TestDatabase& t) {
-    auto holder = t.connect();
-    if (t.onServer()) {
-        holder->beginWriteTransaction();
-        holder->execute(QStringLiteral("LOCK TABLE KESOLA, LOCKTBL IN ACCESS EXCLUSIVE MODE"));
-    } else {
-        holder->execute(QStringLiteral("BEGIN EXCLUSIVE"));
-    }
-    return holder;
-}
-
 void allowWrites(const TestDatabase& t, const QString& table, const QString& statement) {
     const QString trigger = QStringLiteral("fail_%1_%2").arg(table, statement);
     t.connect()->execute(t.onServer() ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(trigger, table)
@@ -74,7 +62,7 @@ class BoardStore : public BoardTest {
 TEST_F(BoardStore, AStoreHeldByAnotherWriterNeitherFreezesNorWipesTheBoardAndATakeSaysItIsInUse) {
     PRO001& b = paint();
     ASSERT_EQ(b.cell(kBookedCell).caption, kBooked);
-    auto holder = holdWholeStore(db);
+    auto holder = db.holdWholeStore();
     QElapsedTimer held;
     held.start();
     qint64 longest = 0;

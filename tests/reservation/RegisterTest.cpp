@@ -1,5 +1,6 @@
 // "登録": the eleven checks in their order, the stored row, the check against the stored day, and failures.
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include "tests/reservation/ReservationFixture.h"
@@ -357,6 +358,51 @@ TEST_F(RegisterTest, FailedReplaceLeavesTheStoredBookingWhole) {
     w->BTN_Click(1);
     expectStored(*w);
     EXPECT_EQ(storedRow(db, keyOfCell(15))["YNAME"], QStringLiteral("山田太郎"));
+}
+
+// A store another workstation keeps busy: the registration and the cancellation each wait about five seconds,
+// then say so with the engine's words; the window stays open with what was typed and works once the store is free.
+TEST_F(RegisterTest, WritesIntoAStoreKeptBusyGiveUpAfterAboutFiveSecondsAndKeepTheWindow) {
+    db.addReservation(keyOfCell(30), QStringLiteral("30"), QStringLiteral("01"), QStringLiteral("佐藤"),
+                      QStringLiteral("01"), QStringLiteral("1"));
+    const Entries e;
+    auto booking = open(15);
+    booking->show();
+    enter(*booking, e);
+    auto cancelling = open(30);
+    cancelling->show();
+    auto holder = db.holdWholeStore();
+    QElapsedTimer pressed;
+    const auto expectGaveUpAfterWaiting = [&] {
+        EXPECT_GE(pressed.elapsed(), 4000) << "gave up without waiting for the other workstation";
+        EXPECT_LT(pressed.elapsed(), 9000);
+        ASSERT_EQ(c.messages.shown.size(), 1u) << c.messages.texts().join(u'|').toStdString();
+        const QString text = c.messages.last().text;
+        EXPECT_TRUE(text.startsWith(kDatabaseFailedLine) && text.size() > kDatabaseFailedLine.size())
+            << text.toStdString();
+        c.messages.clear();
+    };
+
+    pressed.start();
+    booking->BTN_Click(1);
+    expectGaveUpAfterWaiting();
+    EXPECT_TRUE(booking->isVisible());
+    EXPECT_EQ(booking->TXT[0]->text(), e.name);
+    EXPECT_EQ(booking->TXT[2]->text(), e.remarks);
+
+    c.messages.answerNext(MsgAnswer::Ok);
+    pressed.restart();
+    cancelling->BTN_Click(2);
+    ASSERT_FALSE(c.messages.shown.empty());
+    c.messages.shown.erase(c.messages.shown.begin());  // the question
+    expectGaveUpAfterWaiting();
+    EXPECT_TRUE(cancelling->isVisible());
+
+    holder->rollbackTransaction();
+    booking->BTN_Click(1);
+    expectStored(*booking);
+    EXPECT_EQ(storedRow(db, keyOfCell(15))["YNAME"], e.name);
+    EXPECT_EQ(storedRow(db, keyOfCell(30))["YNAME"], QStringLiteral("佐藤"));
 }
 
 TEST_F(RegisterTest, MissingTableIsReportedAndTheWindowStaysOpen) {

@@ -109,6 +109,19 @@ void failWrites(const TestDatabase& db, const QString& table, const QString& sta
             .arg(trigger, statement, table));
 }
 
+std::unique_ptr<Database> TestDatabase::holdWholeStore() const {
+    auto holder = connect();
+    if (!onServer()) {
+        holder->execute(QStringLiteral("BEGIN EXCLUSIVE"));
+        return holder;
+    }
+    QStringList tables;
+    for (const TableSchema& table : allTables()) tables << table.name;
+    holder->beginWriteTransaction();
+    holder->execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(tables.join(u',')));
+    return holder;
+}
+
 QString TestDatabase::lockValue() const {
     auto db = connect();
     auto rs = db->select(QStringLiteral("SELECT * FROM LOCKTBL WHERE ID = '1'"));

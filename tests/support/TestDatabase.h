@@ -58,6 +58,9 @@ class TestDatabase {
                         const QString& age = QStringLiteral("40"), const QString& remarks = QString()) const;
     QString lockValue() const;
     int count(const QString& table) const;
+    // Another workstation in the middle of a long write that keeps readers out as well as writers, until the
+    // returned connection rolls back or closes.
+    std::unique_ptr<Database> holdWholeStore() const;
 
   private:
     QTemporaryDir dir_;
