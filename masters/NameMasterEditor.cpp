@@ -138,11 +138,9 @@ void NameMasterEditor::BTN_Click(int index) {
     if (index == kBack) {
         close();
     } else if (index == kChange) {
-        const QString typed = TXT->text();
-        const QString code = selectedCode();
-        const bool databaseFailed = !DATA_SAVE();
-        LIST_SET();
-        if (databaseFailed) reselectAfterFailedWrite(code, typed);
+        // A failed write changed nothing: the list, the chosen slot and the typed name stay for another try, and a
+        // store that has just failed (or is kept busy by another workstation) is not read again at once.
+        if (DATA_SAVE()) LIST_SET();
     }
 }
 
@@ -196,12 +194,6 @@ void NameMasterEditor::writeSlot(const QString& code, const QString& name) {
     history.record(action, schema, code, before);
     transaction.commit();
     if (!name.isEmpty()) nameStored();
-}
-
-void NameMasterEditor::reselectAfterFailedWrite(const QString& code, const QString& typed) {
-    const int row = kind_.rowOf(code);
-    if (row >= 0 && row < LST->count()) LST->setCurrentRow(row);
-    setNameBox(typed);
 }
 
 void NameMasterEditor::slotPressed(const QString& /*code*/, bool /*named*/) {}

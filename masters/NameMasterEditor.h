@@ -76,7 +76,6 @@ class NameMasterEditor : public QDialog {
     void setNameBox(const QString& text);
     int firstSelectedRow() const;
     QString selectedCode() const;
-    void reselectAfterFailedWrite(const QString& code, const QString& typed);
     // Stores or deletes the slot's record with its history row in one write transaction. Throws DbError.
     void writeSlot(const QString& code, const QString& name);
 

@@ -1,5 +1,6 @@
 // Database failures while listing, pressing and saving: reported in the window's caption, nothing held open,
 // nothing typed lost.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QScrollBar>
 
@@ -78,6 +79,26 @@ TEST_F(MasterFailureTest, ARefusedNewRecordKeepsTheSlotAndTheNameForAnotherTry) 
     EXPECT_EQ(storedField(db, QStringLiteral("ROOM"), QStringLiteral("2"), QStringLiteral("RNAME")),
               QStringLiteral("ＭＲＩ２"));
     EXPECT_EQ(window->TXT->text(), QString());
+}
+
+TEST_F(MasterFailureTest, ASaveIntoAStoreKeptBusyGivesUpAfterAboutFiveSecondsAndKeepsTheName) {
+    auto window = open<PRO007>();
+    pressRow(window->LST, 1);
+    type(*window, QStringLiteral("ＭＲＩ２"));
+    auto holder = db.holdWholeStore();
+    QElapsedTimer pressed;
+    pressed.start();
+    pressChange(*window);
+    EXPECT_GE(pressed.elapsed(), 4000) << "gave up without waiting for the other workstation";
+    EXPECT_LT(pressed.elapsed(), 9000);
+    ASSERT_EQ(context.messages.shown.size(), 1u) << context.messages.texts().join(u'|').toStdString();
+    EXPECT_TRUE(context.messages.last().text.startsWith(kDatabaseFailedLine));
+    EXPECT_EQ(window->TXT->text(), QStringLiteral("ＭＲＩ２"));
+
+    holder->rollbackTransaction();
+    pressChange(*window);
+    EXPECT_EQ(storedField(db, QStringLiteral("ROOM"), QStringLiteral("2"), QStringLiteral("RNAME")),
+              QStringLiteral("ＭＲＩ２"));
 }
 
 TEST_F(MasterFailureTest, ARefusedChangeKeepsTheRecordTheNameAndTheColours) {
