@@ -5,8 +5,9 @@
 #
 #   scripts/pg-standby-pair.sh start DIR [PID]   make the pair (once) and start it; prints the workstations' URI
 #                                                (both hosts, target_session_attrs=read-write). With PID, both
-#                                                servers are stopped as soon as that process has ended, however
-#                                                it ended, so a test that crashes leaves no server behind.
+#                                                servers are stopped and DIR is removed as soon as that process
+#                                                has ended, however it ended, so a test that crashes leaves
+#                                                nothing behind.
 #   scripts/pg-standby-pair.sh kill-primary DIR  stops the primary hard (immediate: no shutdown checkpoint, every
 #                                                connection cut), as a crashed machine would
 #   scripts/pg-standby-pair.sh promote DIR       makes the standby the primary; returns once it takes writes
@@ -122,6 +123,7 @@ start() {
         (
             while kill -0 "$owner" 2>/dev/null; do sleep 1; done
             stop_both
+            rm -rf "$dir"
         ) </dev/null >/dev/null 2>&1 &
     fi
     pair_uri
