@@ -1,5 +1,7 @@
 #include "store/BookingStore.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <algorithm>
 
 #include "store/History.h"
@@ -8,6 +10,7 @@
 #include "store/Schema.h"
 #include "store/engine/Database.h"
 #include "store/engine/DbError.h"
+#include "store/engine/Waits.h"
 
 namespace kesola {
 
@@ -62,6 +65,31 @@ void writeRow(Database& db, const QString& key, const Booking& b) {
     table->close();
 }
 
+// After a commit whose answer was lost: whether the store now holds the booking under its key. The connection
+// comes back on a later statement, to the same server or to the standby promoted in its place; until then the
+// store is asked again, for as long as a registration may wait. A row that already held these very values before
+// counts as stored: the store holds what the user asked for either way.
+bool storedAfterAll(Database& db, const QString& key, const Booking& booking) {
+    constexpr int kPauseMs = 100;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        try {
+            return findBooking(db, key) == booking;
+        } catch (const DbError& e) {
+            if (e.kind() != DbError::Kind::ConnectionLost) throw;
+            if (elapsed.elapsed() + kPauseMs > waits::kWriteMs) {
+                throw DbError::lostDuringCommit(
+                    QStringLiteral(
+                        "the connection to the server was lost while the booking was being saved, and the server has "
+                        "not come back to tell whether it was: look at the board once the server is back (%1)")
+                        .arg(e.message()));
+            }
+        }
+        QThread::msleep(kPauseMs);
+    }
+}
+
 }  // namespace
 
 QString dayStatement(const QString& dayPrefix) {
@@ -111,7 +139,16 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
     const QString before = history.rowUnder(reservations, key);
     writeRow(db, key, booking);
     history.record(before.isEmpty() ? history_actions::kBooked : history_actions::kRebooked, reservations, key, before);
-    transaction.commit();
+    try {
+        transaction.commit();
+    } catch (const DbError& e) {
+        if (!e.commitOutcomeUnknown()) throw;
+        if (!storedAfterAll(db, key, booking)) {
+            throw DbError(QStringLiteral("the connection to the server was lost while the booking was being saved; "
+                                         "it was not saved"),
+                          DbError::Kind::ConnectionLost);
+        }
+    }
     return StoreOutcome::Stored;
 }
 

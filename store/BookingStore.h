@@ -58,7 +58,10 @@ enum class StoreOutcome {
 // field replaced. Inside the transaction the day's stored bookings are checked first, so that a booking made
 // while the painted board was stale (the workstation lock forced free at the wrong moment) is still refused;
 // then nothing is written. Only cells 0 to 77 are examined: a span may run past 19:50.
-// Throws DbError; the transaction is then rolled back and nothing is written.
+// Throws DbError; the transaction is then rolled back and nothing is written. When the connection is lost while
+// the commit is being answered, the store is asked (waiting for it to come back for as long as a write may wait)
+// whether the booking was stored: Stored when it was, DbError when it was not, and a DbError with
+// commitOutcomeUnknown() when the store did not come back in time.
 StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking);
 
 // Deletes the booking under the key; false when there is none. Throws DbError.

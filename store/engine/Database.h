@@ -79,6 +79,8 @@ class Database {
     // A transaction that holds the write lock from its start (SQLite: BEGIN IMMEDIATE), so a check made inside it
     // still holds when its write commits.
     virtual void beginWriteTransaction() = 0;
+    // Throws DbError; one with commitOutcomeUnknown() when the connection was lost while the commit was being
+    // answered, so that the transaction may have been stored.
     virtual void commitTransaction() = 0;
     virtual void rollbackTransaction() = 0;
 

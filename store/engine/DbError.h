@@ -24,13 +24,23 @@ class DbError : public std::runtime_error {
 
     explicit DbError(const QString& message, Kind kind = Kind::Other)
         : std::runtime_error(message.toStdString()), message_(message), kind_(kind) {}
+    // The connection went after the commit was sent and before the server answered it: the server may have
+    // stored the transaction (and, with synchronous replication, its standby with it) or not. Only the store can
+    // tell, once it is reached again; a caller that reports success or failure must ask it first.
+    static DbError lostDuringCommit(const QString& message) {
+        DbError e(message, Kind::ConnectionLost);
+        e.outcomeUnknown_ = true;
+        return e;
+    }
     const QString& message() const { return message_; }
     Kind kind() const { return kind_; }
     bool isBusy() const { return kind_ == Kind::Busy; }
+    bool commitOutcomeUnknown() const { return outcomeUnknown_; }
 
   private:
     QString message_;
     Kind kind_;
+    bool outcomeUnknown_ = false;
 };
 
 }  // namespace kesola

@@ -173,14 +173,22 @@ void PostgresDatabase::lockAllTables() {
 void PostgresDatabase::commitTransaction() {
     beforeStatement();
     inTransaction_ = false;
-    commitThroughDriver();
+    try {
+        commitThroughDriver();
+    } catch (const DbError& e) {
+        // A server killed, or a primary lost in a failover, between storing the commit and answering it leaves
+        // the transaction saved although the commit failed here.
+        if (e.kind() == DbError::Kind::ConnectionLost) throw DbError::lostDuringCommit(e.message());
+        throw;
+    }
 }
 
 void PostgresDatabase::rollbackTransaction() {
-    const bool lostWithTheConnection = inTransaction_ && !connectionIsOpen();
+    // A commit that failed has ended the transaction on the server, and one lost with the connection was rolled
+    // back there; a ROLLBACK would go to whatever connection comes next.
+    const bool open = inTransaction_ && connectionIsOpen();
     inTransaction_ = false;
-    if (lostWithTheConnection) return;
-    execute(QStringLiteral("ROLLBACK"));
+    if (open) execute(QStringLiteral("ROLLBACK"));
 }
 
 QString PostgresDatabase::encodingProblem() {

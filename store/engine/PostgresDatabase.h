@@ -37,9 +37,10 @@ class PostgresDatabase : public QtSqlDatabase {
     // UPDATE and DELETE, never with a SELECT, as SQLite's BEGIN IMMEDIATE lets one writer in while readers go on.
     void beginWriteTransaction() override;
     // A transaction that met an error answers COMMIT by rolling back, without an error of its own; the driver's
-    // commit reports that as the failure it is.
+    // commit reports that as the failure it is. A connection lost while the commit is answered throws
+    // DbError::lostDuringCommit: the transaction may be stored.
     void commitTransaction() override;
-    // A transaction lost with the connection was rolled back by the server already.
+    // A transaction lost with the connection, or ended by a failed commit, was rolled back by the server already.
     void rollbackTransaction() override;
     QString byteOrderCollation() const override { return kJetDialect.byteOrderCollation; }
     QString growingKeyType() const override {

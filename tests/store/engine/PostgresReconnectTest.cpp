@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QThread>
+#include <atomic>
+#include <thread>
 
+#include "store/BookingStore.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
@@ -155,4 +159,62 @@ TEST_F(PostgresReconnect, WriteTransactionThatLosesTheServerFailsAsAWhole) {
     EXPECT_EQ(rs->field(QStringLiteral("N")), QStringLiteral("0"));
     rs->close();
     EXPECT_EQ(db->execute(QStringLiteral("INSERT INTO BU (CODE, BNAME) VALUES ('04', 'd')")), 1);
+}
+
+// The connection is cut while the server is answering the commit. In the first case the server had stored the
+// booking (it was waiting for a synchronous standby that never answers, as when a primary dies after its standby
+// has the commit); in the second it had not (a deferred check still running). Only the server can tell the two
+// apart: the registration asks it again and reports what it holds.
+TEST_F(PostgresReconnect, BookingWhoseCommitIsCutOffIsReportedAsTheServerHoldsIt) {
+    const struct {
+        const char* setup;
+        const char* waitEvent;
+        bool stored;
+    } cases[] = {
+        {"ALTER SYSTEM SET synchronous_standby_names = 'nobody'", "SyncRep", true},
+        {"CREATE FUNCTION slow_check() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN PERFORM pg_sleep(60); "
+         "RETURN NULL; END $$; CREATE CONSTRAINT TRIGGER slow_check AFTER INSERT ON KESOLA DEFERRABLE INITIALLY "
+         "DEFERRED FOR EACH ROW EXECUTE FUNCTION slow_check()",
+         "PgSleep", false},
+    };
+    const QString key = QStringLiteral("1200503071000");
+    const Booking booking{QStringLiteral("10"), QStringLiteral("03"), QStringLiteral("佐藤"), QStringLiteral("05"),
+                          QStringLiteral("2"),  QStringLiteral("61"), QStringLiteral("1"),    QStringLiteral("")};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.waitEvent);
+        openDatabase(uri)->execute(QString::fromLatin1(c.setup));
+        ASSERT_TRUE(server->stop());
+        ASSERT_TRUE(server->start());
+        auto db = openDatabase(uri);
+        db->execute(QStringLiteral("SET synchronous_commit = on"));  // the test server's own setting is off
+
+        std::atomic<bool> cut{false};
+        std::thread cutter([&] {
+            try {
+                auto admin = openDatabase(uri);
+                for (int i = 0; i < 500 && !cut; ++i) {
+                    cut = admin->execute(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                        "WHERE wait_event = ?"),
+                                         {QString::fromLatin1(c.waitEvent)}) == 1;
+                    if (!cut) QThread::msleep(20);
+                }
+            } catch (const DbError&) {
+            }
+        });
+        bool stored = false;
+        QString failure;
+        try {
+            stored = storeBooking(*db, key, booking) == StoreOutcome::Stored;
+        } catch (const DbError& e) {
+            failure = e.message();
+        }
+        cutter.join();
+        ASSERT_TRUE(cut);
+        EXPECT_EQ(stored, c.stored) << failure.toStdString();
+        EXPECT_EQ(findBooking(*db, key).has_value(), c.stored);
+        EXPECT_EQ(failure.contains(QStringLiteral("it was not saved")), !c.stored) << failure.toStdString();
+
+        db->execute(QStringLiteral("DELETE FROM KESOLA WHERE CODE = ?"), {key});
+        openDatabase(uri)->execute(QStringLiteral("ALTER SYSTEM RESET synchronous_standby_names"));
+    }
 }

@@ -53,6 +53,15 @@ TEST(ConnectionUri, HostsSocketsAndDefaultsAsLibpqReadsThem) {
     EXPECT_EQ(settingOf(s, QStringLiteral("host")), QStringLiteral("db1,2001:db8::1"));
     EXPECT_EQ(settingOf(s, QStringLiteral("port")), QStringLiteral("5432,5433"));
     EXPECT_EQ(settingOf(s, QStringLiteral("sslmode")), QStringLiteral("require"));
+    // A primary and its standby: the first that takes writes is used, so a promoted standby is found by itself.
+    s =
+        parsePostgresUri(QStringLiteral("postgresql:///kesola?host=/run/pg1,/run/pg2&port=5433,5434"
+                                        "&target_session_attrs=read-write"));
+    EXPECT_EQ(toConnectionString(s), QStringLiteral("dbname='kesola' host='/run/pg1,/run/pg2' port='5433,5434' "
+                                                    "target_session_attrs='read-write'"));
+    s = parsePostgresUri(QStringLiteral("postgresql://db1%2Cdb2/kesola?port=5432%2C5432"));
+    EXPECT_EQ(settingOf(s, QStringLiteral("host")), QStringLiteral("db1,db2"));
+    EXPECT_EQ(settingOf(s, QStringLiteral("port")), QStringLiteral("5432,5432"));
     s = parsePostgresUri(QStringLiteral("postgresql://db1/kesola?host=db2"));
     EXPECT_EQ(settingOf(s, QStringLiteral("host")), QStringLiteral("db2"));
     // Nothing given: libpq's own defaults (PGHOST, PGDATABASE, ...) stay in force.
