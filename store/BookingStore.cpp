@@ -80,9 +80,8 @@ bool storedAfterAll(Database& db, const QString& key, const Booking& booking) {
             if (e.kind() != DbError::Kind::ConnectionLost) throw;
             if (elapsed.elapsed() + kPauseMs > waits::kWriteMs) {
                 throw DbError::lostDuringCommit(
-                    QStringLiteral(
-                        "the connection to the server was lost while the booking was being saved, and the server has "
-                        "not come back to tell whether it was: look at the board once the server is back (%1)")
+                    QStringLiteral("予約の保存中にサーバーとの接続が切れ、保存されたかどうかを確かめられませんでした。"
+                                   "サーバーが戻ったら予約表で確かめてください。(%1)")
                         .arg(e.message()));
             }
         }
@@ -144,8 +143,7 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
     } catch (const DbError& e) {
         if (!e.commitOutcomeUnknown()) throw;
         if (!storedAfterAll(db, key, booking)) {
-            throw DbError(QStringLiteral("the connection to the server was lost while the booking was being saved; "
-                                         "it was not saved"),
+            throw DbError(QStringLiteral("予約の保存中にサーバーとの接続が切れました。予約は保存されていません。"),
                           DbError::Kind::ConnectionLost);
         }
     }

@@ -212,7 +212,7 @@ TEST_F(PostgresReconnect, BookingWhoseCommitIsCutOffIsReportedAsTheServerHoldsIt
         ASSERT_TRUE(cut);
         EXPECT_EQ(stored, c.stored) << failure.toStdString();
         EXPECT_EQ(findBooking(*db, key).has_value(), c.stored);
-        EXPECT_EQ(failure.contains(QStringLiteral("it was not saved")), !c.stored) << failure.toStdString();
+        EXPECT_EQ(failure.contains(QStringLiteral("予約は保存されていません。")), !c.stored) << failure.toStdString();
 
         db->execute(QStringLiteral("DELETE FROM KESOLA WHERE CODE = ?"), {key});
         openDatabase(uri)->execute(QStringLiteral("ALTER SYSTEM RESET synchronous_standby_names"));
