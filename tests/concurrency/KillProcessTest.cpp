@@ -19,6 +19,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <ostream>
 
 #include "store/BookingStore.h"
 #include "store/History.h"
@@ -252,6 +253,8 @@ struct Operation {
     Change (*next)(const Snapshot&, QRandomGenerator&, int& nextDay);
 };
 
+void PrintTo(const Operation& operation, std::ostream* out) { *out << operation.name; }
+
 class KillInsideWrite : public ::testing::TestWithParam<Operation> {};
 
 TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
@@ -289,8 +292,8 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
         worker->write(((stop + change.line).join(u'\t') + u'\n').toUtf8());
         QByteArray said;
         ASSERT_TRUE(waitForLine(*worker, QStringLiteral("pause"), said)) << said.toStdString();
-        // Half inside the pause, half as it ends: inside the statement that follows it, or soon after.
-        QThread::usleep(rng.bounded(2) ? rng.bounded(1000 * pauseMs + 1) : 1000 * pauseMs + rng.bounded(500));
+        // Two in three inside the pause, the others as it ends: inside the statement that follows it, or soon after.
+        QThread::usleep(rng.bounded(3) ? rng.bounded(1000 * pauseMs + 1) : 1000 * pauseMs + rng.bounded(500));
         ASSERT_EQ(worker->state(), QProcess::Running) << "the worker ended by itself: " << said.toStdString();
         worker->kill();
         ASSERT_TRUE(worker->waitForFinished(10000));
