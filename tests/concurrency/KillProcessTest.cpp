@@ -320,7 +320,7 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
         const bool expected = found == Found::Before    ? where != kAfterCommit
                               : found == Found::Changed ? where == kInCommit || where == kAfterCommit
                                                         : false;
-        ASSERT_TRUE(expected) << "kill " << kill << " landed " << kKillPointNames[where] << " of "
+        ASSERT_TRUE(expected) << "kill " << kill << " (seed " << seed << ") landed " << kKillPointNames[where] << " of "
                               << change.line.join(u' ').toStdString() << " and left "
                               << (found == Found::Before    ? "nothing of it"
                                   : found == Found::Changed ? "all of it"
