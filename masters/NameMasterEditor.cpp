@@ -7,7 +7,7 @@
 
 #include "masters/MasterTexts.h"
 #include "masters/PressList.h"
-#include "store/History.h"
+#include "store/MasterList.h"
 #include "store/Numbers.h"
 #include "store/Schema.h"
 #include "store/TextWidth.h"
@@ -27,7 +27,6 @@ namespace {
 constexpr int kControlPoints = 12;
 constexpr int kWindowWidth = 3915;
 constexpr int kWindowHeight = 5805;
-const QString kCodeField = QStringLiteral("CODE");
 
 }  // namespace
 
@@ -164,40 +163,14 @@ bool NameMasterEditor::DATA_SAVE() {
     return true;
 }
 
-// The slot's record, its history row and nothing else are written together, or nothing is.
 void NameMasterEditor::writeSlot(const QString& code, const QString& name) {
-    Database& db = database();
-    HistoryWriter history(db);
-    WriteTransaction transaction(db);
-    const TableSchema& schema = *findTable(kind_.table);
-    auto table = db.openTable(schema);
-    const bool found = table->seek(code);
-    const QString before = history.rowUnder(schema, code);
-    if (!name.isEmpty()) {
-        if (found) {
-            table->edit();
-        } else {
-            table->addNew();
-        }
-        table->setField(kCodeField, code);
-        table->setField(kind_.nameField, name);
-        writeFieldsAfterName(*table);
-        table->update();
-    } else if (found) {
-        table->deleteRow();
-    }
-    table->close();
-    if (name.isEmpty() && !found) return;
-    const QString action = name.isEmpty() ? history_actions::kMasterDeleted
-                           : found        ? history_actions::kMasterChanged
-                                          : history_actions::kMasterAdded;
-    history.record(action, schema, code, before);
-    transaction.commit();
-    if (!name.isEmpty()) nameStored();
+    const bool storing = !name.isEmpty();
+    storeMasterName(database(), kind_.table, kind_.nameField, code, name, storing ? fieldsAfterName() : RowFields{});
+    if (storing) nameStored();
 }
 
 void NameMasterEditor::slotPressed(const QString& /*code*/, bool /*named*/) {}
-void NameMasterEditor::writeFieldsAfterName(Table& /*table*/) {}
+RowFields NameMasterEditor::fieldsAfterName() const { return {}; }
 void NameMasterEditor::nameStored() {}
 
 Database& NameMasterEditor::database() const { return requireDatabase(ctx_.g); }

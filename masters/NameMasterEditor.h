@@ -5,6 +5,7 @@
 
 #include "masters/NameMasterKind.h"
 #include "masters/PressList.h"
+#include "store/History.h"
 #include "ui/AppContext.h"
 
 class QLabel;
@@ -16,7 +17,6 @@ namespace kesola {
 
 class Database;
 class DbError;
-class Table;
 
 // The editor of one name master: the list of every slot of its range, a name box, "戻る" and "変更".
 // A press on a row loads that slot's name; "変更" stores the name in the selected slot, creating its record, or
@@ -60,8 +60,8 @@ class NameMasterEditor : public QDialog {
     // Called by the row press after the name box was loaded, with the pressed slot's code and whether the slot
     // holds a name. May throw DbError.
     virtual void slotPressed(const QString& code, bool named);
-    // Assigns the record's fields that follow the name. Requires: the record is being edited or added.
-    virtual void writeFieldsAfterName(Table& table);
+    // The record's fields that follow the name, as they are to be stored with it.
+    virtual RowFields fieldsAfterName() const;
     // Called after a name has been written.
     virtual void nameStored();
 
@@ -76,7 +76,8 @@ class NameMasterEditor : public QDialog {
     void setNameBox(const QString& text);
     int firstSelectedRow() const;
     QString selectedCode() const;
-    // Stores or deletes the slot's record with its history row in one write transaction. Throws DbError.
+    // Stores or deletes the slot's record with its history row in one write transaction (storeMasterName).
+    // Throws DbError.
     void writeSlot(const QString& code, const QString& name);
 
     const NameMasterKind& kind_;

@@ -79,9 +79,11 @@ void PRO006::showStoredColours(const QString& code) {
 }
 
 // Stored as the value labels show them: decimal text without leading zeros.
-void PRO006::writeFieldsAfterName(Table& table) {
-    for (int i = 0; i < kComponentCount; ++i) table.setField(kBackgroundFields[i], BVRGB[i]->text());
-    for (int i = 0; i < kComponentCount; ++i) table.setField(kForegroundFields[i], FVRGB[i]->text());
+RowFields PRO006::fieldsAfterName() const {
+    RowFields fields;
+    for (int i = 0; i < kComponentCount; ++i) fields.append({kBackgroundFields[i], BVRGB[i]->text()});
+    for (int i = 0; i < kComponentCount; ++i) fields.append({kForegroundFields[i], FVRGB[i]->text()});
+    return fields;
 }
 
 void PRO006::nameStored() {

@@ -35,7 +35,7 @@ class PRO006 : public NameMasterEditor {
 
   protected:
     void slotPressed(const QString& code, bool named) override;
-    void writeFieldsAfterName(Table& table) override;
+    RowFields fieldsAfterName() const override;
     void nameStored() override;
 
   private:

@@ -1,7 +1,9 @@
 #include "store/MasterList.h"
 
 #include "store/Numbers.h"
+#include "store/Schema.h"
 #include "store/engine/Database.h"
+#include "store/engine/DbError.h"
 
 namespace kesola {
 
@@ -19,6 +21,38 @@ std::vector<MasterEntry> readMasterList(Database& db, const QString& table, cons
         if (!trimBlanks(name).isEmpty()) entries.push_back({row.field(QStringLiteral("CODE")), name});
     });
     return entries;
+}
+
+bool storeMasterName(Database& db, const QString& table, const QString& nameField, const QString& code,
+                     const QString& name, const RowFields& fieldsAfterName) {
+    const TableSchema* schema = findTable(table);
+    if (!schema) throw DbError(QStringLiteral("no such table: %1").arg(table));
+    HistoryWriter history(db);
+    WriteTransaction transaction(db);
+    auto record = db.openTable(*schema);
+    const bool found = record->seek(code);
+    const QString before = history.rowUnder(*schema, code);
+    if (!name.isEmpty()) {
+        if (found) {
+            record->edit();
+        } else {
+            record->addNew();
+        }
+        record->setField(schema->keyColumn, code);
+        record->setField(nameField, name);
+        for (const auto& [field, value] : fieldsAfterName) record->setField(field, value);
+        record->update();
+    } else if (found) {
+        record->deleteRow();
+    }
+    record->close();
+    if (name.isEmpty() && !found) return false;
+    const QString action = name.isEmpty() ? history_actions::kMasterDeleted
+                           : found        ? history_actions::kMasterChanged
+                                          : history_actions::kMasterAdded;
+    history.record(action, *schema, code, before);
+    transaction.commit();
+    return true;
 }
 
 }  // namespace kesola

@@ -10,6 +10,7 @@
 
 #include "store/engine/DbError.h"
 #include "store/engine/KeyedTable.h"
+#include "store/engine/TestHooks.h"
 
 namespace kesola {
 
@@ -21,6 +22,10 @@ QString errorText(const QSqlError& error) {
 }
 
 QString readValue(const QVariant& v) { return v.isNull() ? QString() : v.toString(); }
+
+void statementStarting(const QString& sql) {
+    if (test_hooks::beforeStatement) test_hooks::beforeStatement(sql);
+}
 
 }  // namespace
 
@@ -171,6 +176,7 @@ std::shared_ptr<QtSqlDatabase::CachedStatement> QtSqlDatabase::prepared(const QS
 
 std::unique_ptr<RecordSet> QtSqlDatabase::selectNative(const QString& sql, const QVariantList& params) {
     beforeStatement();
+    statementStarting(sql);
     std::shared_ptr<CachedStatement> statement;
     bool ok = false;
     if (params.isEmpty() && !dialect_.preparesPlainStatements) {
@@ -206,6 +212,7 @@ std::unique_ptr<Table> QtSqlDatabase::openTable(const TableSchema& table) {
 
 int QtSqlDatabase::execute(const QString& sql, const QVariantList& params) {
     beforeStatement();
+    statementStarting(sql);
     QSqlQuery query(db_);
     bool ok = false;
     if (params.isEmpty() && !dialect_.preparesPlainStatements) {
@@ -234,6 +241,7 @@ bool QtSqlDatabase::takeLock() {
 }
 
 void QtSqlDatabase::commitThroughDriver() {
+    statementStarting(QStringLiteral("COMMIT"));
     if (!db_.commit()) fail(db_.lastError(), QStringLiteral("commit failed"));
 }
 

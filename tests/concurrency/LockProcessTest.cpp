@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "tests/concurrency/WorkerOutput.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace kesola::test;
@@ -19,8 +20,6 @@ namespace {
 const QString kWorker = QStringLiteral(KESOLA_LOCK_WORKER);
 const QString kLockHeldLine =
     QStringLiteral("message:他のマシンで使用中です。しばらくしてリトライしてください。 title:ＭＲＩ予約システム");
-
-QStringList linesOf(const QByteArray& output) { return QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts); }
 
 struct Finished {
     int exitCode = -1;
@@ -42,25 +41,14 @@ Finished runWorker(const QStringList& arguments) {
     return f;
 }
 
-// Reads the worker's output until a line equal to `wanted` arrives; everything read is appended to seen.
-bool waitForLine(QProcess& worker, const QString& wanted, QStringList& seen) {
-    QByteArray pending;
-    while (worker.waitForReadyRead(30000)) {
-        pending += worker.readAllStandardOutput();
-        seen = linesOf(pending);
-        if (seen.contains(wanted)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 TEST(LockBetweenProcesses, SecondWorkstationIsToldToWaitUntilTheFirstReleases) {
     TestDatabase db;
     QProcess holder;
     holder.start(kWorker, {QStringLiteral("hold"), db.path()});
-    QStringList holderSaid;
-    ASSERT_TRUE(waitForLine(holder, QStringLiteral("taken"), holderSaid)) << holderSaid.join(u'|').toStdString();
+    QByteArray holderSaid;
+    ASSERT_TRUE(waitForLine(holder, QStringLiteral("taken"), holderSaid)) << holderSaid.toStdString();
     EXPECT_EQ(db.lockValue(), QStringLiteral("1"));
 
     const Finished refused = runWorker({QStringLiteral("try"), db.path()});

@@ -1,0 +1,25 @@
+#pragma once
+
+// Reading what a worker process prints, one line per event.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace kesola::test {
+
+inline QStringList linesOf(const QByteArray& output) {
+    return QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// Reads the worker's output until a line equal to `wanted` arrives; everything read is appended to output.
+inline bool waitForLine(QProcess& worker, const QString& wanted, QByteArray& output) {
+    while (!linesOf(output).contains(wanted)) {
+        if (!worker.waitForReadyRead(30000)) return false;
+        output += worker.readAllStandardOutput();
+    }
+    return true;
+}
+
+}  // namespace kesola::test
