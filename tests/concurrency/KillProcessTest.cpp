@@ -241,10 +241,10 @@ bool isHot(const QString& journal) {
     return file.open(QIODevice::ReadOnly) && file.read(8) == QByteArray::fromHex("d9d505f920a163d7");
 }
 
-std::unique_ptr<QProcess> startWorker(const QString& location) {
+std::unique_ptr<QProcess> startWorker(const TestDatabase& db) {
     auto worker = std::make_unique<QProcess>();
     worker->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    worker->start(kWorker, {location});
+    worker->start(kWorker, db.onServer() ? QStringList{db.path()} : QStringList{db.path(), QStringLiteral("spill")});
     return worker;
 }
 
@@ -283,7 +283,7 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
     int journals = 0;
     int hotJournals = 0;
 
-    auto worker = startWorker(db.path());
+    auto worker = startWorker(db);
     for (int kill = 0; kill < kKills; ++kill) {
         const Change change = GetParam().next(state, rng, nextDay);
         const int pauseMs = rng.bounded(kLongestPauseMs + 1);
@@ -314,7 +314,7 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
                           ->field(QStringLiteral("integrity_check")),
                       QStringLiteral("ok"));
         }
-        worker = startWorker(db.path());  // it opens the database while this one is checked
+        worker = startWorker(db);  // it opens the database while this one is checked
         const Snapshot now = snapshotOf(*reopened);
         const Found found = compare(state, change, now);
         const bool expected = found == Found::Before    ? where != kAfterCommit
@@ -341,6 +341,11 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
     EXPECT_GE(landed[kAfterAWrite], kKills / 10);
     EXPECT_GE(landed[kAfterCommit], kKills / 20);
     EXPECT_GE(landed[kBeforeFirstWrite] + landed[kAfterAWrite] + landed[kInCommit], kKills * 2 / 5);
+    // The worker's pages reach the file before its commit, so most kills after a write leave a file changed
+    // half-way that the next opening must roll back from its journal (about one kill in eight here).
+    if (!db.onServer()) {
+        EXPECT_GE(hotJournals, kKills / 20);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Writes, KillInsideWrite,

@@ -1,6 +1,9 @@
 // A workstation that is killed part-way through one write, for the test that proves a kill loses nothing.
 //
-//   kill_worker LOCATION
+//   kill_worker LOCATION [spill]
+//
+// With "spill" (database files only) the pager writes every changed page into the file as soon as it can, before
+// the commit, so that a kill after the first write leaves a file that only its journal can put right.
 //
 // Opens the database, then reads one line of tab-separated fields from stdin, which names the write and where to
 // stop inside it:
@@ -80,10 +83,15 @@ bool write(Database& db, const QStringList& f) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (app.arguments().size() != 2) return 1;
+    const QStringList args = app.arguments();
+    if (args.size() < 2 || args.size() > 3) return 1;
     std::unique_ptr<Database> db;
     try {
-        db = openDatabase(app.arguments()[1]);
+        db = openDatabase(args[1]);
+        if (args.size() == 3 && args[2] == QStringLiteral("spill")) {
+            db->execute(QStringLiteral("PRAGMA cache_size=1"));
+            db->execute(QStringLiteral("PRAGMA cache_spill=1"));
+        }
     } catch (const DbError& e) {
         say(QStringLiteral("cannot open: ") + e.message());
         return 1;
