@@ -6,7 +6,8 @@
 #   scripts/pg-test-server.sh stop DIR     stop it (fast shutdown); does nothing when it is not running
 #   scripts/pg-test-server.sh uri DIR      print the URI of the server in DIR
 #
-# The server trusts every local connection and runs with fsync off: it holds test data only.
+# The server trusts every local connection and runs with fsync off: it holds test data only. It takes 200
+# connections, or KESOLA_PG_MAX_CONNECTIONS when set (read when the server starts; a running server keeps its own).
 set -euo pipefail
 
 usage() {
@@ -64,7 +65,7 @@ start() {
     fi
     as_server_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
         -o "-k $dir -c listen_addresses='' -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
-        -o "-c max_connections=200 -c shared_buffers=128MB" start >/dev/null || {
+        -o "-c max_connections=${KESOLA_PG_MAX_CONNECTIONS:-200} -c shared_buffers=128MB" start >/dev/null || {
         cat "$dir/server.log" >&2
         exit 1
     }
