@@ -77,6 +77,7 @@ QString decode(const QByteArray& bytes) {
 
 int byteWidth(const QString& text) { return static_cast<int>(encode(text).size()); }
 
-bool isDoubleByte(char32_t codePoint) { return encode(QString::fromUcs4(&codePoint, 1)).size() > 1; }
+// Not QString::fromUcs4, which takes a U+FEFF for a byte-order mark and measures nothing.
+bool isDoubleByte(char32_t codePoint) { return encode(QStringView(QChar::fromUcs4(codePoint)).toString()).size() > 1; }
 
 }  // namespace kesola::Cp932
