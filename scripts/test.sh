@@ -40,6 +40,11 @@ run_suite() {
 }
 
 run_suite build/test -DCMAKE_BUILD_TYPE=Debug
+
+# The readers of outside data under libFuzzer, each for a bounded time from its seed corpus (scripts/fuzz.sh).
+echo "== fuzz"
+scripts/fuzz.sh || failed=1
+
 if [ "${CI:-}" = true ] || [ "${KESOLA_SANITIZE:-0}" = 1 ]; then
     # Leak checking stays off: Qt's plugin loader, fontconfig and the SQL drivers (libpq among them) keep what they
     # allocate until the process ends and free none of it at exit, so LeakSanitizer would report those at the end of

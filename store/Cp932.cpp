@@ -1,6 +1,7 @@
 #include "store/Cp932.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 
 #include <mutex>
 #include <stdexcept>
@@ -8,6 +9,16 @@
 namespace kesola::Cp932 {
 
 namespace {
+
+// ICU's own substitution writes nothing for a default-ignorable character without a form (U+200B, U+2063,
+// variation selectors, pasted in with a name): it would vanish from a written file while the width check counts it
+// as one byte. Here every character without a form becomes the substitute.
+void substituteEveryCharacter(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t, UChar32,
+                              UConverterCallbackReason reason, UErrorCode* status) {
+    if (reason > UCNV_IRREGULAR) return;  // reset, close, clone: nothing to write
+    *status = U_ZERO_ERROR;
+    ucnv_cbFromUWriteSub(args, 0, status);
+}
 
 // ICU converters are not thread-safe; the program converts on the user-interface thread only, and the lock
 // below keeps the rare other caller (a test, a benchmark) safe.
@@ -20,6 +31,8 @@ struct Converter {
         ucnv_setFallback(handle, true);
         status = U_ZERO_ERROR;
         ucnv_setSubstChars(handle, "?", 1, &status);
+        ucnv_setFromUCallBack(handle, substituteEveryCharacter, nullptr, nullptr, nullptr, &status);
+        if (U_FAILURE(status)) throw std::runtime_error("cp932 converter unavailable");
     }
     ~Converter() { ucnv_close(handle); }
     UConverter* handle = nullptr;
@@ -64,6 +77,7 @@ QString decode(const QByteArray& bytes) {
 
 int byteWidth(const QString& text) { return static_cast<int>(encode(text).size()); }
 
-bool isDoubleByte(char32_t codePoint) { return encode(QString::fromUcs4(&codePoint, 1)).size() > 1; }
+// Not QString::fromUcs4, which takes a U+FEFF for a byte-order mark and measures nothing.
+bool isDoubleByte(char32_t codePoint) { return encode(QStringView(QChar::fromUcs4(codePoint)).toString()).size() > 1; }
 
 }  // namespace kesola::Cp932

@@ -28,7 +28,8 @@ QString truncateToWidth(const QString& trimmed, int maximum) {
     QString kept;
     for (int i = 0; i < maximum && i < rest.size(); ++i) {
         const char32_t c = rest[i];
-        const QString candidate = kept + QString::fromUcs4(&c, 1);
+        // Not QString::fromUcs4, which takes a U+FEFF for a byte-order mark and drops it.
+        const QString candidate = kept + QStringView(QChar::fromUcs4(c)).toString();
         if (width(candidate) > maximum) break;
         kept = candidate;
     }

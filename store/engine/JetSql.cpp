@@ -61,7 +61,7 @@ QString plainPrefix(const QString& pattern) {
     for (QChar c : head) {
         if (isJetWildcard(c)) return {};
     }
-    if (head.isEmpty() || head.back().unicode() == 0xFFFF) return {};
+    if (head.isEmpty() || head.back().unicode() == 0xFFFF || head.endsWith(QStringLiteral("\U0010FFFF"))) return {};
     return head;
 }
 
@@ -137,7 +137,18 @@ LikeRewrite rewriteLike(const QString& expr, bool bareColumn, const QString& pat
 
 QString prefixUpperBound(const QString& prefix) {
     QString upper = prefix;
-    upper.back() = QChar(static_cast<char16_t>(upper.back().unicode() + 1));
+    const qsizetype last = upper.size() - 1;
+    const char16_t unit = upper[last].unicode();
+    if (QChar::isLowSurrogate(unit) && last > 0 && upper[last - 1].isHighSurrogate()) {
+        // A character beyond the BMP is raised as the one character it is: its low half alone would overflow into
+        // a text no engine can hold.
+        const char32_t next = QChar::surrogateToUcs4(upper[last - 1], upper[last]) + 1;
+        upper[last - 1] = QChar(QChar::highSurrogate(next));
+        upper[last] = QChar(QChar::lowSurrogate(next));
+    } else {
+        // The surrogates are no characters: U+E000 follows U+D7FF.
+        upper[last] = QChar(unit == 0xD7FF ? char16_t{0xE000} : static_cast<char16_t>(unit + 1));
+    }
     return upper;
 }
 

@@ -31,8 +31,9 @@ struct TranslatedSql {
 // - A trailing ';' is dropped.
 TranslatedSql translateJetSql(const QString& jetSql, const JetDialect& dialect);
 
-// The smallest text greater than every text that starts with prefix (its last character raised by one).
-// Requires: a non-empty prefix whose last character is not U+FFFF.
+// The smallest text greater than every text that starts with prefix (its last character raised by one, past the
+// surrogates: U+D7FF becomes U+E000, a character beyond the BMP the next one).
+// Requires: a non-empty prefix whose last character is neither U+FFFF nor U+10FFFF.
 QString prefixUpperBound(const QString& prefix);
 
 }  // namespace kesola

@@ -106,11 +106,17 @@ qsizetype parseHosts(const QByteArray& uri, qsizetype p, QByteArray& hosts, QByt
     }
 }
 
-// The user part ends at the first '@' that comes before any '/'; returns where the hosts begin.
-qsizetype parseUser(const QByteArray& uri, qsizetype start, QList<ConnectionSetting>& settings) {
+// The user part ends at the first '@' that comes before any '/'; the position of that '@', or -1 without one.
+qsizetype userPartEnd(const QByteArray& uri, qsizetype start) {
     qsizetype p = start;
     while (p < uri.size() && uri[p] != '@' && uri[p] != '/') ++p;
-    if (p >= uri.size() || uri[p] != '@') return start;
+    return p < uri.size() && uri[p] == '@' ? p : -1;
+}
+
+// Returns where the hosts begin.
+qsizetype parseUser(const QByteArray& uri, qsizetype start, QList<ConnectionSetting>& settings) {
+    const qsizetype p = userPartEnd(uri, start);
+    if (p < 0) return start;
     const QByteArray credentials = uri.mid(start, p - start);
     const qsizetype colon = credentials.indexOf(':');
     const QString user = decode(colon < 0 ? credentials : credentials.left(colon));
@@ -122,12 +128,38 @@ qsizetype parseUser(const QByteArray& uri, qsizetype start, QList<ConnectionSett
     return p + 1;
 }
 
+// After the hosts, at p: the position of the '?' that opens the query, or the URI's end without one.
+qsizetype databaseEnd(const QByteArray& uri, qsizetype p) {
+    if (p < uri.size() && uri[p] == '/') {
+        ++p;
+        while (p < uri.size() && uri[p] != '?') ++p;
+    }
+    return p < uri.size() && uri[p] == '?' ? p : uri.size();
+}
+
+// Where the query of a URI begins, found as the parser finds it: a '?' inside the user part or an IPv6 address
+// opens none. A URI too malformed to be parsed (it is only ever shown, never opened) takes its first '?' after
+// the user part.
+qsizetype queryStart(const QByteArray& uri, qsizetype hostsStart) {
+    try {
+        QByteArray hosts;
+        QByteArray ports;
+        return databaseEnd(uri, parseHosts(uri, hostsStart, hosts, ports));
+    } catch (const DbError&) {
+        const qsizetype mark = uri.indexOf('?', hostsStart);
+        return mark < 0 ? uri.size() : mark;
+    }
+}
+
 }  // namespace
 
 bool isPostgresUri(const QString& location) { return location.startsWith(kPostgresUriScheme); }
 
 QList<ConnectionSetting> parsePostgresUri(const QString& uri) {
     if (!isPostgresUri(uri)) malformed(QStringLiteral("it does not begin with %1").arg(kPostgresUriScheme));
+    // libpq takes every setting as a C string: a NUL (a damaged settings file) would cut the value it stands in
+    // short without a word, and the workstation would connect with what is left.
+    if (uri.contains(QChar(0))) malformed(QStringLiteral("it holds a NUL character"));
     const QByteArray bytes = uri.toUtf8();
     QList<ConnectionSetting> settings;
     qsizetype p = parseUser(bytes, kPostgresUriScheme.size(), settings);
@@ -138,14 +170,13 @@ QList<ConnectionSetting> parsePostgresUri(const QString& uri) {
     if (!hosts.isEmpty()) store(settings, QStringLiteral("host"), decode(hosts));
     if (!ports.isEmpty()) store(settings, QStringLiteral("port"), decode(ports));
 
+    const qsizetype query = databaseEnd(bytes, p);
     if (p < bytes.size() && bytes[p] == '/') {
-        const qsizetype start = ++p;
-        while (p < bytes.size() && bytes[p] != '?') ++p;
         // An empty name would force libpq's default (the user's name) over PGDATABASE, so it is left out.
-        const QString database = decode(bytes.mid(start, p - start));
+        const QString database = decode(bytes.mid(p + 1, query - p - 1));
         if (!database.isEmpty()) store(settings, QStringLiteral("dbname"), database);
     }
-    if (p < bytes.size() && bytes[p] == '?') parseQuery(bytes.mid(p + 1), settings);
+    if (query < bytes.size()) parseQuery(bytes.mid(query + 1), settings);
     return settings;
 }
 
@@ -166,29 +197,34 @@ QString toConnectionString(const QList<ConnectionSetting>& settings) {
 
 QString withoutPassword(const QString& location) {
     if (!isPostgresUri(location)) return location;
-    QString out = location;
+    // Worked on in the parser's own form, so that a part is the part the parser sees.
+    QByteArray out = location.toUtf8();
+    const QByteArray hidden = kHidden.toUtf8();
     const qsizetype start = kPostgresUriScheme.size();
-    qsizetype p = start;
-    while (p < out.size() && out[p] != u'@' && out[p] != u'/') ++p;
-    if (p < out.size() && out[p] == u'@') {
-        const qsizetype colon = out.indexOf(u':', start);
-        if (colon >= 0 && colon < p) out.replace(colon + 1, p - colon - 1, kHidden);
-    }
-    const qsizetype query = out.indexOf(u'?', start);
-    if (query < 0) return out;
-    QStringList parameters = out.mid(query + 1).split(u'&');
-    for (QString& parameter : parameters) {
-        const qsizetype equals = parameter.indexOf(u'=');
-        const QString keyword = equals < 0 ? parameter : parameter.left(equals);
-        bool isPassword = false;
-        try {
-            isPassword = decode(keyword.toUtf8()) == kPassword;
-        } catch (const DbError&) {
-            isPassword = keyword.contains(kPassword, Qt::CaseInsensitive);
+    const qsizetype at = userPartEnd(out, start);
+    const qsizetype hostsStart = at < 0 ? start : at + 1;
+    const qsizetype query = queryStart(out, hostsStart);
+    // The query first: hiding the user part's password moves what follows it.
+    if (query < out.size()) {
+        QList<QByteArray> parameters = out.mid(query + 1).split('&');
+        for (QByteArray& parameter : parameters) {
+            const qsizetype equals = parameter.indexOf('=');
+            const QByteArray keyword = equals < 0 ? parameter : parameter.left(equals);
+            bool isPassword = false;
+            try {
+                isPassword = decode(keyword) == kPassword;
+            } catch (const DbError&) {
+                isPassword = QString::fromUtf8(keyword).contains(kPassword, Qt::CaseInsensitive);
+            }
+            if (isPassword) parameter = keyword + '=' + hidden;
         }
-        if (isPassword) parameter = keyword + u'=' + kHidden;
+        out = out.left(query + 1) + parameters.join('&');
     }
-    return out.left(query + 1) + parameters.join(u'&');
+    if (at >= 0) {
+        const qsizetype colon = out.indexOf(':', start);
+        if (colon >= 0 && colon < at) out.replace(colon + 1, at - colon - 1, hidden);
+    }
+    return QString::fromUtf8(out);
 }
 
 }  // namespace kesola

@@ -20,6 +20,12 @@ TEST(Cp932, CharacterWithoutFormBecomesOneByteSubstitute) {
     EXPECT_FALSE(Cp932::isDoubleByte(U'😀'));
     EXPECT_TRUE(Cp932::isDoubleByte(U'漢'));
     EXPECT_FALSE(Cp932::isDoubleByte(U'ｶ'));
+    // Invisible characters without a form, as pasted in with a name, are substitutes too, never dropped.
+    for (const char32_t invisible : {U'\u200B', U'\u2063', U'\uFE0F', U'\u00AD'}) {
+        const QString text = QStringLiteral("山") + QString::fromUcs4(&invisible, 1) + QStringLiteral("田");
+        EXPECT_EQ(Cp932::encode(text), QByteArray("\x8E\x52?\x93\x63")) << std::hex << static_cast<unsigned>(invisible);
+        EXPECT_EQ(Cp932::byteWidth(text), 5);
+    }
 }
 
 TEST(Cp932, DecodesWhatItEncodes) {

@@ -54,4 +54,12 @@ TEST(JetSql, QuotedLiteralWithDoubledQuoteIsOneParameter) {
 TEST(JetSql, PrefixUpperBoundRaisesLastCharacter) {
     EXPECT_EQ(prefixUpperBound(QStringLiteral("12005")), QStringLiteral("12006"));
     EXPECT_EQ(prefixUpperBound(QStringLiteral("19")), QStringLiteral("1:"));
+    // The bound is a text the engines can hold: never half a surrogate pair.
+    EXPECT_EQ(prefixUpperBound(QStringLiteral("a\uD7FF")), QStringLiteral("a\uE000"));
+    EXPECT_EQ(prefixUpperBound(QStringLiteral("a\U0001F600")), QStringLiteral("a\U0001F601"));
+    EXPECT_EQ(prefixUpperBound(QStringLiteral("\U0001F3FF")), QStringLiteral("\U0001F400"));
+    // The last character has no successor: the pattern goes to the engine's matcher.
+    const auto t = translateJetSql(QStringLiteral("SELECT * FROM BU WHERE BNAME LIKE 'a\U0010FFFF*'"),
+                                   SqliteDatabase::kJetDialect);
+    EXPECT_EQ(t.sql, QStringLiteral("SELECT * FROM BU WHERE BNAME GLOB ?"));
 }
