@@ -218,7 +218,11 @@ QString withoutPassword(const QString& location) {
             }
             if (isPassword) parameter = keyword + '=' + hidden;
         }
-        out = out.left(query + 1) + parameters.join('&');
+        QByteArray shownQuery = parameters.join('&');
+        // Without a user part, the first '/' may have been inside a hidden value; an '@' after it would then open
+        // a user part in the shown text. Written as %40 it reads as the same value and opens none.
+        if (at < 0 && userPartEnd(out.left(query + 1) + shownQuery, start) >= 0) shownQuery.replace("@", "%40");
+        out = out.left(query + 1) + shownQuery;
     }
     if (at >= 0) {
         const qsizetype colon = out.indexOf(':', start);

@@ -108,6 +108,9 @@ TEST(ConnectionUri, PasswordsAreNeverShownNorTaken) {
               QStringLiteral("postgresql://[::1?]/kesola?password=****"));
     EXPECT_EQ(withoutPassword(QStringLiteral("postgresql://a?b@db1/k&password=x")),
               QStringLiteral("postgresql://a?b@db1/k&password=x"));
+    // The hidden value held the only '/' before an '@': the shown text keeps the same hosts and no user part.
+    EXPECT_EQ(withoutPassword(QStringLiteral("postgresql://db1?password=x/y&application_name=a@b")),
+              QStringLiteral("postgresql://db1?password=****&application_name=a%40b"));
 
     // The settings file never supplies a password; the refusal does not repeat it either.
     for (const char* uri :
