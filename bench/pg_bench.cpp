@@ -20,6 +20,7 @@
 
 #include "admin/CopyCommand.h"
 #include "bench/BenchBoard.h"
+#include "bench/BenchServer.h"
 #include "store/BookingStore.h"
 #include "store/engine/DbError.h"
 #include "store/engine/JetSql.h"
@@ -34,40 +35,6 @@ namespace {
 constexpr int kRepaints = 2000;
 constexpr int kWorkstations = 20;
 constexpr int kWorkstationSeconds = 30;
-
-const QString kScript = QStringLiteral(KESOLA_SOURCE_DIR "/scripts/pg-test-server.sh");
-const QString kClusterFolder = QStringLiteral(KESOLA_SOURCE_DIR "/bench-data/pg-cluster");
-
-QString runScript(const QString& command) {
-    QProcess p;
-    p.start(kScript, {command, kClusterFolder});
-    p.waitForFinished(120000);
-    if (p.exitCode() != 0) {
-        std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
-        std::exit(1);
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-// The server: the one named by KESOLA_BENCH_PG_URI, or one of our own, stopped again at the end.
-struct BenchServer {
-    BenchServer() {
-        adminUri = qEnvironmentVariable("KESOLA_BENCH_PG_URI");
-        own = adminUri.isEmpty();
-        if (own) adminUri = runScript(QStringLiteral("start"));
-    }
-    ~BenchServer() {
-        if (own) runScript(QStringLiteral("stop"));
-    }
-    QString databaseUri(const QString& name) const {
-        const qsizetype query = adminUri.indexOf(u'?');
-        const QString head = adminUri.left(query < 0 ? adminUri.size() : query);
-        const QString tail = query < 0 ? QString() : adminUri.mid(query);
-        return head.left(head.indexOf(u'/', QStringLiteral("postgresql://").size())) + u'/' + name + tail;
-    }
-    QString adminUri;
-    bool own = false;
-};
 
 qint64 reservationsIn(const QString& uri) {
     try {
@@ -85,7 +52,7 @@ QString serverDatabase(const BenchServer& server, int reservations) {
     const QString uri = server.databaseUri(name);
     if (reservationsIn(uri) == reservations) return uri;
     const QString file = benchDatabase(reservations);
-    auto admin = PostgresDatabase::open(server.adminUri);
+    auto admin = PostgresDatabase::open(server.adminUri());
     admin->execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
     admin->execute(QStringLiteral("CREATE DATABASE %1").arg(name));
     QString out;
@@ -206,7 +173,7 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     installFontSubstitutes();
-    BenchServer server;
+    BenchServer server(QStringLiteral(KESOLA_SOURCE_DIR "/bench-data/pg-cluster"));
     const QString small = serverDatabase(server, 1000);
     const QString large = serverDatabase(server, 2000000);
     repaintFigures(small, 1000);

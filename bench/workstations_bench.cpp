@@ -33,6 +33,7 @@
 
 #include "admin/CopyCommand.h"
 #include "bench/BenchBoard.h"
+#include "bench/BenchServer.h"
 #include "store/BookingStore.h"
 #include "store/ReservationKey.h"
 #include "store/WorkstationLock.h"
@@ -296,31 +297,6 @@ void runConfiguration(const QString& engine, const QString& location, int boards
 // ---------------------------------------------------------------------------------------------------------------
 // The stores
 
-const QString kScript = QStringLiteral(KESOLA_SOURCE_DIR "/scripts/pg-test-server.sh");
-const QString kClusterFolder = QStringLiteral(KESOLA_SOURCE_DIR "/bench-data/pg-ws-cluster");
-
-QString runScript(const QString& command) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // 200 boards, the registering workstation and the loading: more than the script's default allows.
-    env.insert(QStringLiteral("KESOLA_PG_MAX_CONNECTIONS"), QStringLiteral("300"));
-    p.setProcessEnvironment(env);
-    p.start(kScript, {command, kClusterFolder});
-    p.waitForFinished(120000);
-    if (p.exitCode() != 0) {
-        std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
-        std::exit(1);
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-QString withDatabase(const QString& uri, const QString& name) {
-    const qsizetype query = uri.indexOf(u'?');
-    const QString head = uri.left(query < 0 ? uri.size() : query);
-    const QString tail = query < 0 ? QString() : uri.mid(query);
-    return head.left(head.indexOf(u'/', QStringLiteral("postgresql://").size())) + u'/' + name + tail;
-}
-
 qint64 generatedReservationsIn(const QString& uri) {
     try {
         auto db = PostgresDatabase::open(uri);
@@ -333,16 +309,16 @@ qint64 generatedReservationsIn(const QString& uri) {
 
 // The database on the server, loaded once from the generated file by kesola-admin copy; the bookings of earlier
 // runs (room 3) are taken out again.
-QString serverDatabase(const QString& adminUri) {
+QString serverDatabase(const BenchServer& server) {
     const QString name = QStringLiteral("kesola_bench_ws");
-    const QString uri = withDatabase(adminUri, name);
+    const QString uri = server.databaseUri(name);
     if (generatedReservationsIn(uri) == 2000000) {
         auto db = PostgresDatabase::open(uri);
         db->execute(QStringLiteral("DELETE FROM KESOLA WHERE CODE >= '3'"));
         db->execute(QStringLiteral("VACUUM ANALYZE KESOLA"));
         return uri;
     }
-    auto admin = PostgresDatabase::open(adminUri);
+    auto admin = PostgresDatabase::open(server.adminUri());
     admin->execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
     admin->execute(QStringLiteral("CREATE DATABASE %1").arg(name));
     QString out, err;
@@ -366,12 +342,10 @@ void sqliteFigures(int seconds) {
 }
 
 void postgresFigures(int seconds) {
-    QString adminUri = qEnvironmentVariable("KESOLA_BENCH_PG_URI");
-    const bool own = adminUri.isEmpty();
-    if (own) adminUri = runScript(QStringLiteral("start"));
-    const QString uri = serverDatabase(adminUri);
+    // 200 boards, the registering workstation and the loading: more than the script's default allows.
+    const BenchServer server(QStringLiteral(KESOLA_SOURCE_DIR "/bench-data/pg-ws-cluster"), 300);
+    const QString uri = serverDatabase(server);
     for (int boards : {200}) runConfiguration(QStringLiteral("PostgreSQL"), uri, boards, seconds);
-    if (own) runScript(QStringLiteral("stop"));
 }
 
 }  // namespace

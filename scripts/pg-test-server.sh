@@ -18,28 +18,8 @@ usage() {
 command=$1
 dir=$(realpath -m "$2")
 
-find_bin() {
-    if [ -n "${PG_BIN:-}" ]; then
-        echo "$PG_BIN"
-        return
-    fi
-    local candidate
-    candidate=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
-    if [ -z "$candidate" ] || [ ! -x "$candidate/pg_ctl" ]; then
-        echo "$0: no PostgreSQL server found; run scripts/install-deps.sh" >&2
-        exit 1
-    fi
-    echo "$candidate"
-}
-
-# The server refuses to run as root, so root hands the work to the postgres account.
-as_server_owner() {
-    if [ "$(id -u)" -eq 0 ]; then
-        runuser -u postgres -- "$@"
-    else
-        "$@"
-    fi
-}
+# shellcheck source=scripts/pg-server-common.sh
+source "$(dirname "$0")/pg-server-common.sh"
 
 uri() { echo "postgresql:///postgres?host=$dir&user=postgres"; }
 

@@ -77,7 +77,8 @@ QString decode(const QByteArray& bytes) {
 
 int byteWidth(const QString& text) { return static_cast<int>(encode(text).size()); }
 
-// Not QString::fromUcs4, which takes a U+FEFF for a byte-order mark and measures nothing.
-bool isDoubleByte(char32_t codePoint) { return encode(QStringView(QChar::fromUcs4(codePoint)).toString()).size() > 1; }
+QString characterText(char32_t codePoint) { return QStringView(QChar::fromUcs4(codePoint)).toString(); }
+
+bool isDoubleByte(char32_t codePoint) { return encode(characterText(codePoint)).size() > 1; }
 
 }  // namespace kesola::Cp932

@@ -19,4 +19,8 @@ int byteWidth(const QString& text);
 // True when the character (one code point) takes two bytes in cp932.
 bool isDoubleByte(char32_t codePoint);
 
+// One character as text. Unlike QString::fromUcs4, which takes a U+FEFF for a byte-order mark and drops it, every
+// character is kept.
+QString characterText(char32_t codePoint);
+
 }  // namespace kesola::Cp932

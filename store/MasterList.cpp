@@ -3,7 +3,6 @@
 #include "store/Numbers.h"
 #include "store/Schema.h"
 #include "store/engine/Database.h"
-#include "store/engine/DbError.h"
 
 namespace kesola {
 
@@ -25,20 +24,19 @@ std::vector<MasterEntry> readMasterList(Database& db, const QString& table, cons
 
 bool storeMasterName(Database& db, const QString& table, const QString& nameField, const QString& code,
                      const QString& name, const RowFields& fieldsAfterName) {
-    const TableSchema* schema = findTable(table);
-    if (!schema) throw DbError(QStringLiteral("no such table: %1").arg(table));
+    const TableSchema& schema = tableNamed(table);
     HistoryWriter history(db);
     WriteTransaction transaction(db);
-    auto record = db.openTable(*schema);
+    auto record = db.openTable(schema);
     const bool found = record->seek(code);
-    const QString before = history.rowUnder(*schema, code);
+    const QString before = history.rowUnder(schema, code);
     if (!name.isEmpty()) {
         if (found) {
             record->edit();
         } else {
             record->addNew();
         }
-        record->setField(schema->keyColumn, code);
+        record->setField(schema.keyColumn, code);
         record->setField(nameField, name);
         for (const auto& [field, value] : fieldsAfterName) record->setField(field, value);
         record->update();
@@ -50,7 +48,7 @@ bool storeMasterName(Database& db, const QString& table, const QString& nameFiel
     const QString action = name.isEmpty() ? history_actions::kMasterDeleted
                            : found        ? history_actions::kMasterChanged
                                           : history_actions::kMasterAdded;
-    history.record(action, *schema, code, before);
+    history.record(action, schema, code, before);
     transaction.commit();
     return true;
 }

@@ -32,11 +32,13 @@ const TableSchema* findTable(const QString& name) {
     return nullptr;
 }
 
-std::unique_ptr<Table> openTable(Database& db, const QString& name) {
+const TableSchema& tableNamed(const QString& name) {
     const TableSchema* schema = findTable(name);
     if (!schema) throw DbError(QStringLiteral("no such table: %1").arg(name));
-    return db.openTable(*schema);
+    return *schema;
 }
+
+std::unique_ptr<Table> openTable(Database& db, const QString& name) { return db.openTable(tableNamed(name)); }
 
 namespace {
 

@@ -14,6 +14,9 @@ const std::vector<TableSchema>& allTables();
 // The schema of one table, or nullptr for a name that is not one of the seven.
 const TableSchema* findTable(const QString& name);
 
+// The schema of one of the seven tables. Throws DbError for any other name.
+const TableSchema& tableNamed(const QString& name);
+
 // Opens one of the seven tables for keyed access through MAIN_KEY. Throws DbError for any other name and when the
 // table is missing.
 std::unique_ptr<Table> openTable(Database& db, const QString& name);

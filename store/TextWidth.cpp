@@ -28,8 +28,7 @@ QString truncateToWidth(const QString& trimmed, int maximum) {
     QString kept;
     for (int i = 0; i < maximum && i < rest.size(); ++i) {
         const char32_t c = rest[i];
-        // Not QString::fromUcs4, which takes a U+FEFF for a byte-order mark and drops it.
-        const QString candidate = kept + QStringView(QChar::fromUcs4(c)).toString();
+        const QString candidate = kept + Cp932::characterText(c);
         if (width(candidate) > maximum) break;
         kept = candidate;
     }

@@ -28,17 +28,14 @@
 #include "store/Clock.h"
 #include "store/MessageService.h"
 #include "store/Pro000.h"
+#include "tests/concurrency/WorkerOutput.h"
 #include "ui/ModalService.h"
 #include "ui/PrintService.h"
 
 namespace {
 
 using namespace kesola;
-
-void say(const QString& line) {
-    std::fputs((line + u'\n').toUtf8().constData(), stdout);
-    std::fflush(stdout);
-}
+using kesola::test::say;
 
 class RecordedMessages : public MessageService {
   public:

@@ -30,15 +30,12 @@
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
 #include "store/engine/TestHooks.h"
+#include "tests/concurrency/WorkerOutput.h"
 
 namespace {
 
 using namespace kesola;
-
-void say(const QString& line) {
-    std::fputs((line + u'\n').toUtf8().constData(), stdout);
-    std::fflush(stdout);
-}
+using kesola::test::say;
 
 struct Stop {
     int at = 0;

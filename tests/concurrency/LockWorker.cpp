@@ -26,15 +26,12 @@
 #include "store/WorkstationLock.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
+#include "tests/concurrency/WorkerOutput.h"
 
 namespace {
 
 using namespace kesola;
-
-void say(const QString& line) {
-    std::fputs((line + u'\n').toUtf8().constData(), stdout);
-    std::fflush(stdout);
-}
+using kesola::test::say;
 
 // Prints every box; counts those that report a database failure.
 class PrintedMessages : public MessageService {
