@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStorageInfo>
 #include <algorithm>
 
@@ -38,16 +39,20 @@ bool isOnVolume(const QString& path, const QString& root) {
     return path == root || path.startsWith(withSlash);
 }
 
+// The top of a folder's chain, read from its text alone: the folder may be gone or lie under a folder that does not
+// exist here, and the answer must not depend on what this machine happens to hold.
+QString rootOf(const QString& folder) {
+    static const QRegularExpression driveLetter(QStringLiteral("^[A-Za-z]:/"));
+    return driveLetter.match(folder).hasMatch() ? folder.left(3) : QStringLiteral("/");
+}
+
 }  // namespace
 
 QStringList driveEntries(const QStringList& mountedRoots, const QString& currentFolder) {
     QStringList drives = mountedRoots;
     const QString folder = QDir::cleanPath(currentFolder);
     if (std::none_of(drives.cbegin(), drives.cend(), [&](const QString& root) { return isOnVolume(folder, root); })) {
-        QDir top(folder);
-        while (!top.isRoot() && top.cdUp()) {
-        }
-        drives.prepend(top.absolutePath());
+        drives.prepend(rootOf(folder));
     }
     return drives;
 }

@@ -144,8 +144,8 @@ TEST(Pro008Drives, TheCurrentFoldersVolumeIsAlwaysListed) {
         QString folder;
         QStringList expected;
     } cases[] = {
-        {{"/", "/boot"}, "/work/x", {"/", "/boot"}},
-        {{"/boot", "/dev/shm"}, "/work/x", {"/", "/boot", "/dev/shm"}},  // a chroot's table without "/"
+        {{"/", "/boot"}, "/no-such-top/x", {"/", "/boot"}},
+        {{"/boot", "/dev/shm"}, "/no-such-top/x", {"/", "/boot", "/dev/shm"}},  // a chroot's table without "/"
         {{}, "/dev/shm/a", {"/"}},
         {{"/", "/dev/shm"}, "/dev/shm/a", {"/", "/dev/shm"}},
     };
