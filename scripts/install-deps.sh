@@ -7,8 +7,8 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl1-mesa-dev
     libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
     fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
-    help2man mmdebstrap
-    xdotool openbox x11-utils python3
+    help2man mmdebstrap file
+    xdotool openbox x11-utils python3 imagemagick
     clang libclang-rt-14-dev
 )
 # The PostgreSQL server: the tests run every database test against a throwaway one (scripts/test.sh).

@@ -181,22 +181,22 @@ deb=$(scripts/package.sh)
 echo "package-test: $(basename "$deb"), $(stat -c %s "$deb") bytes, built in $(($(date +%s) - started)) s"
 
 # Debian's repositories as this machine's apt sees them (the same mirror), for Debian 12 only.
-mirrors=$(apt-cache policy | awk '
-    $1 ~ /^[0-9]+$/ && $2 ~ /:\/\// { uri = $2; split($3, part, "/"); suite = part[1]; component = part[2] }
-    /^ +release / && /o=Debian,/ && suite ~ /^bookworm/ { print "deb " uri " " suite " " component }' | sort -u)
-[ -n "$mirrors" ] || mirrors="deb http://deb.debian.org/debian bookworm main"
+mirrors=$(scripts/debian-mirrors.sh)
 tools=xvfb,xdotool
 # apt inside the root checks an https mirror's certificate against the root's own certificates.
 [[ $mirrors != *https://* ]] || tools+=,ca-certificates
-mkdir -p "$work"
-tarball=$work/debian12-$(printf '%s\n' "$mirrors" "$tools" | sha1sum | cut -c1-12).tar
+# The plain mmdebstrap output may live in a cache that outlasts this checkout (KESOLA_MMDEBSTRAP_CACHE, as CI's
+# fresh root provides); it never holds the package under test.
+cache=${KESOLA_MMDEBSTRAP_CACHE:-$work}
+mkdir -p "$work" "$cache"
+tarball=$cache/debian12-$(printf '%s\n' "$mirrors" "$tools" | sha1sum | cut -c1-12).tar
 if [ ! -f "$tarball" ]; then
     echo "package-test: making a minimal Debian 12 root (once)"
     mapfile -t mirror_lines <<<"$mirrors"
     mkdir -p "$work/tmp"
-    TMPDIR=$work/tmp mmdebstrap --quiet --format=tar --variant=apt --include=$tools bookworm "$tarball.part" "${mirror_lines[@]}" </dev/null \
-        || fail "mmdebstrap"
-    mv "$tarball.part" "$tarball"
+    TMPDIR=$work/tmp mmdebstrap --quiet --format=tar --variant=apt --include=$tools bookworm "$tarball.part.$$" \
+        "${mirror_lines[@]}" </dev/null || fail "mmdebstrap"
+    mv "$tarball.part.$$" "$tarball"
 fi
 
 rm -rf "$root"

@@ -17,10 +17,12 @@ find_bin() {
     echo "$candidate"
 }
 
-# The server refuses to run as root, so root hands the work to the postgres account.
+# The server refuses to run as root, so root hands the work to the postgres account. It starts in "/": the caller's
+# folder (a checkout in root's home) is closed to that account, and its programs would each complain that they could
+# not change into it. Every path handed over is absolute.
 as_server_owner() {
     if [ "$(id -u)" -eq 0 ]; then
-        runuser -u postgres -- "$@"
+        (cd / && runuser -u postgres -- "$@")
     else
         "$@"
     fi

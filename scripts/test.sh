@@ -5,13 +5,22 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+if [ "$(id -u)" -ne 0 ]; then
+    echo "$0: needs root (it installs Debian packages, runs PostgreSQL as its own account and tests the package in a chroot): run it as root or with sudo" >&2
+    exit 1
+fi
+
 KESOLA_WITH_POSTGRES=1 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 
 server_dir=$(mktemp -d /tmp/kesola-test-pg.XXXXXX)
+# Qt keeps its runtime files in XDG_RUNTIME_DIR, which only a login session sets; without it every test program
+# would warn that it is missing. A private folder of the run's own stands in for it.
+XDG_RUNTIME_DIR=$(mktemp -d /tmp/kesola-test-runtime.XXXXXX)
+export XDG_RUNTIME_DIR
 cleanup() {
     scripts/pg-test-server.sh stop "$server_dir" || true
-    rm -rf "$server_dir"
+    rm -rf "$server_dir" "$XDG_RUNTIME_DIR"
 }
 trap cleanup EXIT
 server_uri=$(scripts/pg-test-server.sh start "$server_dir")
