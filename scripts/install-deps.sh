@@ -23,6 +23,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     sudo_cmd=""
     [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    echo "install-deps: installing ${#missing[@]} Debian packages: ${missing[*]}"
+    # dpkg reports every file it unpacks; that goes to a log, shown only when the install fails.
+    log=$(mktemp)
+    trap 'rm -f "$log"' EXIT
+    if ! { $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq \
+        --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+        cat "$log" >&2
+        echo "install-deps: apt-get failed (above)" >&2
+        exit 1
+    fi
 fi

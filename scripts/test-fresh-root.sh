@@ -27,7 +27,8 @@ if [ "${1:-}" = --inside ]; then
     mkdir -p "$cache/archives/partial" "$root/var/cache/kesola-ci"
     mount --bind "$cache/archives" "$root/var/cache/apt/archives"
     mount --bind "$cache" "$root/var/cache/kesola-ci"
-    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    # A real machine knows its own name and how to reach the mirror; the root gets both from this one.
+    cp /etc/resolv.conf /etc/hosts "$root/etc/"
     exec chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         KESOLA_MMDEBSTRAP_CACHE=/var/cache/kesola-ci/package-test \
