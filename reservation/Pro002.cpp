@@ -216,8 +216,8 @@ void PRO002::BTN_Click(int index) {
 // What every procedure of the window shares
 
 QString PRO002::slotKey() const {
-    return reservationKey(board_.roomPosition() + 1, board_.yearText(), board_.monthText(), board_.dayText(),
-                          SLBL[0]->text(), SLBL[1]->text());
+    return reservationKey(board_.roomCode(), board_.yearText(), board_.monthText(), board_.dayText(), SLBL[0]->text(),
+                          SLBL[1]->text());
 }
 
 Database& PRO002::database() const { return requireDatabase(ctx_.g); }

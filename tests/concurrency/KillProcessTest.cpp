@@ -99,7 +99,7 @@ const QStringList kNames{QStringLiteral("山田太郎"), QStringLiteral("ｽｽ�
 // Every booking is alone on its day at 9:00, so no check of the day refuses it.
 QString keyOfDay(int day) {
     const QDate d = QDate(2030, 1, 1).addDays(day);
-    return reservationKey(1, QString::number(d.year()), d.toString(QStringLiteral("MM")),
+    return reservationKey(QStringLiteral("1"), QString::number(d.year()), d.toString(QStringLiteral("MM")),
                           d.toString(QStringLiteral("dd")), QStringLiteral("09"), QStringLiteral("00"));
 }
 

@@ -246,7 +246,7 @@ TEST_F(ReservationWindowTest, BookingOfAnotherRoomOrDayIsNotLoaded) {
     db.addReservation(QStringLiteral("1200503080930"), QStringLiteral("30"), QStringLiteral("01"),
                       QStringLiteral("other day"), QStringLiteral("01"), QStringLiteral("1"));
     EXPECT_EQ(open(15)->TXT[0]->text(), QString());
-    board.room = 1;
+    board.room = QStringLiteral("2");
     board.roomName = QStringLiteral("ＣＴ室");
     EXPECT_EQ(open(15)->TXT[0]->text(), QStringLiteral("other room"));
 }
