@@ -188,7 +188,8 @@ void registerOnce(Pro000& g, CountingMessages& messages, int n, Figures& f) {
     }
     t.start();
     try {
-        if (storeBooking(requireDatabase(g), registrationKey(n), booking) != StoreOutcome::Stored)
+        const ShownBooking shown = findBooking(requireDatabase(g), registrationKey(n));
+        if (storeBooking(requireDatabase(g), registrationKey(n), booking, shown) != StoreOutcome::Stored)
             ++f.registrationFailures;
     } catch (const DbError& e) {
         std::fprintf(stderr, "registration failed: %s\n", qPrintable(e.message()));

@@ -267,7 +267,8 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
         for (; nextDay < kKills; ++nextDay) {
             storeBooking(*seeding, keyOfDay(nextDay),
                          {QStringLiteral("30"), QStringLiteral("01"), kNames[0], QStringLiteral("01"),
-                          QStringLiteral("1"), QStringLiteral("40"), QStringLiteral("1"), QStringLiteral("単純")});
+                          QStringLiteral("1"), QStringLiteral("40"), QStringLiteral("1"), QStringLiteral("単純")},
+                         std::nullopt);
         }
         storeMasterName(*seeding, QStringLiteral("ROOM"), QStringLiteral("RNAME"), QStringLiteral("1"),
                         QStringLiteral("ＭＲＩ室"));
