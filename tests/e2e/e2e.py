@@ -78,6 +78,46 @@ def _die_with_parent():
     ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
+def give_keysym_a_key(display, name):
+    """Maps the keysym to a free keycode of the display's keyboard. xdotool types a keysym the keymap lacks by
+    remapping a key for a moment, and a client that reads the key after the mapping is undone sees another key."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
+    x11.XStringToKeysym.restype = ctypes.c_ulong
+    dpy = ctypes.c_void_p(x11.XOpenDisplay(display.encode()))
+    if not dpy.value:
+        raise Failure(f"cannot open display {display}")
+    try:
+        keysym = x11.XStringToKeysym(name.encode())
+        if x11.XKeysymToKeycode(dpy, ctypes.c_ulong(keysym)):
+            return
+        low, high, per_key = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+        x11.XDisplayKeycodes(dpy, ctypes.byref(low), ctypes.byref(high))
+        count = high.value - low.value + 1
+        mapping = x11.XGetKeyboardMapping(dpy, low.value, count, ctypes.byref(per_key))
+        free = next(low.value + i for i in reversed(range(count))
+                    if not any(mapping[i * per_key.value + j] for j in range(per_key.value)))
+        x11.XFree(mapping)
+        x11.XChangeKeyboardMapping(dpy, free, 1, (ctypes.c_ulong * 1)(keysym), 1)
+        x11.XSync(dpy, 0)
+    finally:
+        x11.XCloseDisplay(dpy)
+
+
+def machine_id():
+    """The machine's D-Bus id, as libdbus reads it; None when there is no valid one."""
+    for path in ("/var/lib/dbus/machine-id", "/etc/machine-id"):
+        try:
+            with open(path) as f:
+                text = f.read().strip()
+        except OSError:
+            continue
+        if len(text) == 32 and all(c in "0123456789abcdef" for c in text):
+            return text
+    return None
+
+
 class Session:
     """Xvfb, openbox and the program, started from a fresh folder of its own with a demo database beside it; with
     ime, a session bus and IBus with Mozc as well, the program typing through them."""
@@ -139,6 +179,11 @@ class Session:
     def start_input_method(self):
         """A session bus of its own (no service it could start), IBus on the display with its XIM server, and Mozc
         as the engine, waited for until IBus names it; the program then types through IBus."""
+        if self.user and not machine_id():
+            # libdbus aborts a client on a machine without an id. dbus-daemon's own installation makes it, but a
+            # root whose id was emptied after the package was installed (an image being made) has none.
+            subprocess.run(["dbus-uuidgen", "--ensure"], check=True)
+        give_keysym_a_key(self.env["DISPLAY"], "Zenkaku_Hankaku")
         ibus_address = "unix:path=" + os.path.join(self.home, "ibus.sock")
         self.env.update(HOME=self.home, XDG_RUNTIME_DIR=self.home, IBUS_ADDRESS=ibus_address, QT_IM_MODULE="ibus")
         config = os.path.join(self.folder, "bus.conf")
