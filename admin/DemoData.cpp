@@ -48,9 +48,9 @@ void addDay(Database& db, QDate day, QDate today, int room, int seed) {
     int n = 0;
     while (cell < kCellCount - 3) {
         const int minutes = 10 * (1 + (seed + n) % 6);
-        const QString key =
-            reservationKey(room, QString::number(day.year()), QString::number(day.month()), QString::number(day.day()),
-                           QString::number(cellHour(cell)), QString::number(cellMinute(cell)));
+        const QString key = reservationKey(QString::number(room), QString::number(day.year()),
+                                           QString::number(day.month()), QString::number(day.day()),
+                                           QString::number(cellHour(cell)), QString::number(cellMinute(cell)));
         db.execute(
             QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
                            "VALUES (?,?,?,?,?,?,?,?,?,?)"),

@@ -37,9 +37,9 @@ void fill(Database& db, int reservations) {
         const int room = 1 + dayIndex % 2;
         for (int n = 0; n < kPerDay && written < reservations; ++n, ++written) {
             const int cell = 6 + 2 * n;
-            const QString key = reservationKey(room, QString::number(day.year()), QString::number(day.month()),
-                                               QString::number(day.day()), QString::number(cellHour(cell)),
-                                               QString::number(cellMinute(cell)));
+            const QString key = reservationKey(QString::number(room), QString::number(day.year()),
+                                               QString::number(day.month()), QString::number(day.day()),
+                                               QString::number(cellHour(cell)), QString::number(cellMinute(cell)));
             db.execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
                                       "VALUES (?,?,?,?,?,?,?,?,?,?)"),
                        {key, QStringLiteral("20"), twoDigits(1 + n % 6), QStringLiteral("N"),

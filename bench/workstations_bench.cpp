@@ -170,8 +170,8 @@ struct Figures {
 // Each registration books its own free slot: room 3, which the generated data leaves empty, one day after another.
 QString registrationKey(int n) {
     const QDate day = QDate(2001, 1, 1).addDays(n);
-    return reservationKey(3, QString::number(day.year()), QString::number(day.month()), QString::number(day.day()),
-                          QStringLiteral("9"), QStringLiteral("0"));
+    return reservationKey(QStringLiteral("3"), QString::number(day.year()), QString::number(day.month()),
+                          QString::number(day.day()), QStringLiteral("9"), QStringLiteral("0"));
 }
 
 void registerOnce(Pro000& g, CountingMessages& messages, int n, Figures& f) {
@@ -188,7 +188,8 @@ void registerOnce(Pro000& g, CountingMessages& messages, int n, Figures& f) {
     }
     t.start();
     try {
-        if (storeBooking(requireDatabase(g), registrationKey(n), booking) != StoreOutcome::Stored)
+        const ShownBooking shown = findBooking(requireDatabase(g), registrationKey(n));
+        if (storeBooking(requireDatabase(g), registrationKey(n), booking, shown) != StoreOutcome::Stored)
             ++f.registrationFailures;
     } catch (const DbError& e) {
         std::fprintf(stderr, "registration failed: %s\n", qPrintable(e.message()));

@@ -176,7 +176,7 @@ bool PRO001::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------------------------------------
 // What the reservation window reads
 
-int PRO001::roomPosition() const { return CMB[0]->currentIndex(); }
+QString PRO001::roomCode() const { return chosenRoomCode(CMB[0]); }
 QString PRO001::roomText() const { return CMB[0]->currentText(); }
 QString PRO001::yearText() const { return CMB[1]->currentText(); }
 QString PRO001::monthText() const { return CMB[2]->currentText(); }

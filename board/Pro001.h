@@ -45,7 +45,7 @@ class PRO001 : public QWidget, public BoardView {
     void LOCK_RESET();
 
     // BoardView
-    int roomPosition() const override;
+    QString roomCode() const override;
     QString roomText() const override;
     QString yearText() const override;
     QString monthText() const override;

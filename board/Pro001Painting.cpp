@@ -28,9 +28,9 @@ QString displayed(const QString& caption) {
 void PRO001::TTBL_SET() {
     if (followStoreNamed(ctx_.g)) MST_READ();
     TimetableGrid grid;
-    if (ctx_.g.DB && !roomText().isEmpty() && !yearText().isEmpty() && !monthText().isEmpty() && !dayText().isEmpty() &&
+    if (ctx_.g.DB && !roomCode().isEmpty() && !yearText().isEmpty() && !monthText().isEmpty() && !dayText().isEmpty() &&
         DATE_CHECK(yearText(), monthText(), dayText()).isEmpty()) {
-        const QString prefix = dayKeyPrefix(roomPosition() + 1, yearText(), monthText(), dayText());
+        const QString prefix = dayKeyPrefix(roomCode(), yearText(), monthText(), dayText());
         try {
             // Another workstation's write holds the store for a moment: the board waits only briefly and shows
             // the day it last read until a later tick gets through. Any other failure clears the cells.

@@ -15,6 +15,7 @@
 #include "store/engine/DbError.h"
 #include "store/engine/PostgresUri.h"
 #include "ui/Controls.h"
+#include "ui/DigitBox.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
 #include "ui/WindowKit.h"
@@ -135,7 +136,7 @@ void PRO002::buildSelectors() {
 
 void PRO002::buildTextBoxes() {
     for (int i = 0; i < kTextCount; ++i) {
-        auto* box = new QLineEdit(this);
+        auto* box = i == kAgeBox ? new DigitBox(this) : new QLineEdit(this);
         box->setObjectName(QStringLiteral("TXT%1").arg(i));
         const QRect& r = kTextBoxes[i].twips;
         box->setGeometry(twipsRect(r.x(), r.y(), r.width(), r.height()));
@@ -144,11 +145,11 @@ void PRO002::buildTextBoxes() {
         box->installEventFilter(this);
         TXT[i] = box;
     }
-    // Names and remarks are typed in Japanese; the age takes digits only, so no input method is offered.
+    // Names and remarks are typed in Japanese through the input method; the age box (a DigitBox) takes plain
+    // digits whatever state the input method is in.
     TXT[kNameBox]->setInputMethodHints(Qt::ImhNone);
     TXT[kRemarksBox]->setInputMethodHints(Qt::ImhNone);
     TXT[kAgeBox]->setInputMethodHints(Qt::ImhDigitsOnly);
-    TXT[kAgeBox]->setAttribute(Qt::WA_InputMethodEnabled, false);
 }
 
 void PRO002::buildButtons() {
@@ -216,8 +217,8 @@ void PRO002::BTN_Click(int index) {
 // What every procedure of the window shares
 
 QString PRO002::slotKey() const {
-    return reservationKey(board_.roomPosition() + 1, board_.yearText(), board_.monthText(), board_.dayText(),
-                          SLBL[0]->text(), SLBL[1]->text());
+    return reservationKey(board_.roomCode(), board_.yearText(), board_.monthText(), board_.dayText(), SLBL[0]->text(),
+                          SLBL[1]->text());
 }
 
 Database& PRO002::database() const { return requireDatabase(ctx_.g); }

@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 
+#include "store/BookingStore.h"
 #include "ui/AppContext.h"
 #include "ui/BoardView.h"
 
@@ -19,6 +20,9 @@ class DbError;
 // The reservation window: enters, changes or cancels the booking that starts in the board's chosen cell
 // (SEL_CELL). The board takes the workstation lock before it opens the window and repaints and releases it
 // after the window closes; the window itself takes no lock.
+//
+// A registration or cancellation whose booking another workstation changed meanwhile (the lock forced free with L
+// while the window was open) writes nothing and says so; the window stays open with what was typed.
 //
 // Every database failure is shown as "データベースの処理に失敗しました。" and the engine's message, titled with the
 // window's caption; the window then stays open with everything the user typed, and nothing is half-written.
@@ -108,6 +112,9 @@ class PRO002 : public QDialog {
 
     AppContext& ctx_;
     const BoardView& board_;
+    // The booking found under the slot's key at opening (none for a free cell): "登録" and "削除" write only while
+    // the stored row is still this one.
+    ShownBooking shown_;
 };
 
 }  // namespace kesola

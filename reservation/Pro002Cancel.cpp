@@ -15,13 +15,19 @@ namespace kesola {
 using namespace reservation_texts;
 
 // The key comes from the board's selectors and the start-time captions only: edits made in the window since
-// it opened play no part.
+// it opened play no part. Only the booking the window showed is deleted, never one stored there meanwhile.
 void PRO002::RSV_CANCEL() {
     if (!ctx_.messages().confirm(cancelQuestion(), windowTitle())) return;
     try {
-        if (!deleteBooking(database(), slotKey())) {
-            refuse(kNothingToCancel);
-            return;
+        switch (deleteBooking(database(), slotKey(), shown_)) {
+            case CancelOutcome::Cancelled:
+                break;
+            case CancelOutcome::NothingToCancel:
+                refuse(kNothingToCancel);
+                return;
+            case CancelOutcome::ChangedMeanwhile:
+                refuse(kChangedMeanwhile);
+                return;
         }
     } catch (const DbError& e) {
         ctx_.messages().reportDatabaseFailure(e, windowTitle());

@@ -78,6 +78,7 @@ void PRO002::fillSexAndStatus() {
 // outside the lists) leaves its selector empty, so the user has to choose again before registering.
 void PRO002::RSV_READ() {
     const std::optional<Booking> booking = findBooking(database(), slotKey());
+    shown_ = booking;
     if (!booking) return;
     selectByText(CMB[kDurationSelector], booking->Min);
     selectByCode(CMB[kDepartmentSelector], booking->KA, kMasterCodeLength);

@@ -95,9 +95,12 @@ void PRO002::storeAndClose() {
         .ETC = TXT[kRemarksBox]->text(),
     };
     try {
-        switch (storeBooking(database(), slotKey(), booking)) {
+        switch (storeBooking(database(), slotKey(), booking, shown_)) {
             case StoreOutcome::Stored:
                 accept();
+                return;
+            case StoreOutcome::ChangedMeanwhile:
+                refuse(kChangedMeanwhile);
                 return;
             case StoreOutcome::OverlapsLater:
                 refuse(kOverlapsLater);

@@ -19,6 +19,9 @@ inline const QString kWrongAge = QStringLiteral("年齢の入力に誤りがあ�
 inline const QString kOverlapsLater = QStringLiteral("後の予約と重なるため予約できません。");
 // The board refuses a covered cell with the same words.
 inline const QString kNothingToCancel = QStringLiteral("予約がされていないため取り消しできませんでした。");
+// "登録" or "削除" after another workstation booked, changed or cancelled this slot while the window was open.
+inline const QString kChangedMeanwhile = QStringLiteral(
+    "他のマシンでこの予約が変更されています。「戻る」で予約一覧に戻り、内容を確かめてから操作し直してください。");
 
 // The cancel question: room " の" year "年" month "月" day "日" hour "時" minute "分の予約を取り消しますか？"
 inline const QString kCancelRoomSeparator = QStringLiteral(" の");

@@ -9,6 +9,7 @@ packages=(
     fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
     help2man mmdebstrap file
     xdotool openbox x11-utils python3 imagemagick
+    ibus ibus-mozc dbus-daemon
     clang libclang-rt-14-dev
 )
 # The PostgreSQL server: the tests run every database test against a throwaway one (scripts/test.sh).

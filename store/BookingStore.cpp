@@ -127,11 +127,12 @@ std::optional<Booking> findBooking(Database& db, const QString& key) {
     return b;
 }
 
-StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking) {
+StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking, const ShownBooking& shown) {
     const auto startCell = startCellOfKey(key);
     if (!startCell) throw DbError(QStringLiteral("not a reservation key: %1").arg(key));
     HistoryWriter history(db);
     WriteTransaction transaction(db);
+    if (findBooking(db, key) != shown) return StoreOutcome::ChangedMeanwhile;
     const StoreOutcome outcome = checkStoredDay(db, key, *startCell, cellsOf(booking.Min));
     if (outcome != StoreOutcome::Stored) return outcome;
     const TableSchema& reservations = *findTable(kReservations);
@@ -150,20 +151,20 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
     return StoreOutcome::Stored;
 }
 
-bool deleteBooking(Database& db, const QString& key) {
+CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking& shown) {
     HistoryWriter history(db);
     WriteTransaction transaction(db);
+    const ShownBooking stored = findBooking(db, key);
+    if (!stored) return CancelOutcome::NothingToCancel;
+    if (stored != shown) return CancelOutcome::ChangedMeanwhile;
     auto table = openTable(db, kReservations);
-    if (!table->seek(key)) {
-        table->close();
-        return false;
-    }
+    if (!table->seek(key)) throw DbError(QStringLiteral("the booking %1 vanished inside its transaction").arg(key));
     const QString before = history.rowUnder(*findTable(kReservations), key);
     table->deleteRow();
     table->close();
     history.record(history_actions::kCancelled, *findTable(kReservations), key, before);
     transaction.commit();
-    return true;
+    return CancelOutcome::Cancelled;
 }
 
 }  // namespace kesola

@@ -46,8 +46,16 @@ QString exportStatement(const ExportFilter& filter);
 // The booking stored under the 13-character reservation key, or none. Throws DbError.
 std::optional<Booking> findBooking(Database& db, const QString& key);
 
+// What a reservation window found under its key when it opened: the booking it loaded, or none for a free cell.
+// The lock records no owner, so L on another board frees a live lock; a write therefore checks that the row is
+// still what the window showed, or it would overwrite or delete another workstation's booking unseen.
+using ShownBooking = std::optional<Booking>;
+
 enum class StoreOutcome {
     Stored,
+    // The row under the key is no longer what the window showed: another workstation booked, changed or
+    // cancelled it meanwhile.
+    ChangedMeanwhile,
     // Another booking of the room and day starts inside the new span (after its first cell).
     OverlapsLater,
     // An earlier booking's span reaches the first cell of the new one.
@@ -55,16 +63,26 @@ enum class StoreOutcome {
 };
 
 // Stores the booking under the key in one transaction: a new row, or the row already under that key with every
-// field replaced. Inside the transaction the day's stored bookings are checked first, so that a booking made
+// field replaced. Inside the transaction the row under the key is compared with `shown` first (ChangedMeanwhile
+// when it differs), then the day's stored bookings are checked, so that a booking made
 // while the painted board was stale (the workstation lock forced free at the wrong moment) is still refused;
 // then nothing is written. Only cells 0 to 77 are examined: a span may run past 19:50.
 // Throws DbError; the transaction is then rolled back and nothing is written. When the connection is lost while
 // the commit is being answered, the store is asked (waiting for it to come back for as long as a write may wait)
 // whether the booking was stored: Stored when it was, DbError when it was not, and a DbError with
 // commitOutcomeUnknown() when the store did not come back in time.
-StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking);
+StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking, const ShownBooking& shown);
 
-// Deletes the booking under the key; false when there is none. Throws DbError.
-bool deleteBooking(Database& db, const QString& key);
+enum class CancelOutcome {
+    Cancelled,
+    // No booking is stored under the key.
+    NothingToCancel,
+    // The booking stored under the key is not the one the window showed.
+    ChangedMeanwhile,
+};
+
+// Deletes the booking under the key in one transaction, only when it is still exactly `shown`. Throws DbError; the
+// transaction is then rolled back and nothing is deleted.
+CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking& shown);
 
 }  // namespace kesola

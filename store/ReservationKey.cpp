@@ -4,13 +4,13 @@
 
 namespace kesola {
 
-QString dayKeyPrefix(int roomNumber, const QString& year, const QString& month, const QString& day) {
-    return QString::number(roomNumber) + year + twoDigits(month) + twoDigits(day);
+QString dayKeyPrefix(const QString& roomCode, const QString& year, const QString& month, const QString& day) {
+    return roomCode + year + twoDigits(month) + twoDigits(day);
 }
 
-QString reservationKey(int roomNumber, const QString& year, const QString& month, const QString& day,
+QString reservationKey(const QString& roomCode, const QString& year, const QString& month, const QString& day,
                        const QString& hour, const QString& minute) {
-    return dayKeyPrefix(roomNumber, year, month, day) + twoDigits(hour) + twoDigits(minute);
+    return dayKeyPrefix(roomCode, year, month, day) + twoDigits(hour) + twoDigits(minute);
 }
 
 std::optional<int> startCellOfKey(const QString& code) {

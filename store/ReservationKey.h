@@ -14,11 +14,12 @@ inline int cellHour(int cell) { return kFirstHour + cell / kCellsPerHour; }
 inline int cellMinute(int cell) { return 10 * (cell % kCellsPerHour); }
 
 // The 9-character prefix shared by every reservation of one room and day: room number, year, two-digit month,
-// two-digit day. roomNumber is the 1-based position of the room in the board's room list.
-QString dayKeyPrefix(int roomNumber, const QString& year, const QString& month, const QString& day);
+// two-digit day. roomCode is the room's CODE in the room master ("1" to "9"), whatever place the room has in a
+// selector: a room blanked in the room editor, or a gap in the codes, never moves another room's bookings.
+QString dayKeyPrefix(const QString& roomCode, const QString& year, const QString& month, const QString& day);
 
 // The 13-character reservation key: the day prefix, two-digit hour, two-digit minute.
-QString reservationKey(int roomNumber, const QString& year, const QString& month, const QString& day,
+QString reservationKey(const QString& roomCode, const QString& year, const QString& month, const QString& day,
                        const QString& hour, const QString& minute);
 
 // The cell in which a stored key starts: (hour - 7) * 6 + minute / 10, from characters 10-11 and the last two

@@ -33,6 +33,14 @@ QString firstField(const QString& line) {
     return comma < 0 ? rest : rest.left(comma);
 }
 
+// The reader stops at the first comma and skips leading blanks; a location holding either is written in quotes.
+// Any other is written as it is, so a plain path stays the line every earlier version wrote.
+QString settingsField(const QString& location) {
+    const bool needsQuotes =
+        location.contains(u',') || location.startsWith(u' ') || location.startsWith(u'\t') || location.startsWith(u'"');
+    return needsQuotes ? u'"' + location + u'"' : location;
+}
+
 }  // namespace
 
 std::optional<QString> readSettingsFile(const QString& path) {
@@ -43,9 +51,12 @@ std::optional<QString> readSettingsFile(const QString& path) {
 }
 
 bool writeSettingsFile(const QString& path, const QString& location) {
+    const QString field = settingsField(location);
+    // A location the reader would not give back whole (a double quote inside a quoted field) names another file.
+    if (firstField(field) != location) return false;
     // A character without a Shift-JIS form would be written as "?" and name another file.
-    const QByteArray line = Cp932::encode(location);
-    if (Cp932::decode(line) != location) return false;
+    const QByteArray line = Cp932::encode(field);
+    if (Cp932::decode(line) != field) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write(line + "\r\n");

@@ -41,10 +41,9 @@ QString fileFailure(const QString& filePath, const QString& error) {
 
 }  // namespace
 
-ExportFilter exportFilter(int roomPosition, const QString& roomText, const QString& year, const QString& month,
-                          const QString& day) {
+ExportFilter exportFilter(const QString& roomCode, const QString& year, const QString& month, const QString& day) {
     ExportFilter filter;
-    if (!roomText.isEmpty()) filter.room = QString::number(roomPosition);
+    if (!roomCode.isEmpty()) filter.room = roomCode;
     if (!year.isEmpty()) filter.year = year;
     if (!month.isEmpty()) filter.month = twoDigits(month);
     if (!day.isEmpty()) filter.day = twoDigits(day);

@@ -11,10 +11,8 @@ namespace kesola {
 class Database;
 class RecordSet;
 
-// The keys for the chosen selector texts; an empty text means any value. roomPosition is the chosen entry's place
-// in the room selector, whose entry 0 is the empty one, so that it is the room number of CODE.
-ExportFilter exportFilter(int roomPosition, const QString& roomText, const QString& year, const QString& month,
-                          const QString& day);
+// The keys for the chosen room's CODE and the chosen date texts; an empty text means any value.
+ExportFilter exportFilter(const QString& roomCode, const QString& year, const QString& month, const QString& day);
 
 // One stored reservation, as the export reads it.
 struct ExportRow {

@@ -80,7 +80,7 @@ void PRO009::Form_Load() {
     fillDateSelectors(CMB[1], CMB[2], CMB[3], true);
 }
 
-// Entry 0 is the empty one ("any room"), so a room's place in the list is its number in CODE, as on the board.
+// Entry 0 is the empty one ("any room"); every other entry carries its room's CODE, as on the board.
 void PRO009::fillRooms() {
     try {
         fillRoomSelector(CMB[0], ctx_.g.DB.get(), true);
@@ -109,8 +109,8 @@ void PRO009::CSV_OUT() {
         return;
     }
     if (!ctx_.messages().confirm(kStartQuestion, title)) return;
-    const ExportFilter filter = exportFilter(CMB[0]->currentIndex(), CMB[0]->currentText(), CMB[1]->currentText(),
-                                             CMB[2]->currentText(), CMB[3]->currentText());
+    const ExportFilter filter =
+        exportFilter(chosenRoomCode(CMB[0]), CMB[1]->currentText(), CMB[2]->currentText(), CMB[3]->currentText());
     ExportOutcome outcome;
     {
         const std::unique_ptr<ExportProgress> progress = progressFactory_(this);

@@ -9,8 +9,8 @@ namespace kesola {
 class BoardView {
   public:
     virtual ~BoardView() = default;
-    // 0-based position of the chosen room in the room selector; -1 when none.
-    virtual int roomPosition() const = 0;
+    // The chosen room's CODE ("1" to "9"), the room number of reservation keys; empty when none is chosen.
+    virtual QString roomCode() const = 0;
     virtual QString roomText() const = 0;
     virtual QString yearText() const = 0;
     virtual QString monthText() const = 0;

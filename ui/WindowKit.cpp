@@ -34,8 +34,10 @@ void fillRoomSelector(QComboBox* selector, Database* db, bool withAnyEntry) {
     } nothingChosen{selector};
     if (!db) return;
     for (const MasterEntry& room : readMasterList(*db, QStringLiteral("ROOM"), QStringLiteral("RNAME"))) {
-        selector->addItem(room.name);
+        selector->addItem(room.name, room.code);
     }
 }
+
+QString chosenRoomCode(const QComboBox* selector) { return selector->currentData().toString(); }
 
 }  // namespace kesola

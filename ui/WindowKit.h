@@ -17,10 +17,14 @@ void setTabChain(std::initializer_list<QWidget*> order);
 // with an empty entry that stands for any value. Nothing is chosen afterwards, and filling raises no selection.
 void fillDateSelectors(QComboBox* year, QComboBox* month, QComboBox* day, bool withAnyEntry);
 
-// Fills the room selector with the names of the room master in code order, after an empty entry ("any room") when
-// withAnyEntry is set, so that a room's place in the list stays its number in the reservation key. Nothing is
-// chosen afterwards. With no database only the empty entry is added. Throws DbError when the rooms cannot be read;
-// the selector then holds only the empty entry, nothing chosen.
+// Fills the room selector with the names of the room master in code order, each entry carrying its room's CODE
+// (chosenRoomCode), after an empty entry ("any room") when withAnyEntry is set. Nothing is chosen afterwards. With no
+// database only the empty entry is added. Throws DbError when the rooms cannot be read; the selector then holds only
+// the empty entry, nothing chosen.
 void fillRoomSelector(QComboBox* selector, Database* db, bool withAnyEntry);
+
+// The CODE of the room chosen in a selector filled by fillRoomSelector: the room number of reservation keys. Empty
+// when nothing or the "any room" entry is chosen.
+QString chosenRoomCode(const QComboBox* selector);
 
 }  // namespace kesola

@@ -99,7 +99,7 @@ const QStringList kNames{QStringLiteral("山田太郎"), QStringLiteral("ｽｽ�
 // Every booking is alone on its day at 9:00, so no check of the day refuses it.
 QString keyOfDay(int day) {
     const QDate d = QDate(2030, 1, 1).addDays(day);
-    return reservationKey(1, QString::number(d.year()), d.toString(QStringLiteral("MM")),
+    return reservationKey(QStringLiteral("1"), QString::number(d.year()), d.toString(QStringLiteral("MM")),
                           d.toString(QStringLiteral("dd")), QStringLiteral("09"), QStringLiteral("00"));
 }
 
@@ -267,7 +267,8 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
         for (; nextDay < kKills; ++nextDay) {
             storeBooking(*seeding, keyOfDay(nextDay),
                          {QStringLiteral("30"), QStringLiteral("01"), kNames[0], QStringLiteral("01"),
-                          QStringLiteral("1"), QStringLiteral("40"), QStringLiteral("1"), QStringLiteral("単純")});
+                          QStringLiteral("1"), QStringLiteral("40"), QStringLiteral("1"), QStringLiteral("単純")},
+                         std::nullopt);
         }
         storeMasterName(*seeding, QStringLiteral("ROOM"), QStringLiteral("RNAME"), QStringLiteral("1"),
                         QStringLiteral("ＭＲＩ室"));

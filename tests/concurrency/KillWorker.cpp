@@ -64,9 +64,12 @@ bool write(Database& db, const QStringList& f) {
     const QString& what = f[2];
     if (what == QStringLiteral("book") && f.size() == 12) {
         const Booking b{f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]};
-        return storeBooking(db, f[3], b) == StoreOutcome::Stored;
+        // The worker is the only writer: what is stored now is what a window would have shown.
+        return storeBooking(db, f[3], b, findBooking(db, f[3])) == StoreOutcome::Stored;
     }
-    if (what == QStringLiteral("cancel") && f.size() == 4) return deleteBooking(db, f[3]);
+    if (what == QStringLiteral("cancel") && f.size() == 4) {
+        return deleteBooking(db, f[3], findBooking(db, f[3])) == CancelOutcome::Cancelled;
+    }
     if (what == QStringLiteral("master") && f.size() >= 7) {
         RowFields more;
         for (const QString& pair : f.mid(7)) more.append({pair.section(u'=', 0, 0), pair.section(u'=', 1)});

@@ -10,10 +10,16 @@ workstation's does, and draws frames, so a window placed by its client area inst
 Without one, X focus follows the pointer and a message box never gets the keys typed at it.
 Positions inside a window are the twips of its layout divided by 15, relative to the window's client area, so
 they hold wherever the window manager puts the frame.
+
+The ime_* scenarios type Japanese as staff do, through IBus with Mozc switched on (romaji, space converts, Return
+commits). mozc_server refuses to run as root, so when the harness is root (CI's fresh Debian root) the session bus,
+the input method and the program run as "nobody" with a home inside the session's folder.
 """
 import ctypes
 import datetime
+import grp
 import os
+import pwd
 import shutil
 import signal
 import sqlite3
@@ -51,6 +57,7 @@ BOARD_MAINTENANCE = centre(11835, 210, 1485, 360)
 BOARD_EXIT = centre(13560, 210, 1485, 360)
 RESERVATION_BACK = centre(225, 5145, 1020, 360)
 EXPORT_ROOM = centre(1470, 225, 2730, 360)
+MENU_BODY_PARTS = centre(225, 225, 1500, 1500)
 
 
 class Failure(Exception):
@@ -71,10 +78,52 @@ def _die_with_parent():
     ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
-class Session:
-    """Xvfb, openbox and the program, started from a fresh folder of its own with a demo database beside it."""
+def give_keysym_a_key(display, name):
+    """Maps the keysym to a free keycode of the display's keyboard. xdotool types a keysym the keymap lacks by
+    remapping a key for a moment, and a client that reads the key after the mapping is undone sees another key."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
+    x11.XStringToKeysym.restype = ctypes.c_ulong
+    dpy = ctypes.c_void_p(x11.XOpenDisplay(display.encode()))
+    if not dpy.value:
+        raise Failure(f"cannot open display {display}")
+    try:
+        keysym = x11.XStringToKeysym(name.encode())
+        if x11.XKeysymToKeycode(dpy, ctypes.c_ulong(keysym)):
+            return
+        low, high, per_key = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+        x11.XDisplayKeycodes(dpy, ctypes.byref(low), ctypes.byref(high))
+        count = high.value - low.value + 1
+        mapping = x11.XGetKeyboardMapping(dpy, low.value, count, ctypes.byref(per_key))
+        free = next(low.value + i for i in reversed(range(count))
+                    if not any(mapping[i * per_key.value + j] for j in range(per_key.value)))
+        x11.XFree(mapping)
+        x11.XChangeKeyboardMapping(dpy, free, 1, (ctypes.c_ulong * 1)(keysym), 1)
+        x11.XSync(dpy, 0)
+    finally:
+        x11.XCloseDisplay(dpy)
 
-    def __init__(self, kesola, admin, fixture):
+
+def machine_id():
+    """The machine's D-Bus id, as libdbus reads it; None when there is no valid one."""
+    for path in ("/var/lib/dbus/machine-id", "/etc/machine-id"):
+        try:
+            with open(path) as f:
+                text = f.read().strip()
+        except OSError:
+            continue
+        if len(text) == 32 and all(c in "0123456789abcdef" for c in text):
+            return text
+    return None
+
+
+class Session:
+    """Xvfb, openbox and the program, started from a fresh folder of its own with a demo database beside it; with
+    ime, a session bus and IBus with Mozc as well, the program typing through them."""
+
+    def __init__(self, kesola, admin, fixture, ime=False):
+        self.ime = ime
         self.folder = tempfile.mkdtemp(prefix="kesola-e2e-")
         self.db = os.path.join(self.folder, "KESOLA.MDB")
         subprocess.run([admin, "init", self.db, "--demo"], check=True, capture_output=True)
@@ -85,6 +134,15 @@ class Session:
         # The program reads its settings beside its own executable, so each session runs a copy of its own.
         self.kesola = shutil.copy2(kesola, self.folder)
         self.children, self.known, self.failures = [], set(), []
+        self.user = {}  # how the program and the input method are started: as "nobody" when the harness is root
+        self.home = os.path.join(self.folder, "home")  # theirs, apart from the window manager's
+        if ime:
+            os.mkdir(self.home, 0o700)
+        if ime and os.geteuid() == 0:
+            self.user = dict(user=pwd.getpwnam("nobody").pw_uid, group=grp.getgrnam("nogroup").gr_gid,
+                             extra_groups=[])
+            for path in [self.folder, self.home, self.db, self.kesola]:
+                os.chown(path, self.user["user"], self.user["group"])
 
     def start(self):
         # Two displays started at once may both claim a number whose last server was killed; the loser's clients
@@ -97,8 +155,10 @@ class Session:
             self.stop(xvfb)
         else:
             raise Failure("no display with a window manager came up")
+        if self.ime:
+            self.start_input_method()
         with open(os.path.join(self.folder, "kesola.log"), "wb") as log:
-            self.program = self.spawn([self.kesola], log, cwd=self.folder)
+            self.program = self.spawn([self.kesola], log, cwd=self.folder, **self.user)
         self.board = self.opened(BOARD, seconds=30)  # start-up is slow on a loaded machine
 
     def start_display(self):
@@ -110,10 +170,66 @@ class Session:
         with os.fdopen(read_end) as pipe:
             display = ":" + pipe.readline().strip()
         # A home of its own keeps a developer's settings for the window manager and Qt out of the test.
+        # KESOLA_E2E marks every process of the session, also those that leave their parent (mozc_server).
         self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8", HOME=self.folder,
-                        XDG_RUNTIME_DIR=self.folder)
+                        XDG_RUNTIME_DIR=self.folder, KESOLA_E2E=self.folder)
         with open(os.path.join(self.folder, "openbox.log"), "ab") as log:
             return xvfb, self.spawn(["openbox", "--sm-disable"], log)
+
+    def start_input_method(self):
+        """A session bus of its own (no service it could start), IBus on the display with its XIM server, and Mozc
+        as the engine, waited for until IBus names it; the program then types through IBus."""
+        if self.user and not machine_id():
+            # libdbus aborts a client on a machine without an id. dbus-daemon's own installation makes it, but a
+            # root whose id was emptied after the package was installed (an image being made) has none.
+            subprocess.run(["dbus-uuidgen", "--ensure"], check=True)
+        give_keysym_a_key(self.env["DISPLAY"], "Zenkaku_Hankaku")
+        ibus_address = "unix:path=" + os.path.join(self.home, "ibus.sock")
+        self.env.update(HOME=self.home, XDG_RUNTIME_DIR=self.home, IBUS_ADDRESS=ibus_address, QT_IM_MODULE="ibus")
+        config = os.path.join(self.folder, "bus.conf")
+        with open(config, "w") as f:
+            f.write('<busconfig><type>session</type><listen>unix:dir=/tmp</listen><policy context="default">'
+                    '<allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>'
+                    '</policy></busconfig>')
+        read_end, write_end = os.pipe()
+        with open(os.path.join(self.folder, "ime.log"), "ab") as log:
+            self.spawn(["dbus-daemon", "--config-file", config, "--nofork", f"--print-address={write_end}"], log,
+                       pass_fds=(write_end,), **self.user)
+            os.close(write_end)
+            with os.fdopen(read_end) as pipe:
+                self.env["DBUS_SESSION_BUS_ADDRESS"] = pipe.readline().strip()
+            self.spawn(["ibus-daemon", "--xim", "--panel=disable", "--emoji-extension=disable",
+                        "--address=" + ibus_address], log, **self.user)
+        # The daemon takes a moment to listen and to load its engines; each try is bounded by run's timeout.
+        wait_for("IBus to run Mozc", self.mozc_engine_chosen, 30)
+
+    def mozc_engine_chosen(self):
+        self.run_as_user("ibus", "engine", "mozc-jp")  # its status is 1 even when it has chosen the engine
+        return self.run_as_user("ibus", "engine") == "mozc-jp"
+
+    def run_as_user(self, *argv):
+        try:
+            done = subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=10, **self.user)
+        except subprocess.TimeoutExpired:
+            return None
+        return done.stdout.strip() if done.returncode == 0 else None
+
+    def mozc_runs(self):
+        return any(name == "mozc_server" for name, _ in self.marked_processes())
+
+    def marked_processes(self):
+        """(name, pid) of every process that carries this session's mark in its environment."""
+        mark = b"KESOLA_E2E=" + self.folder.encode() + b"\0"
+        found = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if mark in f.read() + b"\0":
+                        with open(f"/proc/{pid}/comm") as comm:
+                            found.append((comm.read().strip(), int(pid)))
+            except OSError:
+                pass
+        return found
 
     def spawn(self, argv, log=subprocess.DEVNULL, env=None, **kw):
         child = subprocess.Popen(argv, env=env or self.env, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
@@ -124,6 +240,11 @@ class Session:
     def close(self):
         for child in reversed(self.children):
             self.stop(child)
+        for _, pid in self.marked_processes():  # what left its parent: mozc_server and its renderer
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
 
     @staticmethod
     def stop(child):
@@ -245,6 +366,62 @@ def scenario_booking(s):
         s.failures.append(f"stored {stored}, expected {expected}")
 
 
+def switch_on_hiragana(s):
+    """Zenkaku_Hankaku in a box that takes Japanese. Mozc's server starts when the first box takes the focus; a key
+    pressed before it answers is lost."""
+    s.wait("mozc_server", s.mozc_runs, 15)
+    time.sleep(1)
+    s.keys("Zenkaku_Hankaku")
+    time.sleep(0.5)
+
+
+def convert(s, *romaji):
+    """Types each word in romaji, converts it with space and commits the first candidate with Return."""
+    for word in romaji:
+        s.type(word)
+        s.keys("space")
+        time.sleep(0.3)
+        s.keys("Return")
+        time.sleep(0.3)
+
+
+def scenario_ime_booking(s):
+    """Books 7:00 in the first room as a receptionist types: the input method on from the name box to the end."""
+    s.keys("Down")
+    s.click(s.board, cell_centre(0), repeat=2)
+    window = s.opened(reservation_title(ROOMS[0]))
+    s.keys("Down", "Tab", "Down", "Tab")  # 10 minutes, the first department, on to the name
+    switch_on_hiragana(s)
+    convert(s, "yamada", "tarou")
+    s.keys("Tab", "Down", "Tab", "Down", "Tab")  # the first body part and sex, on to the age
+    s.type("45")  # digits while Hiragana is on: plain digits, never an uncommitted "４５"
+    s.keys("Tab", "Down", "Tab")
+    convert(s, "zouei")
+    s.keys("Tab", "Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
+    s.closed(window, "the reservation window after 登録")
+    stored = s.rows("SELECT YNAME, AGE, ETC, Min, SEX FROM KESOLA WHERE CODE = ?", f"1{TODAY:%Y%m%d}0700")
+    expected = [("山田太郎", "45", "造影", "10", "1")]
+    if stored != expected:
+        s.failures.append(f"stored {stored}, expected {expected}")
+    else:
+        print("stored YNAME bytes (UTF-8):", stored[0][0].encode().hex(" "))
+
+
+def scenario_ime_body_part(s):
+    """Names the last body-part slot through the editor, typed in Hiragana and converted."""
+    s.click(s.board, BOARD_MAINTENANCE)
+    menu = s.opened(TITLE + " - [ メンテナンスメニュー ]")
+    s.click(menu, MENU_BODY_PARTS)
+    s.opened(TITLE + " - [ 部位登録 ]")
+    s.keys("End", "Tab")  # slot 99, then the name box
+    switch_on_hiragana(s)
+    convert(s, "kyoubu")
+    s.keys("Tab", "Tab", "space")  # past "戻る" to "変更"
+    stored = s.wait("the body part stored", lambda: s.rows("SELECT BNAME FROM BU WHERE CODE = '99'"), 5)
+    if stored != [("胸部",)]:
+        s.failures.append(f"stored {stored}, expected 胸部")
+
+
 def scenario_room(s):
     """Chooses the room from the open list by mouse, by keys after a click, and by keys alone."""
     cases = [
@@ -349,6 +526,8 @@ SCENARIOS = {
     "question": (scenario_question, []),
     "export": (scenario_export, EXPORT_FIXTURE),
     "placement": (scenario_placement, []),
+    "ime_booking": (scenario_ime_booking, []),
+    "ime_body_part": (scenario_ime_body_part, []),
 }
 
 
@@ -358,7 +537,10 @@ def main():
         print("runs on database files only")
         return 77
     scenario, fixture = SCENARIOS[name]
-    missing = [tool for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo") if not shutil.which(tool)]
+    tools = ["Xvfb", "openbox", "xdotool", "xprop", "xwininfo"]
+    if name.startswith("ime_"):
+        tools += ["dbus-daemon", "ibus-daemon", "ibus", "/usr/lib/mozc/mozc_server"]
+    missing = [tool for tool in tools if not shutil.which(tool)]
     if missing:
         print(f"FAILED {name}: not installed: {' '.join(missing)} (scripts/install-deps.sh installs them)")
         return 1
@@ -368,7 +550,7 @@ def main():
 
     signal.signal(signal.SIGALRM, overtime)
     signal.alarm(SCENARIO_SECONDS)
-    s = Session(kesola, admin, fixture)
+    s = Session(kesola, admin, fixture, ime=name.startswith("ime_"))
     try:
         s.start()
         scenario(s)

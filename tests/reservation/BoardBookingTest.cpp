@@ -69,6 +69,24 @@ TEST_F(BoardBookingTest, RegisteredBookingIsPaintedAtOnceAndOnTheOtherWorkstatio
     EXPECT_EQ(otherBoard->cell(17).background, QColor(255, 192, 192));
 }
 
+// Room 2 blanked in the room editor: 第３室 is the second entry of the selector, yet its bookings stay under its
+// code 3, and room 2's bookings show nowhere.
+TEST_F(BoardBookingTest, RoomsAreKnownByTheirCodeAcrossAGap) {
+    db.connect()->execute(QStringLiteral("UPDATE ROOM SET RNAME = ' ' WHERE CODE = '2'"));
+    db.addRoom(QStringLiteral("3"), QStringLiteral("第３室"));
+    db.addReservation(QStringLiteral("2200503070700"), QStringLiteral("30"), QStringLiteral("01"),
+                      QStringLiteral("二号室"), QStringLiteral("01"), QStringLiteral("1"));
+    TestContext third(&db);
+    auto gapBoard = startBoardOnDatabase(third);
+    gapBoard->CMB[0]->setCurrentIndex(1);
+    ASSERT_EQ(gapBoard->roomText(), QStringLiteral("第３室"));
+    doubleClickCell(*gapBoard, third, 15, [&](PRO002& w) { registerIn(w, Entries{}); });
+    EXPECT_EQ(storedRow(db, QStringLiteral("3200503070930"))["YNAME"], QStringLiteral("山田太郎"));
+    EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 2);
+    EXPECT_TRUE(gapBoard->cellCaption(15).startsWith(QStringLiteral("山田太郎\r")));
+    EXPECT_EQ(gapBoard->cellCaption(0), QString());
+}
+
 TEST_F(BoardBookingTest, StartCellOpensTheBookingAndFollowingCellsAreRefused) {
     db.addReservation(keyOfCell(15), QStringLiteral("30"), QStringLiteral("01"), QStringLiteral("山田"),
                       QStringLiteral("01"), QStringLiteral("1"));

@@ -84,7 +84,7 @@ TEST_F(CancelTest, EditsMadeInTheWindowDoNotChangeWhatIsDeleted) {
 
 TEST_F(CancelTest, ColumnsOfTheQuestionForOtherDates) {
     board.roomName = QStringLiteral("ＣＴ室");
-    board.room = 1;
+    board.room = QStringLiteral("2");
     board.year = QStringLiteral("2010");
     board.month = QStringLiteral("12");
     board.day = QStringLiteral("31");

@@ -62,8 +62,8 @@ TEST_F(RegisterTest, StoresEveryFieldUnderTheKeyOfTheCellAndCloses) {
     EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 1);
 }
 
-TEST_F(RegisterTest, KeyTakesRoomPositionAndTwoDigitDate) {
-    board.room = 1;
+TEST_F(RegisterTest, KeyTakesRoomCodeAndTwoDigitDate) {
+    board.room = QStringLiteral("2");
     board.roomName = QStringLiteral("ＣＴ室");
     board.year = QStringLiteral("2012");
     board.month = QStringLiteral("11");

@@ -29,7 +29,7 @@ QString keyOfCell(int cell);
 // What the reservation window reads of a board, set directly: room, date and painted captions.
 class FakeBoard : public BoardView {
   public:
-    int roomPosition() const override { return room; }
+    QString roomCode() const override { return room; }
     QString roomText() const override { return roomName; }
     QString yearText() const override { return year; }
     QString monthText() const override { return month; }
@@ -39,7 +39,7 @@ class FakeBoard : public BoardView {
     }
     QString boardCaption() const override { return QStringLiteral("board"); }
 
-    int room = 0;
+    QString room = QStringLiteral("1");
     QString roomName = kRoomName;
     QString year = QStringLiteral("2005");
     QString month = QStringLiteral("3");

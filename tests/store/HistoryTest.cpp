@@ -65,11 +65,14 @@ TEST(History, RowTextsKeepEveryValueAndRefuseForeignForms) {
 TEST(History, BookingChangingAndCancellingEachLeaveOneRowWithBeforeAndAfter) {
     TestDatabase db;
     auto connection = db.connect();
-    ASSERT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田"))), StoreOutcome::Stored);
-    ASSERT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田\t花子"), QStringLiteral("60"))),
+    ASSERT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田")), std::nullopt), StoreOutcome::Stored);
+    ASSERT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田\t花子"), QStringLiteral("60")),
+                           booking(QStringLiteral("山田"))),
               StoreOutcome::Stored);
-    ASSERT_TRUE(deleteBooking(*connection, kKey));
-    EXPECT_FALSE(deleteBooking(*connection, kKey)) << "nothing to cancel records nothing";
+    const Booking changed = booking(QStringLiteral("山田\t花子"), QStringLiteral("60"));
+    ASSERT_EQ(deleteBooking(*connection, kKey, changed), CancelOutcome::Cancelled);
+    EXPECT_EQ(deleteBooking(*connection, kKey, changed), CancelOutcome::NothingToCancel)
+        << "nothing to cancel records nothing";
 
     const auto rows = history(db);
     ASSERT_EQ(rows.size(), 3u);
@@ -105,10 +108,11 @@ TEST(History, ALockForcedFreeIsRecorded) {
 TEST(History, AChangeWhoseHistoryCannotBeWrittenIsNotMade) {
     TestDatabase db;
     auto connection = db.connect();
-    ASSERT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田"))), StoreOutcome::Stored);
+    ASSERT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田")), std::nullopt), StoreOutcome::Stored);
     failWrites(db, QStringLiteral("RIREKI"), QStringLiteral("INSERT"));
-    EXPECT_THROW(storeBooking(*connection, kKey, booking(QStringLiteral("佐藤"))), DbError);
-    EXPECT_THROW(deleteBooking(*connection, kKey), DbError);
+    EXPECT_THROW(storeBooking(*connection, kKey, booking(QStringLiteral("佐藤")), booking(QStringLiteral("山田"))),
+                 DbError);
+    EXPECT_THROW(deleteBooking(*connection, kKey, booking(QStringLiteral("山田"))), DbError);
     EXPECT_EQ(findBooking(*connection, kKey), booking(QStringLiteral("山田")));
     EXPECT_EQ(db.count(QStringLiteral("RIREKI")), 1);
 }
@@ -117,7 +121,7 @@ TEST(History, ADatabaseWithoutTheTableWorksAsBeforeAndRecordsNothing) {
     TestDatabase db;
     db.connect()->execute(QStringLiteral("DROP TABLE RIREKI"));
     auto connection = db.connect();
-    EXPECT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田"))), StoreOutcome::Stored);
-    EXPECT_TRUE(deleteBooking(*connection, kKey));
+    EXPECT_EQ(storeBooking(*connection, kKey, booking(QStringLiteral("山田")), std::nullopt), StoreOutcome::Stored);
+    EXPECT_EQ(deleteBooking(*connection, kKey, booking(QStringLiteral("山田"))), CancelOutcome::Cancelled);
     EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 0);
 }

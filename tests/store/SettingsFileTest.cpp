@@ -58,3 +58,26 @@ TEST(SettingsFile, WriteReplacesTheFileWithOneCp932Line) {
     EXPECT_EQ(readAll(path), Cp932::encode(QStringLiteral("/共有/KESOLA.MDB")) + "\r\n");
     EXPECT_FALSE(writeSettingsFile(dir.filePath(QStringLiteral("no/such/folder/KESOLA.INI")), QStringLiteral("x")));
 }
+
+TEST(SettingsFile, WrittenLocationsReadBackWhole) {
+    const struct {
+        QString location;
+        QByteArray line;  // as written, before CR LF; empty when the location is refused
+    } cases[] = {
+        {QStringLiteral("/mri/KESOLA.MDB"), "/mri/KESOLA.MDB"},
+        {QStringLiteral("/共有,データ/KESOLA.MDB"),
+         "\"" + Cp932::encode(QStringLiteral("/共有,データ/KESOLA.MDB")) + "\""},
+        {QStringLiteral(" /lead/KESOLA.MDB"), "\" /lead/KESOLA.MDB\""},
+        {QStringLiteral("/a\",b/KESOLA.MDB"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.location.toStdString());
+        QTemporaryDir dir;
+        const QString path = writeRaw(dir, "old\r\n");
+        EXPECT_EQ(writeSettingsFile(path, c.location), !c.line.isEmpty());
+        EXPECT_EQ(readAll(path), c.line.isEmpty() ? QByteArray("old\r\n") : c.line + "\r\n");
+        if (!c.line.isEmpty()) {
+            EXPECT_EQ(readSettingsFile(path), c.location);
+        }
+    }
+}

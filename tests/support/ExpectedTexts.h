@@ -38,6 +38,8 @@ inline const QString kPrintFailed = QStringLiteral("印刷できませんでし�
 inline const QString kWrongAge = QStringLiteral("年齢の入力に誤りがあります。");
 inline const QString kOverlapsLater = QStringLiteral("後の予約と重なるため予約できません。");
 inline const QString kNothingToCancel = QStringLiteral("予約がされていないため取り消しできませんでした。");
+inline const QString kChangedMeanwhile = QStringLiteral(
+    "他のマシンでこの予約が変更されています。「戻る」で予約一覧に戻り、内容を確かめてから操作し直してください。");
 
 // The export window.
 inline const QString kExportQuestion = QStringLiteral("ＣＳＶ変換を開始しますか？");

@@ -195,7 +195,7 @@ TEST(CsvRecord, AShortOrEmptyCodeGivesEmptyPiecesInsteadOfFailing) {
 // Filter keys and statement
 
 TEST(CsvFilter, EmptySelectorsMatchAnything) {
-    const ExportFilter f = exportFilter(-1, QString(), QString(), QString(), QString());
+    const ExportFilter f = exportFilter(QString(), QString(), QString(), QString());
     EXPECT_EQ(f.room, QStringLiteral("*"));
     EXPECT_EQ(f.year, QStringLiteral("*"));
     EXPECT_EQ(f.month, QStringLiteral("*"));
@@ -203,15 +203,12 @@ TEST(CsvFilter, EmptySelectorsMatchAnything) {
 }
 
 TEST(CsvFilter, TheFirstRoomYear2006AndApril) {
-    const ExportFilter f =
-        exportFilter(1, QStringLiteral("ＭＲＩ室"), QStringLiteral("2006"), QStringLiteral("4"), QString());
+    const ExportFilter f = exportFilter(QStringLiteral("1"), QStringLiteral("2006"), QStringLiteral("4"), QString());
     EXPECT_EQ(exportStatement(f),
               QStringLiteral("SELECT * FROM KESOLA WHERE LEFT$(CODE,1) LIKE '1' AND MID$(CODE,2,4) LIKE '2006' AND "
                              "MID$(CODE,6,2) LIKE '04' AND MID$(CODE,8,2) LIKE '*' ORDER BY CODE ASC;"));
-    EXPECT_EQ(exportFilter(3, QStringLiteral("第３室"), QString(), QString(), QStringLiteral("9")).day,
-              QStringLiteral("09"));
-    EXPECT_EQ(exportFilter(3, QStringLiteral("第３室"), QString(), QStringLiteral("12"), QString()).room,
-              QStringLiteral("3"));
+    EXPECT_EQ(exportFilter(QStringLiteral("3"), QString(), QString(), QStringLiteral("9")).day, QStringLiteral("09"));
+    EXPECT_EQ(exportFilter(QStringLiteral("3"), QString(), QStringLiteral("12"), QString()).room, QStringLiteral("3"));
 }
 
 // ---------------------------------------------------------------------------------------------------------------

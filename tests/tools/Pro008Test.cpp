@@ -11,6 +11,7 @@
 
 #include "store/AppFolders.h"
 #include "store/Cp932.h"
+#include "store/SettingsFile.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 #include "tools/Pro008.h"
@@ -56,6 +57,7 @@ TEST_F(Pro008Test, LooksAsTheLocationWindow) {
     EXPECT_GT(window.Drive1->count(), 0);
 }
 
+// The folder's name holds a comma: the line is quoted, so that start-up reads the whole path back.
 TEST_F(Pro008Test, PressingTheFileShowsItsPathAndChangeWritesExactlyThatLine) {
     window.show();
     window.setDirPath(folderWithDatabase());
@@ -69,7 +71,8 @@ TEST_F(Pro008Test, PressingTheFileShowsItsPathAndChangeWritesExactlyThatLine) {
     old.write("a much longer earlier line that must not survive\r\nand another\r\n");
     old.close();
     window.BTN->click();
-    EXPECT_EQ(settingsBytes(), Cp932::encode(expected) + "\r\n");
+    EXPECT_EQ(settingsBytes(), "\"" + Cp932::encode(expected) + "\"\r\n");
+    EXPECT_EQ(readSettingsFile(programFolder.filePath(QStringLiteral("KESOLA.INI"))), expected);
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_TRUE(context.messages.shown.empty());
 }

@@ -248,11 +248,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {"1200604010900", "1200604300900", "1200605010900", "1200704010900", "3200604150900"},
                    {{0, QStringLiteral("ＭＲＩ室")}, {1, QStringLiteral("2006")}, {2, QStringLiteral("4")}},
                    {"1200604010900", "1200604300900"}},
-        // "第３室" is the second room the board lists, so its reservations carry room number 2.
-        FilterCase{"TheRoomKeyIsThePlaceInTheSelectorAsOnTheBoard",
+        // "第３室" is the second room listed (room 2 is blank), yet its reservations are those under its code 3.
+        FilterCase{"TheRoomKeyIsTheRoomsCodeAcrossAGap",
                    {"2200604010900", "3200604010900"},
                    {{0, QStringLiteral("第３室")}},
-                   {"2200604010900"}},
+                   {"3200604010900"}},
         FilterCase{"TwentyNinthFebruaryWithoutYearExportsItFromEveryYear",
                    {"1200802290900", "1201202291000", "1200802280900", "2200403290900"},
                    {{2, QStringLiteral("2")}, {3, QStringLiteral("29")}},

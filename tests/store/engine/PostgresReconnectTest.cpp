@@ -204,7 +204,7 @@ TEST_F(PostgresReconnect, BookingWhoseCommitIsCutOffIsReportedAsTheServerHoldsIt
         bool stored = false;
         QString failure;
         try {
-            stored = storeBooking(*db, key, booking) == StoreOutcome::Stored;
+            stored = storeBooking(*db, key, booking, std::nullopt) == StoreOutcome::Stored;
         } catch (const DbError& e) {
             failure = e.message();
         }
