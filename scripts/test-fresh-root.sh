@@ -68,7 +68,12 @@ git clone -q --no-hardlinks "$PWD" "$root/root/kesola"
 git -C "$root/root/kesola" checkout -q --detach "$commit"
 say "commit $(git rev-parse --short HEAD) cloned into a fresh root"
 
+# unshare ignores SIGTERM while it waits, so an ended run kills it outright; the PID namespace's processes die with it
+# (--kill-child) before the root's folder goes.
+unshare --mount --pid --fork --kill-child -- "$self" --inside "$root" "$cache" &
+namespace=$!
+trap 'kill -9 $namespace 2>/dev/null; wait $namespace 2>/dev/null; rm -rf "$work"' EXIT
 status=0
-unshare --mount --pid --fork --kill-child -- "$self" --inside "$root" "$cache" || status=$?
+wait $namespace || status=$?
 say "scripts/test.sh ended with exit code $status"
 exit $status
