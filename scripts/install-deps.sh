@@ -8,7 +8,7 @@ packages=(
     libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
     fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
     help2man mmdebstrap
-    xdotool openbox x11-utils python3
+    xdotool openbox x11-utils python3 python3-xlib iproute2 util-linux
     clang libclang-rt-14-dev
 )
 # The PostgreSQL server: the tests run every database test against a throwaway one (scripts/test.sh).

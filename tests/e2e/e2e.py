@@ -85,6 +85,7 @@ class Session:
         # The program reads its settings beside its own executable, so each session runs a copy of its own.
         self.kesola = shutil.copy2(kesola, self.folder)
         self.children, self.known, self.failures = [], set(), []
+        self.launcher = []  # what the program is started through (a network namespace's, for instance)
 
     def start(self):
         # Two displays started at once may both claim a number whose last server was killed; the loser's clients
@@ -98,7 +99,7 @@ class Session:
         else:
             raise Failure("no display with a window manager came up")
         with open(os.path.join(self.folder, "kesola.log"), "wb") as log:
-            self.program = self.spawn([self.kesola], log, cwd=self.folder)
+            self.program = self.spawn([*self.launcher, self.kesola], log, cwd=self.folder)
         self.board = self.opened(BOARD, seconds=30)  # start-up is slow on a loaded machine
 
     def start_display(self):
