@@ -6,7 +6,7 @@ Usage: ping.py KESOLA KESOLA_ADMIN CASE
 
     sqlite-lock         another program holds the database file's lock for 8 s
     server-vanishes     the PostgreSQL server's host drops every packet for 30 s, then comes back; the board paints
-                        the day again without a restart
+                        the day again without a restart; closed while the host is gone again, it ends at once
     registration-waits  a registration waits on a busy database file and is stored once it is free
 
 The server case makes a network namespace of its own holding a throwaway server (on TCP 127.0.0.1 there) and the
@@ -33,6 +33,7 @@ from Xlib.protocol import event as xevent
 
 PING_EVERY = 0.05
 LONGEST_GAP_ALLOWED = 0.5
+EXIT_SECONDS = 6
 CASE_SECONDS = 110
 # Today's first booking in the first room of the demo data covers cells 8 to 12; cell 9 carries its colour only.
 BOOKED_CELL = 9
@@ -279,6 +280,17 @@ def case_server_vanishes(s, namespace, server):
 
     probed(s, vanish_for_thirty_seconds, 32)
     s.wait("the day on the board again after the server came back", lambda: booked_cell_painted(s), 30)
+
+    # Closed while its read is stuck on a vanished host, the board ends within a few seconds.
+    namespace.drop_everything(True)
+    time.sleep(2)
+    s.keys("alt+F4")
+    closed = time.monotonic()
+    try:
+        wait_for("the program to end", lambda: s.program.poll() is not None, EXIT_SECONDS)
+        print(f"closed while stuck: ended after {time.monotonic() - closed:.1f} s")
+    except Failure:
+        s.failures.append(f"closed while its server's host was gone, the program still ran after {EXIT_SECONDS} s")
 
 
 CASES = {
