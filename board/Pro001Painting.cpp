@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLocale>
+#include <utility>
 
 #include "board/Pro001.h"
 #include "store/BookingStore.h"
@@ -52,11 +53,24 @@ void PRO001::startRepaint() {
     }
     repaintPending_ = true;
     auto read = std::make_shared<DayRead>();
+    auto storeNamed = std::make_shared<bool>(true);
     ctx_.g.DB->runDetached(
-        [read, prefix, masters = masters_](Database& db) { *read = readDayGrid(db, prefix, masters); }, this,
-        [this, read, prefix] {
+        [read, storeNamed, prefix, masters = masters_](Database& db) {
+            *storeNamed = db.stillTheStoreNamed();
+            if (*storeNamed) *read = readDayGrid(db, prefix, masters);
+        },
+        this,
+        [this, read, storeNamed, prefix] {
             repaintPending_ = false;
-            showRead(*read, prefix);
+            if (*storeNamed) {
+                showRead(*read, prefix);
+                return;
+            }
+            // The file was deleted or replaced: the one now under the path is opened and read instead.
+            const bool wasInTick = std::exchange(inTick_, true);
+            if (followStoreNamed(ctx_.g)) MST_READ();
+            startRepaint();
+            inTick_ = wasInTick;
         });
 }
 
@@ -100,7 +114,8 @@ void PRO001::Timer1_Timer() {
         return;
     }
     inTick_ = true;
-    if (followStoreNamed(ctx_.g)) MST_READ();
+    // A store that went away is looked for again; one still open is checked by the read itself.
+    if (!ctx_.g.DB && followStoreNamed(ctx_.g)) MST_READ();
     retryPendingRelease(ctx_.g, waits::kRepaintMs);
     startRepaint();
     inTick_ = false;
