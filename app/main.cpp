@@ -1,12 +1,16 @@
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <cstdlib>
 
 #include "board/Pro001.h"
 #include "store/Clock.h"
+#include "store/engine/ConnectionThread.h"
 #include "ui/Fonts.h"
 #include "ui/Printing.h"
 #include "ui/QtMessageService.h"
 #include "ui/QtTranslation.h"
+#include "ui/WaitIndicator.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -24,9 +28,22 @@ int main(int argc, char* argv[]) {
     globals.messages = &messages;
     globals.clock = &clock;
     kesola::AppContext ctx{globals, modal, printer};
+    kesola::WaitIndicator waiting;
+    kesola::setCallWaitObserver(&waiting);
 
-    kesola::PRO001 board(ctx);
-    board.Form_Load();
-    board.show();
-    return app.exec();
+    int status = 0;
+    {
+        kesola::PRO001 board(ctx);
+        board.Form_Load();
+        board.show();
+        status = app.exec();
+    }
+    kesola::setCallWaitObserver(nullptr);
+    // A connection whose store stopped answering was left inside its call when the board closed; the program ends
+    // without waiting for it.
+    if (kesola::connectionThreadsLeftBehind()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -42,13 +42,16 @@ struct BenchBoard {
     std::unique_ptr<PRO001> board;
 };
 
-// Median times of one repaint (TTBL_SET), in milliseconds: on the same day again and again (what an idle tick
-// does), and with the day changing at every run (every painted cell is rewritten).
+// Median times of one repaint, in milliseconds: on the same day again and again (what an idle tick does), and with
+// the day changing at every run (every painted cell is rewritten).
 struct RepaintMedians {
     double sameDay = 0;
     double dayChanging = 0;
 };
+// The repaint as a command runs it (TTBL_SET, waiting for the read).
 RepaintMedians measureRepaints(PRO001& board, int runs);
+// The repaint of a tick (Timer1_Timer), from its start until its read is painted.
+RepaintMedians measureTicks(PRO001& board, int runs);
 
 // The median of a list of durations.
 double median(std::vector<double> values);

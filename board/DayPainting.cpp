@@ -1,8 +1,11 @@
 #include "board/DayPainting.h"
 
 #include "board/MasterLookup.h"
+#include "store/BookingStore.h"
 #include "store/Numbers.h"
 #include "store/engine/Database.h"
+#include "store/engine/DbError.h"
+#include "store/engine/Waits.h"
 
 namespace kesola {
 
@@ -46,6 +49,21 @@ void paintRow(TimetableGrid& grid, const RecordSet& row, const MasterLookup& mas
 
 void paintReservations(TimetableGrid& grid, RecordSet& day, const MasterLookup& masters) {
     for (; !day.eof(); day.moveNext()) paintRow(grid, day, masters);
+}
+
+DayRead readDayGrid(Database& db, const QString& dayPrefix, const MasterLookup& masters) {
+    DayRead read;
+    try {
+        // Another workstation's write holds the store for a moment: the repaint waits only briefly.
+        const ScopedLockWait shortWait(db, waits::kRepaintMs);
+        auto day = readDay(db, dayPrefix);
+        paintReservations(read.grid, *day, masters);
+        day->close();
+    } catch (const DbError& e) {
+        read.grid = TimetableGrid();
+        read.busy = e.isBusy();
+    }
+    return read;
 }
 
 }  // namespace kesola

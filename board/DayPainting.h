@@ -8,6 +8,7 @@
 
 namespace kesola {
 
+class Database;
 class RecordSet;
 struct MasterLookup;
 
@@ -31,5 +32,16 @@ inline const QColor kDoneBackground = QColor(180, 180, 180);
 // cells that cannot be painted (a key that is no time, a cell outside 7:00-19:50, a department or duration
 // that is no number) are passed over piece by piece.
 void paintReservations(TimetableGrid& grid, RecordSet& day, const MasterLookup& masters);
+
+// One repaint's read of a day: the painted grid, or a cleared one when the read failed. `busy` is set when another
+// workstation's write held the store past the repaint's short wait: those cells mean nothing.
+struct DayRead {
+    TimetableGrid grid;
+    bool busy = false;
+};
+
+// Reads the day under the 9-character prefix and paints it. Never throws; uses nothing but its arguments, so it
+// may run on the connection's thread.
+DayRead readDayGrid(Database& db, const QString& dayPrefix, const MasterLookup& masters);
 
 }  // namespace kesola

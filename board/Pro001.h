@@ -54,6 +54,8 @@ class PRO001 : public QWidget, public BoardView {
     QString boardCaption() const override { return windowTitle(); }
 
     const CellPaint& cell(int index) const { return grid_[index]; }
+    // True while a tick's read has not come back.
+    bool repaintPending() const { return repaintPending_; }
     const MasterLookup& lookups() const { return masters_; }
 
     std::array<QComboBox*, kSelectorCount> CMB{};
@@ -83,6 +85,12 @@ class PRO001 : public QWidget, public BoardView {
     void selectToday();
     void reportOpenFailure();
 
+    // The day key prefix of the room and date selected; empty while any is missing or the date does not exist.
+    QString selectedDayPrefix() const;
+    void startRepaint();
+    void showRead(const DayRead& read, const QString& prefix);
+    void showDay(const TimetableGrid& grid, const QString& prefix);
+    void keepCellsOfSelectedDay();
     void applyGrid(const TimetableGrid& grid);
     // Runs a command under the workstation lock, then repaints and gives the lock back; does nothing when
     // another workstation holds the lock (LOCK_SET has said so).
@@ -93,6 +101,9 @@ class PRO001 : public QWidget, public BoardView {
     AppContext& ctx_;
     MasterLookup masters_;
     TimetableGrid grid_;
+    QString shownDay_;  // the day prefix whose cells grid_ shows; empty for none
+    bool repaintPending_ = false;
+    bool inTick_ = false;
     bool unloaded_ = false;
     QSet<const QObject*> lists_;  // the selectors' drop-down lists
 };

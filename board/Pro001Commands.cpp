@@ -115,8 +115,9 @@ void PRO001::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     Timer1.stop();
-    // A lock left held would keep every other workstation out until someone presses L.
-    retryPendingRelease(ctx_.g, waits::kReleaseTryMs);
+    // A lock left held would keep every other workstation out until someone presses L. The last tick's read may
+    // still be out: a store that does not answer within a few seconds is left, and the lock with it.
+    if (ctx_.g.DB && ctx_.g.DB->finishDetached(waits::kExitMs)) retryPendingRelease(ctx_.g, waits::kReleaseTryMs);
     ctx_.g.DB.reset();
 }
 

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLocale>
+#include <utility>
 
 #include "board/Pro001.h"
 #include "store/BookingStore.h"
@@ -9,7 +10,7 @@
 #include "store/Numbers.h"
 #include "store/Texts.h"
 #include "store/WorkstationLock.h"
-#include "store/engine/DbError.h"
+#include "store/engine/Database.h"
 #include "store/engine/Waits.h"
 #include "ui/Controls.h"
 
@@ -27,23 +28,72 @@ QString displayed(const QString& caption) {
 
 void PRO001::TTBL_SET() {
     if (followStoreNamed(ctx_.g)) MST_READ();
-    TimetableGrid grid;
-    if (ctx_.g.DB && !roomCode().isEmpty() && !yearText().isEmpty() && !monthText().isEmpty() && !dayText().isEmpty() &&
-        DATE_CHECK(yearText(), monthText(), dayText()).isEmpty()) {
-        const QString prefix = dayKeyPrefix(roomCode(), yearText(), monthText(), dayText());
-        try {
-            // Another workstation's write holds the store for a moment: the board waits only briefly and shows
-            // the day it last read until a later tick gets through. Any other failure clears the cells.
-            const ScopedLockWait shortWait(*ctx_.g.DB, waits::kRepaintMs);
-            auto day = readDay(*ctx_.g.DB, prefix);
-            paintReservations(grid, *day, masters_);
-            day->close();
-        } catch (const DbError& e) {
-            if (e.isBusy()) return;
-            grid = TimetableGrid();
-        }
+    const QString prefix = selectedDayPrefix();
+    if (!ctx_.g.DB || prefix.isEmpty()) {
+        showDay(TimetableGrid(), prefix);
+        return;
     }
+    showRead(readDayGrid(*ctx_.g.DB, prefix, masters_), prefix);
+}
+
+QString PRO001::selectedDayPrefix() const {
+    if (roomCode().isEmpty() || yearText().isEmpty() || monthText().isEmpty() || dayText().isEmpty() ||
+        !DATE_CHECK(yearText(), monthText(), dayText()).isEmpty())
+        return {};
+    return dayKeyPrefix(roomCode(), yearText(), monthText(), dayText());
+}
+
+// The repaint of a tick runs on the connection's thread and is painted when it comes back; the board answers its
+// user meanwhile, whatever the store does.
+void PRO001::startRepaint() {
+    const QString prefix = selectedDayPrefix();
+    if (!ctx_.g.DB || prefix.isEmpty()) {
+        showDay(TimetableGrid(), prefix);
+        return;
+    }
+    repaintPending_ = true;
+    auto read = std::make_shared<DayRead>();
+    auto storeNamed = std::make_shared<bool>(true);
+    ctx_.g.DB->runDetached(
+        [read, storeNamed, prefix, masters = masters_](Database& db) {
+            *storeNamed = db.stillTheStoreNamed();
+            if (*storeNamed) *read = readDayGrid(db, prefix, masters);
+        },
+        this,
+        [this, read, storeNamed, prefix] {
+            repaintPending_ = false;
+            if (*storeNamed) {
+                showRead(*read, prefix);
+                return;
+            }
+            // The file was deleted or replaced: the one now under the path is opened and read instead.
+            const bool wasInTick = std::exchange(inTick_, true);
+            if (followStoreNamed(ctx_.g)) MST_READ();
+            startRepaint();
+            inTick_ = wasInTick;
+        });
+}
+
+void PRO001::showRead(const DayRead& read, const QString& prefix) {
+    // A busy store leaves the cells of the last good read until a later tick gets through; a choice of room or day
+    // made while the read was out makes its cells another day's.
+    if (read.busy || prefix != selectedDayPrefix()) {
+        keepCellsOfSelectedDay();
+        return;
+    }
+    showDay(read.grid, prefix);
+}
+
+void PRO001::showDay(const TimetableGrid& grid, const QString& prefix) {
     applyGrid(grid);
+    shownDay_ = prefix;
+}
+
+// The painted cells are kept only while they are the selected room's and day's: a double-click is judged on them.
+void PRO001::keepCellsOfSelectedDay() {
+    if (shownDay_ == selectedDayPrefix()) return;
+    applyGrid(TimetableGrid());
+    shownDay_.clear();
 }
 
 // Only cells whose paint changed are touched: most ticks change nothing, and an idle board should cost nothing.
@@ -57,8 +107,18 @@ void PRO001::applyGrid(const TimetableGrid& grid) {
 }
 
 void PRO001::Timer1_Timer() {
-    TTBL_SET();
+    // A tick while the last one's read is still out (a store that stopped answering), or while a call of this
+    // board waits (its local event loop runs the timer), starts nothing on the connection.
+    if (inTick_ || repaintPending_) {
+        keepCellsOfSelectedDay();
+        return;
+    }
+    inTick_ = true;
+    // A store that went away is looked for again; one still open is checked by the read itself.
+    if (!ctx_.g.DB && followStoreNamed(ctx_.g)) MST_READ();
     retryPendingRelease(ctx_.g, waits::kRepaintMs);
+    startRepaint();
+    inTick_ = false;
 }
 
 void PRO001::CMB_Click(int /*index*/) {

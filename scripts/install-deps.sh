@@ -8,7 +8,7 @@ packages=(
     libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
     fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
     help2man mmdebstrap file mount
-    xdotool openbox x11-utils python3 imagemagick
+    xdotool openbox x11-utils python3 python3-xlib iproute2 util-linux imagemagick
     ibus ibus-mozc dbus-daemon
     clang libclang-rt-14-dev
 )

@@ -3,7 +3,7 @@
 #include "store/Schema.h"
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
-#include "store/engine/OpenDatabase.h"
+#include "store/engine/ThreadedDatabase.h"
 
 namespace kesola {
 
@@ -13,7 +13,7 @@ Database& requireDatabase(const Pro000& g) {
 }
 
 std::unique_ptr<Database> openStore(const QString& location) {
-    std::unique_ptr<Database> db = openDatabase(location);
+    std::unique_ptr<Database> db = openOnOwnThread(location);
     if (!hasAnyTable(*db)) throw DbError(QStringLiteral("no table of the reservation book: %1").arg(location));
     return db;
 }

@@ -35,8 +35,9 @@ struct Pro000 {
 // other workstation looks.
 Database& requireDatabase(const Pro000& g);
 
-// Opens the store as the program does. A database that holds none of the system's tables (a 0-byte file, an empty
-// SQLite file) is not the reservation book and counts as not opened. Throws DbError.
+// Opens the store as the program does, on a connection thread of its own (see ThreadedDatabase.h). A database that
+// holds none of the system's tables (a 0-byte file, an empty SQLite file) is not the reservation book and counts as not
+// opened. Throws DbError.
 std::unique_ptr<Database> openStore(const QString& location);
 
 // Keeps DB the store PATH_DB names: drops a database that no longer is (deleted or replaced), and opens again

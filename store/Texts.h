@@ -24,6 +24,9 @@ inline const QString kYearUnit = QStringLiteral("年");
 inline const QString kMonthUnit = QStringLiteral("月");
 inline const QString kDayUnit = QStringLiteral("日");
 
+// Shown beside a command that has waited about two seconds for the store.
+inline const QString kWaitingForDatabase = QStringLiteral("データベースの応答を待っています…");
+
 // A cell inside another booking's span: the board refuses the double-click, registration refuses the span.
 inline const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
 inline const QString kSelectSlot = QStringLiteral("登録したい場所の選択を行ってください。");

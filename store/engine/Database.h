@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 #include <memory>
+
+class QObject;
 
 #include "store/engine/Waits.h"
 
@@ -23,6 +26,8 @@ class RecordSet {
     virtual QString field(const QString& name) const = 0;
     virtual void moveNext() = 0;
     virtual void close() = 0;
+    // The names of the statement's columns, in their order; empty when the record set cannot tell.
+    virtual QStringList fieldNames() const { return {}; }
 };
 
 // A table opened for keyed access through its unique index MAIN_KEY.
@@ -110,6 +115,22 @@ class Database {
 
     // "SQLite" or "PostgreSQL"; for messages and tests only: no code decides anything by it.
     virtual QString engineName() const = 0;
+
+    // Runs `work` on this database without waiting for it, and then `done` on the calling thread, unless `context`
+    // is gone by then. A connection served by a thread of its own (see ThreadedDatabase.h) runs `work` there,
+    // after every call made before, so `work` must use nothing but the database it is given and what it captured
+    // by value; `done` runs from the caller's event loop. Elsewhere both run at once, before this returns.
+    // `work` must not throw.
+    virtual void runDetached(std::function<void(Database&)> work, QObject* context, std::function<void()> done) {
+        (void)context;
+        work(*this);
+        done();
+    }
+    // Waits at most `milliseconds` for the work sent by runDetached to have run; true when none is left.
+    virtual bool finishDetached(int milliseconds) {
+        (void)milliseconds;
+        return true;
+    }
 };
 
 // What a statement waits for another connection's lock unless told otherwise.

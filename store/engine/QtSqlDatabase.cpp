@@ -67,6 +67,11 @@ class QtRecordSet : public RecordSet {
         atEnd_ = !q_.next();
         if (atEnd_ && q_.lastError().isValid()) readFailed();
     }
+    QStringList fieldNames() const override {
+        QStringList names;
+        for (int i = 0; i < record_.count(); ++i) names << record_.fieldName(i);
+        return names;
+    }
     void close() override {
         if (closed_) return;
         closed_ = true;

@@ -1,7 +1,7 @@
 #pragma once
 
-// How long the program waits for another workstation's hold on the store, by what is waiting. Everything here runs
-// on the user-interface thread, so each wait is as long as its user can bear and no longer.
+// How long the program waits for another workstation's hold on the store, by what is waiting. The user waits with
+// each (the window answers meanwhile, but takes no input), so each is as long as its user can bear and no longer.
 namespace kesola::waits {
 
 // A repaint of the board, twice a second: a busy store leaves the cells as they are until the next tick. Well
@@ -14,5 +14,8 @@ inline constexpr int kWriteMs = 5000;
 // Giving the lock back after a command, in all, and each try of it.
 inline constexpr int kReleaseMs = 5000;
 inline constexpr int kReleaseTryMs = 500;
+// Closing the board: how long the last repaint's read may still take before the lock is given back; a store that
+// stopped answering is left without it.
+inline constexpr int kExitMs = 2000;
 
 }  // namespace kesola::waits

@@ -212,6 +212,7 @@ TEST_F(BoardPainting, AReservationWrittenByAnotherProcessShowsWithinHalfASecond)
     // ticks rather than milliseconds keeps the test honest on a loaded machine.
     QSignalSpy ticks(&b.Timer1, &QTimer::timeout);
     ASSERT_TRUE(ticks.wait(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !b.repaintPending(); }, 5000));
     EXPECT_FALSE(b.cell(15).caption.isEmpty());
     EXPECT_EQ(b.cell(16).background, QColor(255, 224, 192));
 }

@@ -143,6 +143,7 @@ class Session:
                              extra_groups=[])
             for path in [self.folder, self.home, self.db, self.kesola]:
                 os.chown(path, self.user["user"], self.user["group"])
+        self.launcher = []  # what the program is started through (a network namespace's, for instance)
 
     def start(self):
         # Two displays started at once may both claim a number whose last server was killed; the loser's clients
@@ -158,7 +159,7 @@ class Session:
         if self.ime:
             self.start_input_method()
         with open(os.path.join(self.folder, "kesola.log"), "wb") as log:
-            self.program = self.spawn([self.kesola], log, cwd=self.folder, **self.user)
+            self.program = self.spawn([*self.launcher, self.kesola], log, cwd=self.folder, **self.user)
         self.board = self.opened(BOARD, seconds=30)  # start-up is slow on a loaded machine
 
     def start_display(self):

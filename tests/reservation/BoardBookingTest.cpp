@@ -64,7 +64,7 @@ TEST_F(BoardBookingTest, RegisteredBookingIsPaintedAtOnceAndOnTheOtherWorkstatio
     EXPECT_EQ(db.lockValue(), QStringLiteral("0"));
 
     EXPECT_EQ(otherBoard->cellCaption(15), QString());
-    otherBoard->Timer1_Timer();
+    tickAndPaint(*otherBoard);
     EXPECT_EQ(otherBoard->cellCaption(15), board->cellCaption(15));
     EXPECT_EQ(otherBoard->cell(17).background, QColor(255, 192, 192));
 }

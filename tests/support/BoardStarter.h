@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
+#include <QTest>
 #include <memory>
 
 #include "board/Pro001.h"
@@ -24,6 +27,14 @@ inline std::unique_ptr<PRO001> startBoard(TestContext& c) {
     board->show();
     QCoreApplication::processEvents();
     return board;
+}
+
+// One tick of the board's timer with its repaint painted: the tick's read runs on the connection's thread and is
+// painted once it is back.
+inline void tickAndPaint(PRO001& board) {
+    board.Timer1_Timer();
+    if (!QTest::qWaitFor([&] { return !board.repaintPending(); }, 10000))
+        ADD_FAILURE() << "the repaint never came back";
 }
 
 }  // namespace kesola::test
