@@ -107,6 +107,11 @@ inside() {
     [ -f "$root/usr/share/icons/hicolor/scalable/apps/kesola.svg" ] \
         && [ -f "$root/usr/share/icons/hicolor/48x48/apps/kesola.png" ] || fail "icon missing"
     zcat "$root/usr/share/man/man1/kesola-admin.1.gz" | grep -q '^\.TH KESOLA-ADMIN' || fail "manual page missing"
+    zcat "$root/usr/share/man/man1/kesola.1.gz" | grep -q '^\.TH KESOLA ' || fail "kesola's manual page missing"
+    grep -q '<name xml:lang="ja">ＭＲＩ予約システム</name>' "$root"/usr/share/metainfo/*.metainfo.xml \
+        || fail "AppStream metadata missing"
+    [ -s "$root/usr/share/doc/kesola/copyright" ] && [ -s "$root/usr/share/doc/kesola/changelog.gz" ] \
+        || fail "copyright or changelog missing"
 
     # An ordinary user with an empty home, a shared folder for the database, and the workstation's settings file.
     echo "nurse:x:1000:1000::$user_home:/bin/sh" >>"$root/etc/passwd"
