@@ -122,6 +122,10 @@ inside() {
     as_user test -w /usr/bin && fail "the user can write the program's folder"
     as_user kesola-admin init /srv/mri/KESOLA.MDB --demo || fail "kesola-admin init"
     printf '%s\r\n' /srv/mri/KESOLA.MDB >"$root/etc/kesola/KESOLA.INI"
+    # The nightly backup as IT runs it: a checked copy in a new file, which an existing file never is.
+    as_user kesola-admin backup /srv/mri/KESOLA.MDB /srv/mri/BACKUP.MDB || fail "kesola-admin backup"
+    as_user kesola-admin backup /srv/mri/KESOLA.MDB /srv/mri/BACKUP.MDB 2>/dev/null && fail "backup overwrote a file"
+    as_user kesola-admin check --quiet /srv/mri/BACKUP.MDB || fail "kesola-admin check on the backup"
 
     # The display and the board get a network namespace of their own, so display :1 meets no other X server.
     unshare --net -- bash -c "set -uo pipefail; $(declare -f as_user wait_for find_window wait_for_window \
