@@ -157,9 +157,15 @@ int runBackup(const QString& database, const QString& destination, QTextStream& 
             expected = copyServerSnapshot(*from, *to);
         } else {
             ProgressLine progress(err, progressOnTerminal);
-            backupDatabaseFile(database, destination, [&progress](const BackupProgress& p) { progress.show(p); });
+            BackupProgress last;
+            backupDatabaseFile(database, destination, [&](const BackupProgress& p) {
+                progress.show(p);
+                last = p;
+            });
             progress.end();
             made = true;
+            if (last.restarts > 0)
+                out << "the copy started again " << last.restarts << " times after workstations wrote\n";
         }
         const TableCounts counts = checkCopy(destination, expected);
         out << "backed up " << shown(database) << " to " << destination << "\n";

@@ -24,7 +24,12 @@ deb=$(ls build/package/kesola_*.deb)
 
 # Debian's checkers: an error or a warning fails the build (infos and pedantic notes are shown, not fatal).
 appstreamcli validate --no-net --pedantic packaging/*.metainfo.xml >&2
-desktop-file-validate packaging/kesola.desktop >&2
+desktop_output=$(desktop-file-validate packaging/kesola.desktop 2>&1) || true
+if [ -n "$desktop_output" ]; then
+    echo "$desktop_output" >&2
+    echo "package.sh: desktop-file-validate reports on packaging/kesola.desktop" >&2
+    exit 1
+fi
 lintian_output=$(lintian --allow-root --info "$deb" 2>&1) || true
 [ -z "$lintian_output" ] || echo "$lintian_output" >&2
 if grep -qE '^[EW]: ' <<<"$lintian_output"; then

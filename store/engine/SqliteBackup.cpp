@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "store/engine/Database.h"
 #include "store/engine/DbError.h"
 
 namespace kesola {
@@ -30,6 +31,8 @@ class Connection {
     Connection(const QString& path, int flags) {
         const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr);
         if (rc != SQLITE_OK) fail(QStringLiteral("cannot open %1").arg(path));
+        // Waits for a workstation's write as a workstation waits for another's.
+        sqlite3_busy_timeout(db_, kDefaultLockWaitMs);
     }
     ~Connection() { sqlite3_close_v2(db_); }
     Connection(const Connection&) = delete;
