@@ -106,6 +106,9 @@ void runOnce(int reservations) {
     const QString output = QString::fromUtf8(admin.readAll());
     std::printf("  backup: %.2f s, exit %d%s\n", seconds, admin.exitCode(),
                 admin.exitCode() == 0 ? "" : qPrintable(QStringLiteral(": ") + output));
+    for (const QString& line : output.split(u'\n')) {
+        if (line.contains(QStringLiteral("started again"))) std::printf("  %s\n", qPrintable(line));
+    }
     printRegistrations("without a backup", quiet);
     printRegistrations("during the backup", during);
 }

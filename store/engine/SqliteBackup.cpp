@@ -104,8 +104,9 @@ class Backup {
             const int remaining = sqlite3_backup_remaining(backup_);
             state.totalPages = sqlite3_backup_pagecount(backup_);
             state.copiedPages = state.totalPages - remaining;
-            // The copy started again: a workstation wrote between two slices.
-            if (rc == SQLITE_OK && lastRemaining >= 0 && remaining > lastRemaining) {
+            // The copy started again: a workstation wrote between two slices. (Without a new start every slice
+            // leaves fewer pages to go; with one right after the first slice, as many as before.)
+            if (rc == SQLITE_OK && lastRemaining >= 0 && remaining >= lastRemaining) {
                 ++state.restarts;
                 slice *= 2;
             }
