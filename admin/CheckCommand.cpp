@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QMap>
 #include <QSet>
+#include <QTemporaryDir>
 #include <functional>
 
 #include "admin/AdminStores.h"
@@ -11,6 +12,9 @@
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
+#include "store/engine/PostgresUri.h"
+#include "store/engine/SqliteBackup.h"
+#include "store/engine/SqliteDatabase.h"
 
 namespace kesola {
 
@@ -177,9 +181,20 @@ QStringList databaseProblems(QtSqlDatabase& db) {
 int runCheck(const QStringList& args, QTextStream& out, QTextStream& err) {
     Options options;
     if (!parseOptions(args, options, err)) return 2;
+    // A database file is checked in a copy of one moment of it: SQLite's integrity check reads every page under
+    // one shared lock, which would keep the workstations' writes waiting for seconds on a large file, while the
+    // online backup lets them through between its slices.
+    QTemporaryDir snapshotFolder;
     std::unique_ptr<QtSqlDatabase> db;
     try {
-        db = openDatabase(options.database);
+        if (isPostgresUri(options.database)) {
+            db = openDatabase(options.database);
+        } else {
+            const QString snapshot = snapshotFolder.filePath(QStringLiteral("KESOLA.MDB"));
+            if (!snapshotFolder.isValid()) throw DbError(QStringLiteral("no temporary folder for a copy (TMPDIR)"));
+            backupDatabaseFile(options.database, snapshot);
+            db = SqliteDatabase::open(snapshot);
+        }
     } catch (const DbError& e) {
         out << "cannot open " << shown(options.database) << ": " << e.message() << "\n";
         return 1;

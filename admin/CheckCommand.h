@@ -15,6 +15,8 @@ class QtSqlDatabase;
 // do not parse or start outside 7:00-19:50, and reservations that name a department, body part or room that does
 // not exist (the room is the key's first digit, a ROOM code). Without --quiet it also says what it checked and
 // whether the workstation lock is held; --quiet prints the problems alone, for cron and monitoring.
+// A database file is checked in a copy of one moment of it, made by the online backup under TMPDIR (which needs room
+// for it), so that the workstations go on writing meanwhile.
 int runCheck(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // The problems of an open database, one text each; empty when it is sound. Never throws: a check that fails to
