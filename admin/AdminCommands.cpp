@@ -1,9 +1,14 @@
 #include "admin/AdminCommands.h"
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 #include "admin/AdminStores.h"
+#include "admin/BackupCommand.h"
+#include "admin/CheckCommand.h"
 #include "admin/CopyCommand.h"
 #include "admin/DemoData.h"
 #include "admin/HistoryCommand.h"
@@ -21,6 +26,8 @@ QString adminUsage() {
                "       kesola-admin upgrade DATABASE\n"
                "       kesola-admin history DATABASE [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--room N] [--code PREFIX]\n"
                "                            [--csv FILE]\n"
+               "       kesola-admin backup DATABASE DEST\n"
+               "       kesola-admin check DATABASE [--quiet]\n"
                "\n"
                "A DATABASE is either the path of a database file or a PostgreSQL connection URI\n"
                "(postgresql://[user@]host[:port]/database[?sslmode=...]), as the settings file KESOLA.INI holds it.\n"
@@ -45,6 +52,15 @@ QString adminUsage() {
                "      the keys. In MAE and ATO, and on the listing, a backslash, tab, CR or LF inside a value is\n"
                "      written as \\\\, \\t, \\r or \\n. --csv FILE also writes the rows as a Shift-JIS CSV file\n"
                "      (values with a comma, quote or line end are quoted, quotes doubled), values unescaped.\n"
+               "backup  copies a running database into the new file DEST (an existing file is refused) while the\n"
+               "      workstations go on booking: a database file with SQLite's online backup, a server database\n"
+               "      from one snapshot (put it back on a server with copy). The copy is checked (integrity, every\n"
+               "      table, the rows of each) before the command says it is done; a copy that fails is removed.\n"
+               "check  checks a database: integrity, the tables and their MAIN_KEY indexes, the SYSTEM and LOCKTBL\n"
+               "      rows, reservation keys (13 digits, a real date, a start from 7:00 to 19:50) and the room,\n"
+               "      department and body part each reservation names. One line per problem, exit status 1 when\n"
+               "      there is any, 0 when there is none; it also says whether the workstation lock is held.\n"
+               "      --quiet prints the problems only.\n"
                "\n"
                "Options of init:\n"
                "  --title TEXT  the system title shown in every window caption (default \"%1\")\n"
@@ -161,6 +177,14 @@ int runAdmin(const QStringList& args, QTextStream& out, QTextStream& err, QDate 
         return runUpgrade(args[1], out, err);
     }
     if (args[0] == QStringLiteral("history")) return runHistory(args, out, err);
+    if (args[0] == QStringLiteral("backup")) {
+        if (args.size() != 3) {
+            err << "kesola-admin: backup needs DATABASE and DEST\n" << adminUsage();
+            return 2;
+        }
+        return runBackup(args[1], args[2], out, err, ::isatty(fileno(stderr)) == 1);
+    }
+    if (args[0] == QStringLiteral("check")) return runCheck(args, out, err);
     err << "kesola-admin: unknown command " << args[0] << "\n" << adminUsage();
     return 2;
 }

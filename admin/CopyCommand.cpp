@@ -57,13 +57,6 @@ QVariantList readRow(const RecordSet& rs, const TableSchema& table) {
     return row;
 }
 
-qint64 countRows(Database& db, const QString& table) {
-    auto rs = db.select(QStringLiteral("SELECT count(*) AS N FROM ") + table);
-    const qint64 n = rs->field(QStringLiteral("N")).toLongLong();
-    rs->close();
-    return n;
-}
-
 TableCounts countAll(Database& db) {
     TableCounts counts;
     for (const TableSchema& table : allTables()) counts.insert(table.name, countRows(db, table.name));
@@ -131,9 +124,21 @@ QString compare(const TableCounts& expected, const TableCounts& found) {
 
 }  // namespace
 
+qint64 countRows(Database& db, const QString& table) {
+    auto rs = db.select(QStringLiteral("SELECT count(*) AS N FROM ") + table);
+    const qint64 n = rs->field(QStringLiteral("N")).toLongLong();
+    rs->close();
+    return n;
+}
+
 qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const QString& tableName) {
     const TableSchema* table = findTable(tableName);
     if (!table) throw DbError(QStringLiteral("no such table: %1").arg(tableName));
+    return copyTableRows(from, to, *table);
+}
+
+qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const TableSchema& schema) {
+    const TableSchema* table = &schema;
     qint64 copied = 0;
     QString lastKey;
     for (bool firstPage = true;; firstPage = false) {

@@ -5,7 +5,9 @@
 
 namespace kesola {
 
+class Database;
 class QtSqlDatabase;
+struct TableSchema;
 
 // kesola-admin copy SOURCE DEST: every row of the seven tables, from a file to a server or back (or file to file,
 // server to server). DEST is a new file, an existing database whose tables are all empty, or an empty server
@@ -18,5 +20,10 @@ int runCopy(const QString& source, const QString& destination, QTextStream& out,
 // The rows of one table, copied in key order through bound parameters. Returns how many were copied.
 // Requires: both tables exist; the caller holds the transactions. Throws DbError.
 qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const QString& table);
+// The same for any table that keyed access serves (the history table too).
+qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const TableSchema& table);
+
+// The number of rows of a table. Throws DbError, also when the table is missing.
+qint64 countRows(Database& db, const QString& table);
 
 }  // namespace kesola

@@ -1,5 +1,6 @@
-# The Debian package that hospital IT installs on every workstation (scripts/package.sh makes it):
-# /usr/bin/kesola and /usr/bin/kesola-admin, the menu entry, the icon theme's files and kesola-admin's manual page.
+# The Debian package that hospital IT installs on every workstation (scripts/package.sh makes it and runs lintian on
+# it): /usr/bin/kesola and /usr/bin/kesola-admin, the menu entry, the icon theme's files, the AppStream metadata,
+# both manual pages, and in /usr/share/doc/kesola the copyright, the changelog and the nightly backup examples.
 # Nothing installed here is user data: databases, settings files and exports live outside /usr, so removing or
 # purging the package leaves them where they are, and the package has no maintainer scripts.
 
@@ -9,41 +10,67 @@ include(GNUInstallDirs)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS kesola kesola-admin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Stripped as Debian strips them (dh_strip): the compiler's .comment and the .note section go too.
+find_program(KESOLA_STRIP NAMES strip REQUIRED)
+install(CODE "foreach(program kesola kesola-admin)
+    execute_process(COMMAND ${KESOLA_STRIP} --remove-section=.comment --remove-section=.note --strip-unneeded
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+endforeach()")
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/kesola.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.example.kesola.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/app/icons/kesola.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 16 32 48 64 128 256)
     install(FILES ${CMAKE_SOURCE_DIR}/app/icons/kesola-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME kesola.png)
 endforeach()
+set(kesola_docdir ${CMAKE_INSTALL_DATADIR}/doc/kesola)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${kesola_docdir})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/examples/ DESTINATION ${kesola_docdir}/examples)
 
-# kesola-admin's manual page is its --help text (target manpage; needs help2man).
+# Compressed as Debian wants them (gzip -9n: no name, no time stamp) by the target package-files.
+set(kesola_packaged)
+function(kesola_gzip source output)
+    add_custom_command(OUTPUT ${output} COMMAND gzip -9nc ${source} > ${output} DEPENDS ${source})
+    set(kesola_packaged ${kesola_packaged} ${output} PARENT_SCOPE)
+endfunction()
+kesola_gzip(${CMAKE_SOURCE_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+kesola_gzip(${CMAKE_SOURCE_DIR}/packaging/kesola.1 ${CMAKE_BINARY_DIR}/kesola.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${kesola_docdir})
+install(FILES ${CMAKE_BINARY_DIR}/kesola.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# kesola-admin's manual page is its --help text (needs help2man).
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
-    set(manpage ${CMAKE_BINARY_DIR}/kesola-admin.1.gz)
-    add_custom_command(OUTPUT ${manpage}
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/kesola-admin.1
         # The help text holds Japanese: help2man reads it in its locale's character set.
         COMMAND ${HELP2MAN} --locale=C.UTF-8 --no-info --version-string=${PROJECT_VERSION}
-                "--name=create and copy the databases of the MRI room reservation book"
+                "--name=create, copy, back up and check the databases of the MRI room reservation book"
                 --output=${CMAKE_BINARY_DIR}/kesola-admin.1 $<TARGET_FILE:kesola-admin>
-        COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/kesola-admin.1
         DEPENDS kesola-admin VERBATIM)
-    add_custom_target(manpage DEPENDS ${manpage})
-    install(FILES ${manpage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    kesola_gzip(${CMAKE_BINARY_DIR}/kesola-admin.1 ${CMAKE_BINARY_DIR}/kesola-admin.1.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/kesola-admin.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+add_custom_target(package-files DEPENDS ${kesola_packaged})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kesola)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_CONTACT "MRI room reservation book maintainers <kesola@localhost>")
+# example.org stands for the project's own domain (also in copyright, changelog and the AppStream id and URLs).
+set(CPACK_PACKAGE_CONTACT "MRI room reservation book maintainers <kesola@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "reservation book of a hospital's MRI room")
+# Lines of at most 80 characters, as Debian's tools show them.
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Japanese-language desktop program for the reservation book of a hospital's MRI room.\n"
-    "Several workstations share one database (an SQLite file or a PostgreSQL server); each shows a day\n"
-    "timetable of one room, books, changes and cancels examinations, maintains the master lists, exports\n"
-    "reservations to a Shift-JIS CSV file and prints the board.")
+    "Japanese-language desktop program for the reservation book of a hospital's\n"
+    "MRI room. Several workstations share one database (an SQLite file or a\n"
+    "PostgreSQL server); each shows a day timetable of one room, books, changes\n"
+    "and cancels examinations, maintains the master lists, exports reservations\n"
+    "to a Shift-JIS CSV file and prints the board. kesola-admin creates, copies,\n"
+    "backs up and checks the database.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl1-mesa-dev
     libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
     fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
-    help2man mmdebstrap file mount
+    help2man mmdebstrap file mount dpkg-dev lintian appstream desktop-file-utils libsqlite3-dev
     xdotool openbox x11-utils python3 python3-xlib iproute2 util-linux imagemagick
     ibus ibus-mozc dbus-daemon
     clang libclang-rt-14-dev

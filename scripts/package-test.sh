@@ -107,6 +107,11 @@ inside() {
     [ -f "$root/usr/share/icons/hicolor/scalable/apps/kesola.svg" ] \
         && [ -f "$root/usr/share/icons/hicolor/48x48/apps/kesola.png" ] || fail "icon missing"
     zcat "$root/usr/share/man/man1/kesola-admin.1.gz" | grep -q '^\.TH KESOLA-ADMIN' || fail "manual page missing"
+    zcat "$root/usr/share/man/man1/kesola.1.gz" | grep -q '^\.TH KESOLA ' || fail "kesola's manual page missing"
+    grep -q '<name xml:lang="ja">ＭＲＩ予約システム</name>' "$root"/usr/share/metainfo/*.metainfo.xml \
+        || fail "AppStream metadata missing"
+    [ -s "$root/usr/share/doc/kesola/copyright" ] && [ -s "$root/usr/share/doc/kesola/changelog.gz" ] \
+        || fail "copyright or changelog missing"
 
     # An ordinary user with an empty home, a shared folder for the database, and the workstation's settings file.
     echo "nurse:x:1000:1000::$user_home:/bin/sh" >>"$root/etc/passwd"
@@ -117,6 +122,10 @@ inside() {
     as_user test -w /usr/bin && fail "the user can write the program's folder"
     as_user kesola-admin init /srv/mri/KESOLA.MDB --demo || fail "kesola-admin init"
     printf '%s\r\n' /srv/mri/KESOLA.MDB >"$root/etc/kesola/KESOLA.INI"
+    # The nightly backup as IT runs it: a checked copy in a new file, which an existing file never is.
+    as_user kesola-admin backup /srv/mri/KESOLA.MDB /srv/mri/BACKUP.MDB || fail "kesola-admin backup"
+    as_user kesola-admin backup /srv/mri/KESOLA.MDB /srv/mri/BACKUP.MDB 2>/dev/null && fail "backup overwrote a file"
+    as_user kesola-admin check --quiet /srv/mri/BACKUP.MDB || fail "kesola-admin check on the backup"
 
     # The display and the board get a network namespace of their own, so display :1 meets no other X server.
     unshare --net -- bash -c "set -uo pipefail; $(declare -f as_user wait_for find_window wait_for_window \

@@ -191,6 +191,39 @@ void PostgresDatabase::rollbackTransaction() {
     if (open) execute(QStringLiteral("ROLLBACK"));
 }
 
+void PostgresDatabase::beginReadSnapshot() {
+    execute(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    inTransaction_ = true;
+}
+
+QStringList PostgresDatabase::integrityProblems() {
+    QStringList problems;
+    auto invalid = selectNative(QStringLiteral("SELECT c.relname AS name FROM pg_index i JOIN pg_class c ON c.oid = "
+                                               "i.indexrelid WHERE NOT i.indisvalid AND c.relnamespace = "
+                                               "(SELECT oid FROM pg_namespace WHERE nspname = current_schema()) "
+                                               "ORDER BY c.relname"),
+                                {});
+    for (; !invalid->eof(); invalid->moveNext())
+        problems << QStringLiteral("index %1 is not valid").arg(invalid->field(QStringLiteral("name")));
+    invalid->close();
+    auto tables = selectNative(QStringLiteral("SELECT quote_ident(relname) AS name FROM pg_class WHERE relkind = 'r' "
+                                              "AND relnamespace = (SELECT oid FROM pg_namespace WHERE nspname = "
+                                              "current_schema()) ORDER BY relname"),
+                               {});
+    QStringList names;
+    for (; !tables->eof(); tables->moveNext()) names << tables->field(QStringLiteral("name"));
+    tables->close();
+    for (const QString& name : names) {
+        try {
+            selectNative(QStringLiteral("SELECT count(*) FROM ") + name, {})->close();
+        } catch (const DbError& e) {
+            if (e.kind() == DbError::Kind::ConnectionLost) throw;
+            problems << QStringLiteral("%1 cannot be read: %2").arg(name, e.message());
+        }
+    }
+    return problems;
+}
+
 QString PostgresDatabase::encodingProblem() {
     auto rs = selectNative(QStringLiteral("SHOW server_encoding"), {});
     const QString encoding = rs->field(QStringLiteral("server_encoding"));
@@ -201,5 +234,14 @@ QString PostgresDatabase::encodingProblem() {
 // The server plans the board's query from its statistics; a bulk load would leave them out of date until the next
 // automatic analysis.
 void PostgresDatabase::refreshStatistics() { execute(QStringLiteral("ANALYZE")); }
+
+bool PostgresDatabase::hasIndex(const QString& name) {
+    auto rs = selectNative(QStringLiteral("SELECT count(*) AS N FROM pg_indexes WHERE schemaname = current_schema() "
+                                          "AND indexname = lower(?)"),
+                           {name});
+    const bool found = rs->field(QStringLiteral("N")).toInt() > 0;
+    rs->close();
+    return found;
+}
 
 }  // namespace kesola

@@ -41,6 +41,18 @@ class QtSqlDatabase : public Database {
     int execute(const QString& sql, const QVariantList& params = {}) override;
     bool takeLock() override;
 
+    // Begins a read-only transaction in which every read sees the database as it was at the first one (the file
+    // engine keeps writers out until it ends; the server lets them go on). End it with rollbackTransaction().
+    // Throws DbError.
+    virtual void beginReadSnapshot() = 0;
+
+    // What the engine's own consistency check finds wrong in the stored pages and indexes, one text per problem;
+    // empty when it finds nothing. Throws DbError when the check itself cannot run.
+    virtual QStringList integrityProblems() = 0;
+
+    // True when the database holds an index of this name (as it was written in CREATE INDEX). Throws DbError.
+    virtual bool hasIndex(const QString& name) = 0;
+
     // Runs a native statement and walks its rows; used by the layer itself and by tests that look at plans.
     std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params);
 

@@ -98,4 +98,30 @@ void SqliteDatabase::beginWriteTransaction() { execute(QStringLiteral("BEGIN IMM
 void SqliteDatabase::commitTransaction() { execute(QStringLiteral("COMMIT")); }
 void SqliteDatabase::rollbackTransaction() { execute(QStringLiteral("ROLLBACK")); }
 
+// A deferred transaction takes the shared lock at its first read and keeps it to the end.
+void SqliteDatabase::beginReadSnapshot() {
+    execute(QStringLiteral("BEGIN"));
+    selectNative(QStringLiteral("SELECT count(*) FROM sqlite_master"), {})->close();
+}
+
+QStringList SqliteDatabase::integrityProblems() {
+    QStringList problems;
+    auto rs = selectNative(QStringLiteral("PRAGMA integrity_check"), {});
+    for (; !rs->eof(); rs->moveNext()) {
+        const QString line = rs->field(QStringLiteral("integrity_check"));
+        if (line != QStringLiteral("ok")) problems << line;
+    }
+    rs->close();
+    return problems;
+}
+
+bool SqliteDatabase::hasIndex(const QString& name) {
+    auto rs = selectNative(QStringLiteral("SELECT count(*) AS N FROM sqlite_master WHERE type = 'index' AND name = ? "
+                                          "COLLATE NOCASE"),
+                           {name});
+    const bool found = rs->field(QStringLiteral("N")).toInt() > 0;
+    rs->close();
+    return found;
+}
+
 }  // namespace kesola

@@ -26,6 +26,10 @@ class SqliteDatabase : public QtSqlDatabase {
     void beginWriteTransaction() override;
     void commitTransaction() override;
     void rollbackTransaction() override;
+    void beginReadSnapshot() override;
+    // PRAGMA integrity_check: every page, every index against its table.
+    QStringList integrityProblems() override;
+    bool hasIndex(const QString& name) override;
     QString byteOrderCollation() const override { return {}; }
     // AUTOINCREMENT: never a number of a deleted row again.
     QString growingKeyType() const override { return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"); }

@@ -142,3 +142,26 @@ TEST_F(PostgresAdmin, UpgradeAddsTheHistoryTableOnTheServerAndItNumbersItsRows) 
     EXPECT_EQ(listed.out.count(u'\n'), 2);
     EXPECT_LT(listed.out.indexOf(QStringLiteral("登録")), listed.out.indexOf(QStringLiteral("取消")));
 }
+
+TEST_F(PostgresAdmin, BackupOfTheServerRestoresWithCopyAndCheckJudgesTheServer) {
+    const QString original = file("KESOLA.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), original, QStringLiteral("--demo")}).status, 0);
+    ASSERT_EQ(runAdminCommand({QStringLiteral("copy"), original, server->uri()}).status, 0);
+
+    const QString backup = file("BACKUP.MDB");
+    const AdminRun run = runAdminCommand({QStringLiteral("backup"), server->uri(), backup});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("verified against the snapshot"))) << run.out.toStdString();
+    EXPECT_EQ(dumpStore(backup), dumpStore(original));
+    ServerScratchDatabase restored;
+    ASSERT_EQ(runAdminCommand({QStringLiteral("copy"), backup, restored.uri()}).status, 0);
+    EXPECT_EQ(dumpStore(restored.uri()), dumpStore(original));
+
+    const AdminRun sound = runAdminCommand({QStringLiteral("check"), server->uri()});
+    EXPECT_EQ(sound.status, 0) << sound.out.toStdString();
+    EXPECT_TRUE(sound.out.contains(QStringLiteral("lock: free")));
+    openDatabase(server->uri())->execute(QStringLiteral("DROP INDEX main_key_bu"));
+    const AdminRun broken = runAdminCommand({QStringLiteral("check"), QStringLiteral("--quiet"), server->uri()});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_EQ(broken.out, QStringLiteral("table BU has no MAIN_KEY index\n"));
+}
