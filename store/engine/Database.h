@@ -65,6 +65,10 @@ class Database {
     // it and binds every quoted literal as a parameter.
     virtual std::unique_ptr<RecordSet> select(const QString& jetSql) = 0;
 
+    // Runs a read-only statement in the SQL both engines share (no Jet dialect), with positional '?' parameters
+    // for every value; the search's readers use it for what the Jet statements cannot say (several key ranges).
+    virtual std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params) = 0;
+
     // Opens a table for keyed access through MAIN_KEY. Throws DbError when the table is missing. The schema must
     // outlive the table.
     virtual std::unique_ptr<Table> openTable(const TableSchema& table) = 0;

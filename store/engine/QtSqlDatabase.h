@@ -41,8 +41,7 @@ class QtSqlDatabase : public Database {
     int execute(const QString& sql, const QVariantList& params = {}) override;
     bool takeLock() override;
 
-    // Runs a native statement and walks its rows; used by the layer itself and by tests that look at plans.
-    std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params);
+    std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params) override;
 
     // A unique connection name for Qt's registry.
     static QString newConnectionName();
