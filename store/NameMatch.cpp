@@ -1,5 +1,7 @@
 #include "store/NameMatch.h"
 
+#include <QHash>
+
 namespace kesola {
 
 namespace {
@@ -34,6 +36,44 @@ QString normalisedName(const QString& name) {
         if (!isSpace(c.unicode())) out += QChar(asKatakana(c.unicode()));
     }
     return out;
+}
+
+namespace {
+
+// Every character that normalises into another one: kana, the width forms, compatibility ideographs.
+QHash<char16_t, QStringList> buildStoredForms() {
+    const std::pair<char16_t, char16_t> sources[] = {
+        {0x3041, 0x309E}, {0xFF01, 0xFF5E}, {0xFF61, 0xFF9F}, {0xF900, 0xFAFF}, {0x2F00, 0x2FDF}};
+    const QString soundMarks[] = {QString(), QStringLiteral("\uFF9E"), QStringLiteral("\uFF9F")};
+    QHash<char16_t, QStringList> forms;
+    for (const auto& [first, last] : sources) {
+        for (char16_t c = first; c <= last; ++c) {
+            const QString form(QChar{c});
+            for (const QString& mark : soundMarks) {
+                for (QChar into : normalisedName(form + mark)) {
+                    QStringList& list = forms[into.unicode()];
+                    if (into != QChar{c} && !list.contains(form)) list << form;
+                }
+            }
+        }
+    }
+    return forms;
+}
+
+bool isLikeWildcard(QChar c) { return c == u'%' || c == u'_' || c == u'\\'; }
+
+}  // namespace
+
+QStringList storedFormsOf(QChar normalisedCharacter) {
+    static const QHash<char16_t, QStringList> forms = buildStoredForms();
+    if (isLikeWildcard(normalisedCharacter) || normalisedCharacter.isSurrogate()) return {};
+    QStringList all{QString(normalisedCharacter)};
+    all += forms.value(normalisedCharacter.unicode());
+    // A form that is itself a wildcard cannot be looked for; the character then does not narrow the search.
+    for (const QString& form : all) {
+        if (isLikeWildcard(form.front())) return {};
+    }
+    return all;
 }
 
 bool nameContains(const QString& storedName, const QString& normalisedText) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kesola {
 
@@ -13,5 +14,10 @@ QString normalisedName(const QString& name);
 // True when the stored name, normalised, contains the normalised text. Requires: normalisedText non-empty and
 // already normalised.
 bool nameContains(const QString& storedName, const QString& normalisedText);
+
+// The characters whose presence in a stored name a match of the normalised character needs: the character itself
+// and every form that normalises to it or (a half-width letter before its sound mark) into it. A database can look
+// for these with LIKE before any name is normalised. Empty for a character the search cannot narrow by.
+QStringList storedFormsOf(QChar normalisedCharacter);
 
 }  // namespace kesola

@@ -42,6 +42,35 @@ void markOccupied(std::vector<bool>& cells, const QString& code, const QString& 
     for (int c = std::max(0, *start); c < std::min(*start + span, kCellCount); ++c) cells[c] = true;
 }
 
+// How much a character of the typed name narrows the rows: an ideograph more than kana, kana more than a digit.
+int narrowing(QChar c) {
+    if (c.script() == QChar::Script_Han) return 3;
+    if (c.script() == QChar::Script_Katakana) return 2;
+    return 1;
+}
+
+// A condition that every row whose name can match holds, so that the engine passes over the others before a name
+// is read and normalised: the stored name holds one of the forms of the typed name's most telling character.
+// "" when no character can be looked for.
+QString nameNarrowing(const QString& wanted, QVariantList& params) {
+    QStringList best;
+    int bestScore = 0;
+    for (QChar c : wanted) {
+        const QStringList forms = storedFormsOf(c);
+        if (!forms.isEmpty() && narrowing(c) >= bestScore) {
+            best = forms;
+            bestScore = narrowing(c);
+        }
+    }
+    if (best.isEmpty()) return {};
+    QStringList likes;
+    for (const QString& form : best) {
+        likes << QStringLiteral("YNAME LIKE ?");
+        params << QStringLiteral("%") + form + QStringLiteral("%");
+    }
+    return QStringLiteral(" AND (") + likes.join(QStringLiteral(" OR ")) + u')';
+}
+
 }  // namespace
 
 QString roomCodeOfKey(const QString& code) { return code.left(1); }
@@ -57,8 +86,9 @@ std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typed
         ranges << keyRange(db);
         params << QString::number(room) + first << QString::number(room) + afterLast;
     }
-    auto rows =
-        db.selectNative(QStringLiteral("SELECT * FROM KESOLA WHERE ") + ranges.join(QStringLiteral(" OR ")), params);
+    const QString narrowed = nameNarrowing(wanted, params);
+    auto rows = db.selectNative(
+        QStringLiteral("SELECT * FROM KESOLA WHERE (") + ranges.join(QStringLiteral(" OR ")) + u')' + narrowed, params);
     std::vector<FoundBooking> found;
     for (; !rows->eof(); rows->moveNext()) {
         if (!nameContains(rows->field(QStringLiteral("YNAME")), wanted)) continue;

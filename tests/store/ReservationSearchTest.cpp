@@ -29,6 +29,10 @@ TEST(NameMatch, TypedFormsFindTheStoredName) {
             << c.stored << " / " << c.typed;
     }
     EXPECT_TRUE(normalisedName(QStringLiteral(" 　\t")).isEmpty());
+    // What the database is asked to look for before names are normalised: every stored form of the letter.
+    EXPECT_EQ(storedFormsOf(u'ダ'), QStringList({"ダ", "た", "だ", "ﾀ"}));
+    EXPECT_EQ(storedFormsOf(u'5'), QStringList({"5", "５"}));
+    EXPECT_TRUE(storedFormsOf(u'%').isEmpty());
 }
 
 TEST(FreeSlots, StartsOfOneDay) {
