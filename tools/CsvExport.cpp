@@ -132,7 +132,7 @@ ExportOutcome writeCsvExport(Database* db, const QString& statement, const QStri
         return failed(fileFailure(filePath, file.errorString()));
     ExportOutcome outcome;
     try {
-        auto rows = db->select(statement);
+        auto rows = db->selectLong(statement);
         outcome = writeCsvRecords(*rows, file, progress);
         rows->close();
     } catch (const DbError& e) {
