@@ -15,7 +15,6 @@ namespace {
 
 constexpr int kRoomCodes = 9;
 constexpr int kDatesPerRead = 31;
-constexpr int kLongestIndexedPeriodDays = 3 * 366;
 
 QString keyDate(QDate date) { return date.toString(QStringLiteral("yyyyMMdd")); }
 
@@ -41,23 +40,6 @@ void markOccupied(std::vector<bool>& cells, const QString& code, const QString& 
     // A row shorter than ten minutes still holds its start cell, as on the board.
     const int span = std::max(1, toInt16(minutes).value_or(0) / 10);
     for (int c = std::max(0, *start); c < std::min(*start + span, kCellCount); ++c) cells[c] = true;
-}
-
-// The rows of the period. A short period is one index range per room code, never a scan of all rows; a long one
-// holds most of the table, which a plain scan reads faster than the index can hand out rows one by one.
-QString periodCondition(const Database& db, QDate from, QDate to, QVariantList& params) {
-    if (from.daysTo(to) > kLongestIndexedPeriodDays) {
-        params << keyDate(from) << keyDate(to);
-        return QStringLiteral("(substr(CODE, 2, 8) >= ? AND substr(CODE, 2, 8) <= ?)");
-    }
-    QStringList ranges;
-    const QString first = keyDate(from);
-    const QString afterLast = keyDate(to.addDays(1));
-    for (int room = 1; room <= kRoomCodes; ++room) {
-        ranges << keyRange(db);
-        params << QString::number(room) + first << QString::number(room) + afterLast;
-    }
-    return u'(' + ranges.join(QStringLiteral(" OR ")) + u')';
 }
 
 // How much a character of the typed name narrows the rows: an ideograph more than kana, kana more than a digit.
@@ -95,10 +77,18 @@ QString roomCodeOfKey(const QString& code) { return code.left(1); }
 
 std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typedName, QDate from, QDate to) {
     const QString wanted = normalisedName(typedName);
+    // One index range per room code: the period is a range of keys within each room, never a scan of all rows.
+    QStringList ranges;
     QVariantList params;
-    const QString periodRows = periodCondition(db, from, to, params);
+    const QString first = keyDate(from);
+    const QString afterLast = keyDate(to.addDays(1));
+    for (int room = 1; room <= kRoomCodes; ++room) {
+        ranges << keyRange(db);
+        params << QString::number(room) + first << QString::number(room) + afterLast;
+    }
     const QString narrowed = nameNarrowing(wanted, params);
-    auto rows = db.selectNative(QStringLiteral("SELECT * FROM KESOLA WHERE ") + periodRows + narrowed, params);
+    auto rows = db.selectNative(
+        QStringLiteral("SELECT * FROM KESOLA WHERE (") + ranges.join(QStringLiteral(" OR ")) + u')' + narrowed, params);
     std::vector<FoundBooking> found;
     for (; !rows->eof(); rows->moveNext()) {
         if (!nameContains(rows->field(QStringLiteral("YNAME")), wanted)) continue;
