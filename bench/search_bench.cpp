@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
             runs, [&] { return findPatientBookings(*db, typed, p.from, p.to).size(); }, &found);
         // Over every reservation the bare query is a plain scan of the column.
         const QString rows =
-            p.from.daysTo(p.to) > 3 * 366 ? QStringLiteral("1 = 1") : roomRanges(p.from, p.to.addDays(1));
+            p.from == QDate(2001, 1, 1) ? QStringLiteral("1 = 1") : roomRanges(p.from, p.to.addDays(1));
         const QString bare = QStringLiteral("SELECT CODE, YNAME FROM KESOLA WHERE (") + rows +
                              QStringLiteral(") AND YNAME LIKE '%1234567%'");
         std::printf("patient search, %s: %.2f ms (%zu found; bar 150 ms)   sqlite3 LIKE over YNAME: %.2f ms\n", p.what,
