@@ -78,6 +78,9 @@ class CountingDatabase : public Database {
             throw;
         }
     }
+    std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params) override {
+        return inner_->selectNative(sql, params);
+    }
     std::unique_ptr<Table> openTable(const TableSchema& t) override { return inner_->openTable(t); }
     int execute(const QString& sql, const QVariantList& params) override { return inner_->execute(sql, params); }
     bool takeLock() override { return inner_->takeLock(); }

@@ -2,10 +2,12 @@
 
 #include <QString>
 
+#include "store/Texts.h"
+
 namespace kesola::board_texts {
 
 inline const QString kWindowName = QStringLiteral("ＭＲＩ室 予約一覧");
-inline const QString kChooseRoom = QStringLiteral("室名の選択を行ってください。");
+inline const QString& kChooseRoom = texts::kChooseRoom;
 inline const QString kChooseYear = QStringLiteral("年の選択を行ってください。");
 inline const QString kChooseMonth = QStringLiteral("月の選択を行ってください。");
 inline const QString kChooseDay = QStringLiteral("日の選択を行ってください。");

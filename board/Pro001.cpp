@@ -164,6 +164,10 @@ bool PRO001::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::KeyPress && !passedOnByControl) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F && key->modifiers() == Qt::ControlModifier) {
+            SEARCH_OPEN();
+            return true;
+        }
         if (!key->text().isEmpty()) {
             int code = key->text().at(0).unicode();
             Form_KeyPress(code);

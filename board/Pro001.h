@@ -9,6 +9,7 @@
 #include "board/MasterLookup.h"
 #include "ui/AppContext.h"
 #include "ui/BoardView.h"
+#include "ui/DayChooser.h"
 
 class QComboBox;
 class QLabel;
@@ -18,7 +19,7 @@ namespace kesola {
 
 // The reservation board: one room's day in 78 ten-minute cells, repainted from the database twice a second.
 // It is the program's main window and opens every other window.
-class PRO001 : public QWidget, public BoardView {
+class PRO001 : public QWidget, public BoardView, public DayChooser {
     Q_OBJECT
   public:
     static constexpr int kSelectorCount = 4;
@@ -43,6 +44,8 @@ class PRO001 : public QWidget, public BoardView {
     void Form_KeyPress(int& keyAscii);
     void Form_Unload();
     void LOCK_RESET();
+    // Ctrl+F: the search window, which only reads and so takes no lock; a result chosen there sets the selectors.
+    void SEARCH_OPEN();
 
     // BoardView
     QString roomCode() const override;
@@ -52,6 +55,9 @@ class PRO001 : public QWidget, public BoardView {
     QString dayText() const override;
     QString cellCaption(int cell) const override;
     QString boardCaption() const override { return windowTitle(); }
+
+    // DayChooser
+    void chooseDay(int roomIndex, QDate date) override;
 
     const CellPaint& cell(int index) const { return grid_[index]; }
     // True while a tick's read has not come back.

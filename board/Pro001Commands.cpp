@@ -6,6 +6,7 @@
 #include "board/Pro001.h"
 #include "masters/Pro003.h"
 #include "reservation/Pro002.h"
+#include "search/Pro010.h"
 #include "store/DateCheck.h"
 #include "store/Texts.h"
 #include "store/WorkstationLock.h"
@@ -81,6 +82,23 @@ void PRO001::BTN_Click(int index) {
             break;
     }
     Timer1.start();
+}
+
+void PRO001::SEARCH_OPEN() {
+    Timer1.stop();
+    showFreshWindow<PRO010>(ctx_.modal, ctx_, *this, this);
+    TTBL_SET();
+    Timer1.start();
+}
+
+void PRO001::chooseDay(int roomIndex, QDate date) {
+    // Each selection raises CMB_Click as the user's would. A day beyond 28 is left first, so that no step on the
+    // way (the new year or month with the old day) is a date that does not exist and would be refused aloud.
+    if (dayText().toInt() > 28) CMB[3]->setCurrentIndex(CMB[3]->findText(QStringLiteral("1")));
+    if (roomIndex >= 0) CMB[0]->setCurrentIndex(roomIndex);
+    CMB[1]->setCurrentIndex(CMB[1]->findText(QString::number(date.year())));
+    CMB[2]->setCurrentIndex(CMB[2]->findText(QString::number(date.month())));
+    CMB[3]->setCurrentIndex(CMB[3]->findText(QString::number(date.day())));
 }
 
 void PRO001::printBoard() {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "store/Texts.h"
+
 // Captions and messages of the reservation window.
 namespace kesola::reservation_texts {
 
@@ -27,25 +29,25 @@ inline const QString kChangedMeanwhile = QStringLiteral(
 inline const QString kCancelRoomSeparator = QStringLiteral(" の");
 inline const QString kCancelQuestionEnd = QStringLiteral("分の予約を取り消しますか？");
 
-inline const QString kMale = QStringLiteral("男性");
-inline const QString kFemale = QStringLiteral("女性");
-inline const QString kNotYetDone = QStringLiteral("未");
-inline const QString kDone = QStringLiteral("済");
+inline const QString& kMale = texts::kMale;
+inline const QString& kFemale = texts::kFemale;
+inline const QString& kNotYetDone = texts::kNotYetDone;
+inline const QString& kDone = texts::kDone;
 
 // Field titles and the small captions beside the fields.
 inline const QString kReservationTime = QStringLiteral("予約時間");
 inline const QString kHourUnit = QStringLiteral("時");
 inline const QString kMinuteUnit = QStringLiteral("分");
-inline const QString kUntil = QStringLiteral("～");
-inline const QString kMinutesLong = QStringLiteral("分間");
-inline const QString kDepartment = QStringLiteral("科");
+inline const QString& kUntil = texts::kUntil;
+inline const QString& kMinutesLong = texts::kMinutesLong;
+inline const QString& kDepartment = texts::kDepartment;
 inline const QString kName = QStringLiteral("名前");
-inline const QString kBodyPart = QStringLiteral("部位");
+inline const QString& kBodyPart = texts::kBodyPart;
 inline const QString kWard = QStringLiteral("病棟");
-inline const QString kSex = QStringLiteral("性別");
-inline const QString kAge = QStringLiteral("年齢");
+inline const QString& kSex = texts::kSex;
+inline const QString& kAge = texts::kAge;
 inline const QString kYearsOld = QStringLiteral("歳");
-inline const QString kStatus = QStringLiteral("状況");
+inline const QString& kStatus = texts::kStatus;
 inline const QString kRemarks = QStringLiteral("備考");
 
 inline const QString kRegister = QStringLiteral("登録");

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl1-mesa-dev
-    libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3
+    libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3 libsqlite3-dev
     fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
     help2man mmdebstrap file mount dpkg-dev lintian appstream desktop-file-utils libsqlite3-dev
     xdotool openbox x11-utils python3 python3-xlib iproute2 util-linux imagemagick

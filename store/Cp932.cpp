@@ -46,18 +46,48 @@ Converter& converter() {
 
 }  // namespace
 
+namespace {
+
+// The characters whose cp932 form is the one byte of their own code. IBM's table, which the converter follows,
+// exchanges U+001A, U+001C and U+007F.
+bool isOwnForm(char16_t c) { return c < 0x80 && c != 0x1A && c != 0x1C && c != 0x7F; }
+
+// Appends the cp932 form of characters none of which is its own form. Requires: the converter's lock held.
+void appendConverted(QByteArray& out, UConverter* handle, const char16_t* text, qsizetype length) {
+    ucnv_resetFromUnicode(handle);
+    const qsizetype at = out.size();
+    out.resize(at + length * 2 + 8);
+    UErrorCode status = U_ZERO_ERROR;
+    const int written = ucnv_fromUChars(handle, out.data() + at, static_cast<int32_t>(out.size() - at),
+                                        reinterpret_cast<const UChar*>(text), static_cast<int32_t>(length), &status);
+    out.truncate(U_FAILURE(status) ? at : at + written);
+}
+
+}  // namespace
+
 QByteArray encode(const QString& text) {
     if (text.isEmpty()) return {};
+    // ASCII is its own cp932 form but for three control characters the converter exchanges (a test holds it to
+    // that), and most of what is written (codes, digits, commas) is ASCII: the converter is only asked for the runs
+    // between.
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype length = text.size();
+    QByteArray out;
+    out.reserve(length + 16);
     Converter& c = converter();
     std::lock_guard guard(c.mutex);
-    ucnv_resetFromUnicode(c.handle);
-    QByteArray out(text.size() * 2 + 8, Qt::Uninitialized);
-    UErrorCode status = U_ZERO_ERROR;
-    const int length =
-        ucnv_fromUChars(c.handle, out.data(), static_cast<int32_t>(out.size()),
-                        reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()), &status);
-    if (U_FAILURE(status)) return {};
-    out.truncate(length);
+    for (qsizetype i = 0; i < length;) {
+        qsizetype end = i;
+        while (end < length && isOwnForm(chars[end])) ++end;
+        const qsizetype at = out.size();
+        out.resize(at + (end - i));
+        char* ascii = out.data() + at;
+        for (qsizetype k = i; k < end; ++k) *ascii++ = static_cast<char>(chars[k]);
+        i = end;
+        while (end < length && !isOwnForm(chars[end])) ++end;
+        if (end > i) appendConverted(out, c.handle, chars + i, end - i);
+        i = end;
+    }
     return out;
 }
 

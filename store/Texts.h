@@ -27,6 +27,20 @@ inline const QString kDayUnit = QStringLiteral("日");
 // Shown beside a command that has waited about two seconds for the store.
 inline const QString kWaitingForDatabase = QStringLiteral("データベースの応答を待っています…");
 
+// The words of a booking's fields and values that the reservation window and the search window both show.
+inline const QString kMale = QStringLiteral("男性");
+inline const QString kFemale = QStringLiteral("女性");
+inline const QString kNotYetDone = QStringLiteral("未");
+inline const QString kDone = QStringLiteral("済");
+inline const QString kDepartment = QStringLiteral("科");
+inline const QString kBodyPart = QStringLiteral("部位");
+inline const QString kSex = QStringLiteral("性別");
+inline const QString kAge = QStringLiteral("年齢");
+inline const QString kStatus = QStringLiteral("状況");
+inline const QString kMinutesLong = QStringLiteral("分間");
+inline const QString kUntil = QStringLiteral("～");
+inline const QString kChooseRoom = QStringLiteral("室名の選択を行ってください。");
+
 // A cell inside another booking's span: the board refuses the double-click, registration refuses the span.
 inline const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
 inline const QString kSelectSlot = QStringLiteral("登録したい場所の選択を行ってください。");

@@ -16,6 +16,8 @@ namespace {
 
 // Records are gathered into chunks of about this size before they are written.
 constexpr qsizetype kChunkBytes = qsizetype{1} << 20;
+// Records are converted to cp932 in runs of about this many characters.
+constexpr qsizetype kTextChars = qsizetype{1} << 16;
 // How often the progress is told, in records.
 constexpr qint64 kProgressEvery = 256;
 
@@ -78,9 +80,11 @@ void appendCsvRecord(QString& out, const ExportRow& row) {
 
 ExportOutcome writeCsvRecords(RecordSet& rows, QIODevice& out, ExportProgress& progress) {
     QByteArray chunk;
-    chunk.reserve(kChunkBytes + 4096);
-    QString record;
-    record.reserve(256);
+    chunk.reserve(kChunkBytes + 2 * kTextChars + 4096);
+    // Records gather as text and are converted to cp932 many at a time: one conversion per record cost more than
+    // making the record. A record always ends with CR, so no character is cut between two conversions.
+    QString text;
+    text.reserve(kTextChars + 512);
     qint64 written = 0;
     // A disk that fills takes part of a write without a word; only the write of the rest fails with the system's
     // reason (errno), which is what the user is told.
@@ -95,16 +99,20 @@ ExportOutcome writeCsvRecords(RecordSet& rows, QIODevice& out, ExportProgress& p
         chunk.truncate(0);
         return complete;
     };
+    auto convert = [&] {
+        chunk += Cp932::encode(text);
+        text.truncate(0);
+    };
     for (; !rows.eof(); rows.moveNext()) {
-        record.truncate(0);
-        appendCsvRecord(record, readExportRow(rows));
-        chunk += Cp932::encode(record);
+        appendCsvRecord(text, readExportRow(rows));
         ++written;
+        if (text.size() >= kTextChars) convert();
         if (chunk.size() >= kChunkBytes && !flush()) return failed(out.errorString());
         if (written % kProgressEvery == 0 && !progress.proceed(written)) {
             return finished(ExportOutcome::Status::Cancelled, written);
         }
     }
+    convert();
     chunk += kExportFileEnd;
     if (!flush()) return failed(out.errorString());
     if (!progress.proceed(written)) return finished(ExportOutcome::Status::Cancelled, written);
@@ -123,7 +131,7 @@ ExportOutcome writeCsvExport(Database* db, const QString& statement, const QStri
         return failed(fileFailure(filePath, file.errorString()));
     ExportOutcome outcome;
     try {
-        auto rows = db->select(statement);
+        auto rows = db->selectLong(statement);
         outcome = writeCsvRecords(*rows, file, progress);
         rows->close();
     } catch (const DbError& e) {

@@ -70,6 +70,14 @@ class Database {
     // it and binds every quoted literal as a parameter.
     virtual std::unique_ptr<RecordSet> select(const QString& jetSql) = 0;
 
+    // The same read as select, for a statement whose many rows are walked once from start to end (an export): the
+    // engine may hand them out by a leaner path than select's. Same contract as select.
+    virtual std::unique_ptr<RecordSet> selectLong(const QString& jetSql) { return select(jetSql); }
+
+    // Runs a read-only statement in the SQL both engines share (no Jet dialect), with positional '?' parameters
+    // for every value; the search's readers use it for what the Jet statements cannot say (several key ranges).
+    virtual std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params) = 0;
+
     // Opens a table for keyed access through MAIN_KEY. Throws DbError when the table is missing. The schema must
     // outlive the table.
     virtual std::unique_ptr<Table> openTable(const TableSchema& table) = 0;

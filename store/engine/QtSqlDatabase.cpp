@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QElapsedTimer>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QThread>
@@ -243,6 +244,15 @@ bool QtSqlDatabase::takeLock() {
     rs->close();
     if (!rowExists) throw DbError(QStringLiteral("LOCKTBL has no row with the key '1'"));
     return false;
+}
+
+QVariant QtSqlDatabase::driverHandle() const { return db_.driver() ? db_.driver()->handle() : QVariant(); }
+
+std::shared_ptr<void> QtSqlDatabase::connectionKeeper() const { return connection_; }
+
+void QtSqlDatabase::statementStarts(const QString& sql) {
+    beforeStatement();
+    statementStarting(sql);
 }
 
 void QtSqlDatabase::commitThroughDriver() {

@@ -53,8 +53,7 @@ class QtSqlDatabase : public Database {
     // True when the database holds an index of this name (as it was written in CREATE INDEX). Throws DbError.
     virtual bool hasIndex(const QString& name) = 0;
 
-    // Runs a native statement and walks its rows; used by the layer itself and by tests that look at plans.
-    std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params);
+    std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params) override;
 
     // A unique connection name for Qt's registry.
     static QString newConnectionName();
@@ -70,6 +69,11 @@ class QtSqlDatabase : public Database {
     bool connectionIsOpen() const { return db_.isOpen(); }
     // What the engine's lock wait was last set to; a busy preparation is retried no longer than that.
     void noteLockWait(int milliseconds) { lockWaitMs_ = milliseconds; }
+    // For an engine's own reads past Qt SQL: the driver's native handle, and a keeper that holds the connection open
+    // while it lives. statementStarts is called before each such statement, as before every other.
+    QVariant driverHandle() const;
+    std::shared_ptr<void> connectionKeeper() const;
+    void statementStarts(const QString& sql);
     // Commits through the driver, which reports a transaction that the server rolled back. Throws DbError.
     // Requires: beforeStatement() has been called by the engine.
     void commitThroughDriver();

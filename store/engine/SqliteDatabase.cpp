@@ -1,11 +1,14 @@
 #include "store/engine/SqliteDatabase.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "store/engine/DbError.h"
 
@@ -22,17 +25,107 @@ const EngineDialect kDialect{SqliteDatabase::kJetDialect, true, true, true, &Sql
 DbError::Kind SqliteDatabase::kindOf(const QSqlError& error) {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
-    if (!ok) return DbError::Kind::Other;
+    return ok ? kindOfCode(code) : DbError::Kind::Other;
+}
+
+DbError::Kind SqliteDatabase::kindOfCode(int resultCode) {
     // The low byte is the primary code also when the driver reports an extended one.
-    switch (code & 0xff) {
-        case 5:  // SQLITE_BUSY
-        case 6:  // SQLITE_LOCKED
+    switch (resultCode & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
             return DbError::Kind::Busy;
-        case 19:  // SQLITE_CONSTRAINT
+        case SQLITE_CONSTRAINT:
             return DbError::Kind::Constraint;
         default:
             return DbError::Kind::Other;
     }
+}
+
+namespace {
+
+// A forward walk over one statement run by SQLite itself on the connection Qt SQL opened. The statement is
+// finalized when the walk is closed or destroyed, so no shared lock outlives it.
+class SqliteRowReader : public RecordSet {
+  public:
+    SqliteRowReader(std::shared_ptr<void> connection, sqlite3* db, const TranslatedSql& statement)
+        : connection_(std::move(connection)), db_(db) {
+        const QByteArray sql = statement.sql.toUtf8();
+        check(sqlite3_prepare_v2(db_, sql.constData(), static_cast<int>(sql.size()), &stmt_, nullptr));
+        for (int i = 0; i < statement.params.size(); ++i) {
+            const QByteArray value = statement.params[i].toString().toUtf8();
+            check(sqlite3_bind_text(stmt_, i + 1, value.constData(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
+        }
+        for (int c = 0; c < sqlite3_column_count(stmt_); ++c)
+            names_ << QString::fromUtf8(sqlite3_column_name(stmt_, c));
+        step();
+        empty_ = atEnd_;
+    }
+    ~SqliteRowReader() override { close(); }
+
+    bool isEmpty() const override { return empty_; }
+    bool eof() const override { return atEnd_; }
+    QString field(const QString& name) const override {
+        const int column = atEnd_ ? -1 : columnIndex(name);
+        if (column < 0) return {};
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt_, column)) : QString();
+    }
+    void moveNext() override {
+        if (!atEnd_) step();
+    }
+    QStringList fieldNames() const override { return names_; }
+    void close() override {
+        atEnd_ = true;
+        if (stmt_) sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+
+  private:
+    void step() {
+        const int result = sqlite3_step(stmt_);
+        atEnd_ = result != SQLITE_ROW;
+        if (!atEnd_) return;
+        if (result != SQLITE_DONE) check(result);
+    }
+    void check(int result) {
+        if (result == SQLITE_OK) return;
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db_));
+        close();
+        throw DbError(message, SqliteDatabase::kindOfCode(result));
+    }
+    // The names asked for are the same few on every row: each is looked up among the columns (as Qt SQL does,
+    // without regard to case) once, and then found again by an exact comparison.
+    int columnIndex(const QString& name) const {
+        for (const auto& [asked, column] : asked_) {
+            if (asked == name) return column;
+        }
+        int found = -1;
+        for (int c = 0; c < names_.size() && found < 0; ++c) {
+            if (names_[c].compare(name, Qt::CaseInsensitive) == 0) found = c;
+        }
+        asked_.emplace_back(name, found);
+        return found;
+    }
+
+    std::shared_ptr<void> connection_;  // released after the statement
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+    QStringList names_;
+    mutable std::vector<std::pair<QString, int>> asked_;
+    bool atEnd_ = true;
+    bool empty_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordSet> SqliteDatabase::selectLong(const QString& jetSql) {
+    const QVariant handle = driverHandle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return select(jetSql);
+    sqlite3* db = *static_cast<sqlite3* const*>(handle.constData());
+    if (!db) return select(jetSql);
+    const TranslatedSql translated = translateJetSql(jetSql, kJetDialect);
+    statementStarts(translated.sql);
+    return std::make_unique<SqliteRowReader>(connectionKeeper(), db, translated);
 }
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::connect(const QString& path) {

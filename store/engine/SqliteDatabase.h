@@ -22,6 +22,11 @@ class SqliteDatabase : public QtSqlDatabase {
 
     // SQLite's primary result codes: busy (5) and locked (6) are another connection's lock, 19 a constraint.
     static DbError::Kind kindOf(const QSqlError& error);
+    static DbError::Kind kindOfCode(int resultCode);
+
+    // Reads through SQLite itself: each field is made from SQLite's own UTF-8 text when it is asked for, instead of
+    // every column of every row becoming a UTF-16 copy and a QVariant on the way through Qt SQL.
+    std::unique_ptr<RecordSet> selectLong(const QString& jetSql) override;
 
     void beginWriteTransaction() override;
     void commitTransaction() override;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -37,9 +38,11 @@ void destroyThere(const Thread& thread, std::unique_ptr<T>& object) {
 // The rows of one SELECT, fetched batch by batch from the connection's thread.
 class ThreadedRecordSet : public RecordSet {
   public:
-    ThreadedRecordSet(Thread thread, const QString& jetSql) : thread_(std::move(thread)) {
+    // `open` runs the statement on the connection's thread.
+    ThreadedRecordSet(Thread thread, const std::function<std::unique_ptr<RecordSet>(Database&)>& open)
+        : thread_(std::move(thread)) {
         thread_->call([&] {
-            inner_ = connectionOf(*thread_).select(jetSql);
+            inner_ = open(connectionOf(*thread_));
             names_ = inner_->fieldNames();
             empty_ = inner_->isEmpty();
             fetchBatch();
@@ -179,7 +182,13 @@ class ThreadedDatabase : public Database {
     }
 
     std::unique_ptr<RecordSet> select(const QString& jetSql) override {
-        return std::make_unique<ThreadedRecordSet>(thread_, jetSql);
+        return std::make_unique<ThreadedRecordSet>(thread_, [&](Database& db) { return db.select(jetSql); });
+    }
+    std::unique_ptr<RecordSet> selectLong(const QString& jetSql) override {
+        return std::make_unique<ThreadedRecordSet>(thread_, [&](Database& db) { return db.selectLong(jetSql); });
+    }
+    std::unique_ptr<RecordSet> selectNative(const QString& sql, const QVariantList& params) override {
+        return std::make_unique<ThreadedRecordSet>(thread_, [&](Database& db) { return db.selectNative(sql, params); });
     }
     std::unique_ptr<Table> openTable(const TableSchema& table) override {
         return std::make_unique<ThreadedTable>(thread_, table);

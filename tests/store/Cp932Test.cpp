@@ -28,6 +28,17 @@ TEST(Cp932, CharacterWithoutFormBecomesOneByteSubstitute) {
     }
 }
 
+// The encoder writes ASCII as it is without asking the converter; the converter must agree, but for the three
+// control characters it exchanges, which are left to it.
+TEST(Cp932, AsciiIsItsOwnFormButForThreeControls) {
+    const QString exchanged = QStringLiteral("\x1a\x1c\x7f");
+    for (int c = 0; c < 0x80; ++c) {
+        if (exchanged.contains(QChar(c))) continue;
+        EXPECT_EQ(Cp932::decode(QByteArray(1, static_cast<char>(c))), QString(QChar(c))) << c;
+    }
+    EXPECT_EQ(Cp932::encode(QStringLiteral("a\x1a\x1c\x7f") + QChar(0x3042)), QByteArray("a\x7f\x1a\x1c\x82\xa0"));
+}
+
 TEST(Cp932, DecodesWhatItEncodes) {
     const QString text = QStringLiteral("ＭＲＩ室 ｶﾅ abc ～");
     EXPECT_EQ(Cp932::decode(Cp932::encode(text)), text);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// Captions and messages of the search window.
+namespace kesola::search_texts {
+
+inline const QString kWindowName = QStringLiteral("予約検索");
+
+inline const QString kPatientName = QStringLiteral("患者名");
+inline const QString kPeriod = QStringLiteral("期間");
+inline const QString kFreeSlot = QStringLiteral("空き枠");
+inline const QString kSearch = QStringLiteral("検索");
+inline const QString kSearchFree = QStringLiteral("空き検索");
+
+// The list's column headings; the booking's own field words come from the shared texts.
+inline const QString kDate = QStringLiteral("日付");
+inline const QString kStart = QStringLiteral("開始");
+inline const QString kEnd = QStringLiteral("終了");
+inline const QString kRoom = QStringLiteral("室名");
+inline const QString kName = QStringLiteral("氏名");
+
+inline const QString kEnterName = QStringLiteral("患者名の入力を行ってください。");
+inline const QString kNothingFound = QStringLiteral("該当する予約はありません。");
+inline const QString kNoFreeSlot = QStringLiteral("空き枠はありません。");
+inline const QString kChooseDuration = QStringLiteral("時間の選択を行ってください。");
+inline const QString kWrongPeriod = QStringLiteral("期間の選択に誤りがあります。");
+
+}  // namespace kesola::search_texts

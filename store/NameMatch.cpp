@@ -1,0 +1,83 @@
+#include "store/NameMatch.h"
+
+#include <QHash>
+
+namespace kesola {
+
+namespace {
+
+constexpr char16_t kFirstHiragana = 0x3041;
+constexpr char16_t kLastHiragana = 0x3096;
+constexpr char16_t kHiraganaIterationMarks = 0x309D;  // ゝ ゞ
+constexpr char16_t kKatakanaOffset = 0x60;
+
+bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == 0x3000; }
+
+// The half-width and full-width forms block: the only characters whose width the search folds.
+bool isWidthForm(char16_t c) { return c >= 0xFF00 && c <= 0xFFEF; }
+
+char16_t asKatakana(char16_t c) {
+    if ((c >= kFirstHiragana && c <= kLastHiragana) || c == kHiraganaIterationMarks || c == kHiraganaIterationMarks + 1)
+        return static_cast<char16_t>(c + kKatakanaOffset);
+    return c;
+}
+
+}  // namespace
+
+QString normalisedName(const QString& name) {
+    // Most names hold no width form; the compatibility normalisation, which folds them (and joins a half-width
+    // sound mark to its letter), is only paid for the few that do.
+    bool needsWidthFold = false;
+    for (QChar c : name) needsWidthFold = needsWidthFold || isWidthForm(c.unicode());
+    const QString folded = needsWidthFold ? name.normalized(QString::NormalizationForm_KC) : name;
+    QString out;
+    out.reserve(folded.size());
+    for (QChar c : folded) {
+        if (!isSpace(c.unicode())) out += QChar(asKatakana(c.unicode()));
+    }
+    return out;
+}
+
+namespace {
+
+// Every character that normalises into another one: kana, the width forms, compatibility ideographs.
+QHash<char16_t, QStringList> buildStoredForms() {
+    const std::pair<char16_t, char16_t> sources[] = {
+        {0x3041, 0x309E}, {0xFF01, 0xFF5E}, {0xFF61, 0xFF9F}, {0xF900, 0xFAFF}, {0x2F00, 0x2FDF}};
+    const QString soundMarks[] = {QString(), QStringLiteral("\uFF9E"), QStringLiteral("\uFF9F")};
+    QHash<char16_t, QStringList> forms;
+    for (const auto& [first, last] : sources) {
+        for (char16_t c = first; c <= last; ++c) {
+            const QString form(QChar{c});
+            for (const QString& mark : soundMarks) {
+                for (QChar into : normalisedName(form + mark)) {
+                    QStringList& list = forms[into.unicode()];
+                    if (into != QChar{c} && !list.contains(form)) list << form;
+                }
+            }
+        }
+    }
+    return forms;
+}
+
+bool isLikeWildcard(QChar c) { return c == u'%' || c == u'_' || c == u'\\'; }
+
+}  // namespace
+
+QStringList storedFormsOf(QChar normalisedCharacter) {
+    static const QHash<char16_t, QStringList> forms = buildStoredForms();
+    if (isLikeWildcard(normalisedCharacter) || normalisedCharacter.isSurrogate()) return {};
+    QStringList all{QString(normalisedCharacter)};
+    all += forms.value(normalisedCharacter.unicode());
+    // A form that is itself a wildcard cannot be looked for; the character then does not narrow the search.
+    for (const QString& form : all) {
+        if (isLikeWildcard(form.front())) return {};
+    }
+    return all;
+}
+
+bool nameContains(const QString& storedName, const QString& normalisedText) {
+    return normalisedName(storedName).contains(normalisedText);
+}
+
+}  // namespace kesola

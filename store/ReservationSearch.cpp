@@ -1,0 +1,141 @@
+#include "store/ReservationSearch.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "store/NameMatch.h"
+#include "store/Numbers.h"
+#include "store/ReservationKey.h"
+#include "store/engine/Database.h"
+
+namespace kesola {
+
+namespace {
+
+constexpr int kRoomCodes = 9;
+constexpr int kDatesPerRead = 31;
+
+QString keyDate(QDate date) { return date.toString(QStringLiteral("yyyyMMdd")); }
+
+QDate dateOfKey(const QString& code) { return QDate::fromString(code.mid(1, 8), QStringLiteral("yyyyMMdd")); }
+
+// The keys of one room from `from` up to, not including, `end`: a range of the MAIN_KEY index, which orders as
+// bytes on every engine.
+QString keyRange(const Database& db) {
+    const QString bound = QStringLiteral("?") + db.byteOrderCollation();
+    return QStringLiteral("(CODE >= %1 AND CODE < %1)").arg(bound);
+}
+
+Booking bookingOf(const RecordSet& rows) {
+    return {rows.field(QStringLiteral("Min")),    rows.field(QStringLiteral("KA")),
+            rows.field(QStringLiteral("YNAME")),  rows.field(QStringLiteral("BUI")),
+            rows.field(QStringLiteral("SEX")),    rows.field(QStringLiteral("AGE")),
+            rows.field(QStringLiteral("JYOKYO")), rows.field(QStringLiteral("ETC"))};
+}
+
+void markOccupied(std::vector<bool>& cells, const QString& code, const QString& minutes) {
+    const auto start = startCellOfKey(code);
+    if (!start) return;
+    // A row shorter than ten minutes still holds its start cell, as on the board.
+    const int span = std::max(1, toInt16(minutes).value_or(0) / 10);
+    for (int c = std::max(0, *start); c < std::min(*start + span, kCellCount); ++c) cells[c] = true;
+}
+
+// How much a character of the typed name narrows the rows: an ideograph more than kana, kana more than a digit.
+int narrowing(QChar c) {
+    if (c.script() == QChar::Script_Han) return 3;
+    if (c.script() == QChar::Script_Katakana) return 2;
+    return 1;
+}
+
+// A condition that every row whose name can match holds, so that the engine passes over the others before a name
+// is read and normalised: the stored name holds one of the forms of the typed name's most telling character.
+// "" when no character can be looked for.
+QString nameNarrowing(const QString& wanted, QVariantList& params) {
+    QStringList best;
+    int bestScore = 0;
+    for (QChar c : wanted) {
+        const QStringList forms = storedFormsOf(c);
+        if (!forms.isEmpty() && narrowing(c) >= bestScore) {
+            best = forms;
+            bestScore = narrowing(c);
+        }
+    }
+    if (best.isEmpty()) return {};
+    QStringList likes;
+    for (const QString& form : best) {
+        likes << QStringLiteral("YNAME LIKE ?");
+        params << QStringLiteral("%") + form + QStringLiteral("%");
+    }
+    return QStringLiteral(" AND (") + likes.join(QStringLiteral(" OR ")) + u')';
+}
+
+}  // namespace
+
+QString roomCodeOfKey(const QString& code) { return code.left(1); }
+
+std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typedName, QDate from, QDate to) {
+    const QString wanted = normalisedName(typedName);
+    // One index range per room code: the period is a range of keys within each room, never a scan of all rows.
+    QStringList ranges;
+    QVariantList params;
+    const QString first = keyDate(from);
+    const QString afterLast = keyDate(to.addDays(1));
+    for (int room = 1; room <= kRoomCodes; ++room) {
+        ranges << keyRange(db);
+        params << QString::number(room) + first << QString::number(room) + afterLast;
+    }
+    const QString narrowed = nameNarrowing(wanted, params);
+    auto rows = db.selectNative(
+        QStringLiteral("SELECT * FROM KESOLA WHERE (") + ranges.join(QStringLiteral(" OR ")) + u')' + narrowed, params);
+    std::vector<FoundBooking> found;
+    for (; !rows->eof(); rows->moveNext()) {
+        if (!nameContains(rows->field(QStringLiteral("YNAME")), wanted)) continue;
+        const QString code = rows->field(QStringLiteral("CODE"));
+        const auto start = startCellOfKey(code);
+        found.push_back({code, dateOfKey(code), start.value_or(0), bookingOf(*rows)});
+    }
+    rows->close();
+    std::sort(found.begin(), found.end(), [](const FoundBooking& a, const FoundBooking& b) {
+        return std::tie(a.date, a.startCell, a.code) < std::tie(b.date, b.startCell, b.code);
+    });
+    return found;
+}
+
+std::vector<int> freeStartsOfDay(const std::vector<bool>& occupied, int cells) {
+    std::vector<int> starts;
+    int freeRun = 0;
+    for (int c = 0; c < kCellCount; ++c) {
+        freeRun = occupied[c] ? 0 : freeRun + 1;
+        if (freeRun >= cells) starts.push_back(c - cells + 1);
+    }
+    return starts;
+}
+
+std::vector<FreeSlot> findFreeSlots(Database& db, const QString& roomCode, int minutes, QDate firstDate, int wanted) {
+    const int cells = minutes / 10;
+    const QString statement = QStringLiteral("SELECT CODE, Min FROM KESOLA WHERE ") + keyRange(db);
+    std::vector<FreeSlot> freeSlots;
+    for (int offset = 0; offset < kFreeSlotSearchDays && static_cast<int>(freeSlots.size()) < wanted;
+         offset += kDatesPerRead) {
+        const QDate from = firstDate.addDays(offset);
+        const int dates = std::min(kDatesPerRead, kFreeSlotSearchDays - offset);
+        std::map<QDate, std::vector<bool>> occupied;
+        for (int d = 0; d < dates; ++d) occupied[from.addDays(d)] = std::vector<bool>(kCellCount, false);
+        auto rows = db.selectNative(statement, {roomCode + keyDate(from), roomCode + keyDate(from.addDays(dates))});
+        for (; !rows->eof(); rows->moveNext()) {
+            const QString code = rows->field(QStringLiteral("CODE"));
+            auto day = occupied.find(dateOfKey(code));
+            if (day != occupied.end()) markOccupied(day->second, code, rows->field(QStringLiteral("Min")));
+        }
+        rows->close();
+        for (const auto& [date, cellsTaken] : occupied) {
+            if (static_cast<int>(freeSlots.size()) >= wanted) break;
+            for (int start : freeStartsOfDay(cellsTaken, cells)) freeSlots.push_back({date, start});
+        }
+    }
+    return freeSlots;
+}
+
+}  // namespace kesola
