@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -19,6 +20,10 @@ namespace {
 // How long closing a connection waits for its thread before leaving it behind: a few seconds at most, so that
 // closing the board is never stuck on a store that stopped answering.
 constexpr int kCloseWaitMs = 2000;
+
+// How long the user-interface thread blocks on a call before it waits in a loop of events instead: far below what
+// anyone sees, and long enough for the usual call, whose answer then costs no trip through the event loop.
+constexpr int kBriefWaitMs = 2;
 
 std::atomic<CallWaitObserver*> waitObserver{nullptr};
 std::atomic<bool> leftBehind{false};
@@ -50,8 +55,12 @@ class Completion {
         }
         QEventLoop loop;
         {
-            const std::lock_guard<std::mutex> hold(mutex_);
-            if (done_) return true;
+            // Most calls end within a fraction of a millisecond; a wait that short is not worth a loop of events,
+            // and no window notices it.
+            std::unique_lock<std::mutex> hold(mutex_);
+            const int briefly = milliseconds < 0 ? kBriefWaitMs : std::min(milliseconds, kBriefWaitMs);
+            if (ended_.wait_for(hold, std::chrono::milliseconds(briefly), [this] { return done_; })) return true;
+            if (milliseconds >= 0) milliseconds -= briefly;
             loop_ = &loop;
         }
         bool timedOut = false;
