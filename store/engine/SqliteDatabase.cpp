@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "store/engine/ColumnLookup.h"
 #include "store/engine/DbError.h"
 
 namespace kesola {
@@ -55,8 +56,9 @@ class SqliteRowReader : public RecordSet {
             const QByteArray value = statement.params[i].toString().toUtf8();
             check(sqlite3_bind_text(stmt_, i + 1, value.constData(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
         }
-        for (int c = 0; c < sqlite3_column_count(stmt_); ++c)
-            names_ << QString::fromUtf8(sqlite3_column_name(stmt_, c));
+        QStringList names;
+        for (int c = 0; c < sqlite3_column_count(stmt_); ++c) names << QString::fromUtf8(sqlite3_column_name(stmt_, c));
+        columns_ = ColumnLookup(names);
         step();
         empty_ = atEnd_;
     }
@@ -65,7 +67,7 @@ class SqliteRowReader : public RecordSet {
     bool isEmpty() const override { return empty_; }
     bool eof() const override { return atEnd_; }
     QString field(const QString& name) const override {
-        const int column = atEnd_ ? -1 : columnIndex(name);
+        const int column = atEnd_ ? -1 : columns_.indexOf(name);
         if (column < 0) return {};
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
         return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt_, column)) : QString();
@@ -73,7 +75,7 @@ class SqliteRowReader : public RecordSet {
     void moveNext() override {
         if (!atEnd_) step();
     }
-    QStringList fieldNames() const override { return names_; }
+    QStringList fieldNames() const override { return columns_.names(); }
     void close() override {
         atEnd_ = true;
         if (stmt_) sqlite3_finalize(stmt_);
@@ -93,25 +95,10 @@ class SqliteRowReader : public RecordSet {
         close();
         throw DbError(message, SqliteDatabase::kindOfCode(result));
     }
-    // The names asked for are the same few on every row: each is looked up among the columns (as Qt SQL does,
-    // without regard to case) once, and then found again by an exact comparison.
-    int columnIndex(const QString& name) const {
-        for (const auto& [asked, column] : asked_) {
-            if (asked == name) return column;
-        }
-        int found = -1;
-        for (int c = 0; c < names_.size() && found < 0; ++c) {
-            if (names_[c].compare(name, Qt::CaseInsensitive) == 0) found = c;
-        }
-        asked_.emplace_back(name, found);
-        return found;
-    }
-
     std::shared_ptr<void> connection_;  // released after the statement
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
-    QStringList names_;
-    mutable std::vector<std::pair<QString, int>> asked_;
+    ColumnLookup columns_;
     bool atEnd_ = true;
     bool empty_ = true;
 };

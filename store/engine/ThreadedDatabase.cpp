@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "store/engine/ColumnLookup.h"
 #include "store/engine/ConnectionThread.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
@@ -43,7 +44,7 @@ class ThreadedRecordSet : public RecordSet {
         : thread_(std::move(thread)) {
         thread_->call([&] {
             inner_ = open(connectionOf(*thread_));
-            names_ = inner_->fieldNames();
+            columns_ = ColumnLookup(inner_->fieldNames());
             empty_ = inner_->isEmpty();
             fetchBatch();
         });
@@ -54,7 +55,7 @@ class ThreadedRecordSet : public RecordSet {
     bool eof() const override { return at_ >= rows_.size(); }
     QString field(const QString& name) const override {
         if (eof()) return {};
-        const int index = columnIndex(name);
+        const int index = columns_.indexOf(name);
         return index < 0 ? QString() : rows_[at_][index];
     }
     void moveNext() override {
@@ -72,7 +73,7 @@ class ThreadedRecordSet : public RecordSet {
         readFailure_ = nullptr;
         destroyThere(thread_, inner_);
     }
-    QStringList fieldNames() const override { return names_; }
+    QStringList fieldNames() const override { return columns_.names(); }
 
   private:
     // On the connection's thread. A row that fails to read ends the batch; the failure is thrown when the walk
@@ -80,8 +81,8 @@ class ThreadedRecordSet : public RecordSet {
     void fetchBatch() {
         for (int n = 0; n < kBatchRows && !inner_->eof(); ++n) {
             QStringList row;
-            row.reserve(names_.size());
-            for (const QString& name : names_) row << inner_->field(name);
+            row.reserve(columns_.names().size());
+            for (const QString& name : columns_.names()) row << inner_->field(name);
             rows_.push_back(std::move(row));
             try {
                 inner_->moveNext();
@@ -93,28 +94,14 @@ class ThreadedRecordSet : public RecordSet {
         innerAtEnd_ = readFailure_ || inner_->eof();
     }
 
-    // Column names compare without regard to case, as the engines' own record sets do.
-    int columnIndex(const QString& name) const {
-        for (const auto& [asked, index] : asked_) {
-            if (asked == name) return index;
-        }
-        int index = -1;
-        for (int i = 0; i < names_.size() && index < 0; ++i) {
-            if (names_[i].compare(name, Qt::CaseInsensitive) == 0) index = i;
-        }
-        asked_.emplace_back(name, index);
-        return index;
-    }
-
     Thread thread_;
     std::unique_ptr<RecordSet> inner_;  // on the connection's thread only
-    QStringList names_;
+    ColumnLookup columns_;
     std::vector<QStringList> rows_;
     size_t at_ = 0;
     bool empty_ = true;
     bool innerAtEnd_ = true;
     std::exception_ptr readFailure_;
-    mutable std::vector<std::pair<QString, int>> asked_;
 };
 
 // Keyed access whose every step runs on the connection's thread.
