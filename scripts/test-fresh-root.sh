@@ -72,7 +72,7 @@ say "commit $(git rev-parse --short HEAD) cloned into a fresh root"
 # (--kill-child) before the root's folder goes.
 unshare --mount --pid --fork --kill-child -- "$self" --inside "$root" "$cache" &
 namespace=$!
-trap 'kill -9 $namespace 2>/dev/null; wait $namespace 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill -9 $namespace 2>/dev/null || true; wait $namespace 2>/dev/null || true; rm -rf "$work"' EXIT
 status=0
 wait $namespace || status=$?
 say "scripts/test.sh ended with exit code $status"
