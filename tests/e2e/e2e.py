@@ -238,6 +238,18 @@ class Session:
         self.children.append(child)
         return child
 
+    def outcome(self, name):
+        """Prints the scenario's failures and gives its exit code. A failed session's folder (database, log,
+        picture) is kept for a look, without its copy of the program; a passed one is removed."""
+        for message in self.failures:
+            print(f"FAILED {name}: {message}")
+        if self.failures:
+            os.remove(self.kesola)
+            print(f"program folder kept: {self.folder}")
+            return 1
+        shutil.rmtree(self.folder)
+        return 0
+
     def close(self):
         for child in reversed(self.children):
             self.stop(child)
@@ -569,14 +581,7 @@ def main():
             pass
         finally:
             s.close()
-    for message in s.failures:
-        print(f"FAILED {name}: {message}")
-    if s.failures:
-        os.remove(s.kesola)
-        print(f"program folder kept: {s.folder}")
-        return 1
-    shutil.rmtree(s.folder)
-    return 0
+    return s.outcome(name)
 
 
 if __name__ == "__main__":

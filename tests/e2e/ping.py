@@ -341,13 +341,7 @@ def main():
             server.remove()
         if namespace:
             namespace.remove()
-    for message in s.failures:
-        print(f"FAILED {name}: {message}")
-    if s.failures:
-        print(f"program folder kept: {s.folder}")
-        return 1
-    shutil.rmtree(s.folder)
-    return 0
+    return s.outcome(name)
 
 
 if __name__ == "__main__":
