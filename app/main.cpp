@@ -6,6 +6,7 @@
 #include "board/Pro001.h"
 #include "store/Clock.h"
 #include "store/engine/ConnectionThread.h"
+#include "ui/CompositionKeeper.h"
 #include "ui/Fonts.h"
 #include "ui/Printing.h"
 #include "ui/QtMessageService.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     kesola::installFontSubstitutes();
     kesola::installQtTranslation();
+    kesola::installCompositionKeeper();
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/icons/kesola-%1.png").arg(size));
     app.setWindowIcon(icon);

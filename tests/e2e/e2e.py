@@ -420,6 +420,38 @@ def scenario_ime_booking(s):
         print("stored YNAME bytes (UTF-8):", stored[0][0].encode().hex(" "))
 
 
+RESERVATION_AGE = centre(1455, 3090, 840, 360)
+RESERVATION_REMARKS = centre(1455, 4230, 4890, 360)
+
+
+def scenario_ime_click_away(s):
+    """Leaves a composition by a click, twice: the name's goes into the name box, not the remarks clicked; the
+    remarks' goes into the remarks, not the age box, which keeps nothing but the digits typed."""
+    s.keys("Down")
+    s.click(s.board, cell_centre(0), repeat=2)
+    window = s.opened(reservation_title(ROOMS[0]))
+    s.keys("Down", "Tab", "Down", "Tab")  # 10 minutes, the first department, on to the name
+    switch_on_hiragana(s)
+    s.type("suzuki")  # still composed: no Return
+    time.sleep(0.5)
+    s.click(window, RESERVATION_REMARKS)
+    convert(s, "zouei")
+    s.type("ari")
+    time.sleep(0.5)
+    s.click(window, RESERVATION_AGE)
+    s.type("50")
+    s.keys("shift+Tab", "Down", "shift+Tab", "Down")  # back to sex and body part: the first of each
+    s.keys("Tab", "Tab", "Tab", "Down", "Tab")  # on to the status: not yet done
+    s.keys("Tab", "Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
+    s.closed(window, "the reservation window after 登録")
+    stored = s.rows("SELECT YNAME, ETC, AGE FROM KESOLA WHERE CODE = ?", f"1{TODAY:%Y%m%d}0700")
+    expected = [("すずき", "造影あり", "50")]
+    if stored != expected:
+        s.failures.append(f"stored {stored}, expected {expected}")
+    else:
+        print("stored bytes (UTF-8):", " | ".join(value.encode().hex(" ") for value in stored[0]))
+
+
 def scenario_ime_body_part(s):
     """Names the last body-part slot through the editor, typed in Hiragana and converted."""
     s.click(s.board, BOARD_MAINTENANCE)
@@ -541,6 +573,7 @@ SCENARIOS = {
     "placement": (scenario_placement, []),
     "ime_booking": (scenario_ime_booking, []),
     "ime_body_part": (scenario_ime_body_part, []),
+    "ime_click_away": (scenario_ime_click_away, []),
 }
 
 

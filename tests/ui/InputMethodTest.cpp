@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "ui/CompositionKeeper.h"
+#include "ui/DigitBox.h"
+
+using namespace kesola;
+
+namespace {
+
+void commitTo(QWidget* box, const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+void composeIn(QWidget* box, const QString& text) {
+    QInputMethodEvent event(text, {});
+    QApplication::sendEvent(box, &event);
+}
+
+// A window with a name box, a remarks box and an age box, as the reservation window has, and the keeper installed
+// as the program installs it.
+struct Window {
+    QWidget window;
+    QLineEdit* name = new QLineEdit(&window);
+    QLineEdit* remarks = new QLineEdit(&window);
+    DigitBox* age = new DigitBox(&window);
+    CompositionKeeper keeper;
+
+    Window() {
+        auto* layout = new QVBoxLayout(&window);
+        for (QWidget* box : {static_cast<QWidget*>(name), static_cast<QWidget*>(remarks), static_cast<QWidget*>(age)})
+            layout->addWidget(box);
+        qApp->installEventFilter(&keeper);
+        window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        name->setFocus();
+    }
+    ~Window() { qApp->removeEventFilter(&keeper); }
+
+    // What Qt and IBus do when the user clicks another box while "すずき" is still composed in the name box: Qt
+    // commits it into the name box, moves the focus, and IBus commits the same text again.
+    void clickAwayWhileComposing(QLineEdit* next) {
+        composeIn(name, "すずき");
+        commitTo(name, "すずき");
+        next->setFocus(Qt::MouseFocusReason);
+        commitTo(next, "すずき");
+    }
+};
+
+}  // namespace
+
+TEST(InputMethod, ACompositionLeftByAClickStaysInTheBoxWhereItWasTyped) {
+    for (bool toAge : {false, true}) {
+        Window w;
+        QLineEdit* next = toAge ? static_cast<QLineEdit*>(w.age) : w.remarks;
+        w.clickAwayWhileComposing(next);
+        EXPECT_EQ(w.name->text(), "すずき");
+        EXPECT_EQ(next->text(), "") << (toAge ? "age" : "remarks");
+    }
+}
+
+TEST(InputMethod, WhatIsTypedAfterTheFocusMovedArrivesWhole) {
+    Window w;
+    w.clickAwayWhileComposing(w.remarks);
+    // The same word typed again in the remarks: composed first, so it is the user's.
+    composeIn(w.remarks, "すずき");
+    commitTo(w.remarks, "すずき");
+    EXPECT_EQ(w.remarks->text(), "すずき");
+
+    // A word committed with Return, then a click: nothing was left composed, nothing is held back.
+    commitTo(w.remarks, "造影");
+    // Through the window, as the window system delivers a click.
+    QTest::mouseClick(w.window.windowHandle(), Qt::LeftButton, {}, w.name->geometry().center());
+    EXPECT_EQ(QApplication::focusWidget(), w.name);
+    commitTo(w.name, "造影");
+    EXPECT_EQ(w.name->text(), "すずき造影");
+}
+
+TEST(InputMethod, TheAgeBoxTakesNothingButDigitsFromAnySource) {
+    DigitBox age;
+    age.setMaxLength(3);
+    commitTo(&age, "さと5");
+    commitTo(&age, "４");
+    age.insert("1x");  // as a paste does
+    EXPECT_EQ(age.text(), "");
+    commitTo(&age, "4");
+    age.insert("5");
+    EXPECT_EQ(age.text(), "45");
+    EXPECT_FALSE(age.inputMethodQuery(Qt::ImEnabled).toBool());
+}

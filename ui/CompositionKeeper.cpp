@@ -1,0 +1,50 @@
+#include "ui/CompositionKeeper.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QInputMethodEvent>
+
+namespace kesola {
+
+bool CompositionKeeper::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::InputMethod:
+            return takeInputMethodEvent(watched, *static_cast<QInputMethodEvent*>(event));
+        case QEvent::FocusAboutToChange:
+            // Qt commits a box's composition just before it tells the box that the focus leaves it.
+            if (watched == committedTo_ && !committed_.isEmpty()) {
+                echo_ = committed_;
+                echoDeadline_.setRemainingTime(kEchoWindowMs);
+            }
+            committedTo_ = nullptr;
+            return false;
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+            committedTo_ = nullptr;
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool CompositionKeeper::takeInputMethodEvent(QObject* watched, const QInputMethodEvent& event) {
+    const QString& commit = event.commitString();
+    const QString& preedit = event.preeditString();
+    if (commit.isEmpty() && preedit.isEmpty()) return false;  // a reset, or the end of an empty composition
+    if (!echo_.isEmpty() && preedit.isEmpty() && commit == echo_ && !echoDeadline_.hasExpired()) {
+        echo_.clear();
+        return true;
+    }
+    // Anything composed or committed anew ends the wait: the user is typing again.
+    echo_.clear();
+    committedTo_ = preedit.isEmpty() ? watched : nullptr;
+    committed_ = commit;
+    return false;
+}
+
+void installCompositionKeeper() {
+    auto* app = QCoreApplication::instance();
+    app->installEventFilter(new CompositionKeeper(app));
+}
+
+}  // namespace kesola
