@@ -33,23 +33,32 @@ QString normalisedName(const QString& name) {
     QString out;
     out.reserve(folded.size());
     for (QChar c : folded) {
-        if (!isSpace(c.unicode())) out += QChar(asKatakana(c.unicode()));
+        if (!isSpace(c.unicode())) out += QChar(asKatakana(static_cast<char16_t>(QChar::toCaseFolded(c.unicode()))));
     }
     return out;
 }
 
 namespace {
 
-// Every character that normalises into another one: kana, the width forms, compatibility ideographs.
+// Every character that normalises into another one: kana, the width forms, compatibility ideographs, and the
+// letters that have a case (Latin, Greek, Cyrillic, Roman numerals). Only kana join a half-width sound mark.
+struct SourceRange {
+    char16_t first, last;
+    bool takesSoundMarks;
+};
+
 QHash<char16_t, QStringList> buildStoredForms() {
-    const std::pair<char16_t, char16_t> sources[] = {
-        {0x3041, 0x309E}, {0xFF01, 0xFF5E}, {0xFF61, 0xFF9F}, {0xF900, 0xFAFF}, {0x2F00, 0x2FDF}};
+    const SourceRange sources[] = {{0x3041, 0x309E, true},  {0xFF01, 0xFF5E, true},  {0xFF61, 0xFF9F, true},
+                                   {0xF900, 0xFAFF, true},  {0x2F00, 0x2FDF, true},  {0x0041, 0x005A, false},
+                                   {0x00C0, 0x024F, false}, {0x0370, 0x052F, false}, {0x1E00, 0x1FFF, false},
+                                   {0x2100, 0x218F, false}};
     const QString soundMarks[] = {QString(), QStringLiteral("\uFF9E"), QStringLiteral("\uFF9F")};
     QHash<char16_t, QStringList> forms;
-    for (const auto& [first, last] : sources) {
+    for (const auto& [first, last, takesSoundMarks] : sources) {
         for (char16_t c = first; c <= last; ++c) {
             const QString form(QChar{c});
             for (const QString& mark : soundMarks) {
+                if (!mark.isEmpty() && !takesSoundMarks) continue;
                 for (QChar into : normalisedName(form + mark)) {
                     QStringList& list = forms[into.unicode()];
                     if (into != QChar{c} && !list.contains(form)) list << form;

@@ -14,15 +14,18 @@ TEST(NameMatch, TypedFormsFindTheStoredName) {
         const char* typed;
         bool found;
     } cases[] = {
-        {"山田 はなこ", "ハナコ", true},           // hiragana stored, katakana typed
-        {"ヤマダ　ハナコ", "やまだはなこ", true},  // ideographic space ignored, hiragana typed
-        {"ﾔﾏﾀﾞ ﾊﾅｺ", "ヤマダ", true},              // half-width katakana with its sound mark
-        {"ヤマダ", "ﾔﾏﾀﾞ", true},                  // and typed half-width
-        {"ＳＭＩＴＨ　Ｊ", "SMITHJ", true},        // full-width letters
-        {"Room ５", "room5", false},               // no case folding: only forms and widths
-        {"山田太郎", "山田 太郎", true},           // space typed, none stored
-        {"やまた", "ヤマダ", false},               // a sound mark is a different letter
-        {"ゞ", "ヾ", true},                        // iteration marks
+        {"山田 はなこ", "ハナコ", true},                  // hiragana stored, katakana typed
+        {"ヤマダ　ハナコ", "やまだはなこ", true},         // ideographic space ignored, hiragana typed
+        {"ﾔﾏﾀﾞ ﾊﾅｺ", "ヤマダ", true},                     // half-width katakana with its sound mark
+        {"ヤマダ", "ﾔﾏﾀﾞ", true},                         // and typed half-width
+        {"ＳＭＩＴＨ　Ｊ", "SMITHJ", true},               // full-width letters
+        {"Room ５", "room5", true},                       // letters of either case
+        {"ＹＡＭＡＤＡ　ＴＡＲＯ", "yamada taro", true},  // full-width capitals, typed small
+        {"Yamada Taro", "ＹＡＭＡＤＡ　ｔａｒｏ", true},  // and the other way
+        {"ΑΘΗΝΑ Ⅳ", "αθηνα ⅳ", true},                     // Greek letters, Roman numerals
+        {"山田太郎", "山田 太郎", true},                  // space typed, none stored
+        {"やまた", "ヤマダ", false},                      // a sound mark is a different letter
+        {"ゞ", "ヾ", true},                               // iteration marks
     };
     for (const auto& c : cases) {
         EXPECT_EQ(nameContains(QString::fromUtf8(c.stored), normalisedName(QString::fromUtf8(c.typed))), c.found)
@@ -32,6 +35,7 @@ TEST(NameMatch, TypedFormsFindTheStoredName) {
     // What the database is asked to look for before names are normalised: every stored form of the letter.
     EXPECT_EQ(storedFormsOf(u'ダ'), QStringList({"ダ", "た", "だ", "ﾀ"}));
     EXPECT_EQ(storedFormsOf(u'5'), QStringList({"5", "５"}));
+    EXPECT_EQ(storedFormsOf(u'y'), QStringList({"y", "Ｙ", "ｙ", "Y"}));
     EXPECT_TRUE(storedFormsOf(u'%').isEmpty());
 }
 
