@@ -22,6 +22,14 @@ char16_t asKatakana(char16_t c) {
     return c;
 }
 
+// Letters in one case, hiragana as katakana. Kana and ideographs have no case: the case table is asked only about
+// the characters before them and the few blocks of letters after them.
+char16_t foldedCharacter(char16_t c) {
+    if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
+    if (c < 0x3000 || (c >= 0xA640 && c < 0xA800)) return static_cast<char16_t>(QChar::toCaseFolded(c));
+    return asKatakana(c);
+}
+
 }  // namespace
 
 QString normalisedName(const QString& name) {
@@ -33,7 +41,7 @@ QString normalisedName(const QString& name) {
     QString out;
     out.reserve(folded.size());
     for (QChar c : folded) {
-        if (!isSpace(c.unicode())) out += QChar(asKatakana(static_cast<char16_t>(QChar::toCaseFolded(c.unicode()))));
+        if (!isSpace(c.unicode())) out += QChar(foldedCharacter(c.unicode()));
     }
     return out;
 }
@@ -51,7 +59,7 @@ QHash<char16_t, QStringList> buildStoredForms() {
     const SourceRange sources[] = {{0x3041, 0x309E, true},  {0xFF01, 0xFF5E, true},  {0xFF61, 0xFF9F, true},
                                    {0xF900, 0xFAFF, true},  {0x2F00, 0x2FDF, true},  {0x0041, 0x005A, false},
                                    {0x00C0, 0x024F, false}, {0x0370, 0x052F, false}, {0x1E00, 0x1FFF, false},
-                                   {0x2100, 0x218F, false}};
+                                   {0x2100, 0x218F, false}, {0xA640, 0xA7FF, false}};
     const QString soundMarks[] = {QString(), QStringLiteral("\uFF9E"), QStringLiteral("\uFF9F")};
     QHash<char16_t, QStringList> forms;
     for (const auto& [first, last, takesSoundMarks] : sources) {
