@@ -11,7 +11,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "$0: needs root to install the Debian packages it builds with: run it as root or with sudo" >&2
     exit 1
 fi
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 as_caller() {
     if [ -n "${SUDO_USER:-}" ] && [ "${SUDO_UID:-0}" != 0 ]; then
