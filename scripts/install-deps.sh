@@ -31,13 +31,14 @@ declare -A uses=(
     [run]="build board"
     [test]="build board tests e2e postgres fuzz package bench"
 )
+# What each use tells the user it installs, and how long that takes on a fresh machine.
 declare -A summaries=(
-    [run]="the compiler, Qt, ICU, SQLite, the Japanese font and Xvfb"
-    [test]="the test toolchain: GoogleTest, clang, PostgreSQL 15, Xvfb with openbox, IBus with Mozc, lintian, mmdebstrap"
+    [run]="the compiler, Qt, ICU, SQLite, the Japanese font and Xvfb; this takes about a minute"
+    [test]="the test toolchain (GoogleTest, clang, PostgreSQL, openbox, IBus, lintian); this takes a few minutes"
 )
 
 use=${1:-}
-if [ -z "${uses[$use]+set}" ]; then
+if [ -z "$use" ] || [ -z "${uses[$use]+set}" ]; then
     echo "usage: $0 run|test" >&2
     exit 2
 fi
@@ -56,7 +57,7 @@ done
 
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-echo "install-deps: installing ${summaries[$use]} (${#missing[@]} Debian packages; this takes a minute or more)"
+echo "install-deps: installing ${#missing[@]} Debian packages and what they need: ${summaries[$use]}"
 # dpkg reports every file it unpacks; that goes to a log, shown only when the install fails.
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
