@@ -71,12 +71,14 @@ def sibling_xvfb(board):
     raise Failure("no Xvfb started beside the board")
 
 
-def display_in_use(number):
-    """Xvfb's lock file, its socket file, or its abstract socket still there."""
-    socket = f"/tmp/.X11-unix/X{number}"
-    with open("/proc/net/unix") as f:
-        abstract = any(line.split()[-1] == "@" + socket for line in f if len(line.split()) > 7)
-    return os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(socket) or abstract
+def display_socket(number):
+    """The display's socket file, as an identity that outlives the server only when the server was killed rather
+    than ended (an ended one removes it); None when there is none. Another server given the same number later
+    makes a file of its own."""
+    try:
+        return os.stat(f"/tmp/.X11-unix/X{number}").st_ino
+    except FileNotFoundError:
+        return None
 
 
 class Run:
@@ -150,6 +152,9 @@ def check(run, how, expected_status):
     if owner(board) != wanted:
         raise Failure(f"the board runs as uid {owner(board)}, not {wanted}")
     xvfb = sibling_xvfb(board)
+    socket = display_socket(number)
+    if socket is None:
+        raise Failure(f"display :{number} has no socket file")
     wait_for("the board's window", lambda: run.board_window_shown(number), 60)
 
     if how == "command":
@@ -168,8 +173,8 @@ def check(run, how, expected_status):
     for what, pid in [("the board", board), ("Xvfb", xvfb)]:
         if alive(pid):
             raise Failure(f"{what} (process {pid}) still runs after start-board.sh ended")
-    if display_in_use(number):
-        raise Failure(f"display :{number} is still taken after start-board.sh ended")
+    if display_socket(number) == socket:
+        raise Failure(f"display :{number} is left taken: its socket file is still there")
 
 
 def main():
