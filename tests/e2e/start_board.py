@@ -87,7 +87,9 @@ class Run:
 
     def __init__(self, kesola, admin, under_sudo):
         self.folder = tempfile.mkdtemp(prefix="kesola-start-board-")
-        for program, sub in [(kesola, "app"), (admin, "admin")]:
+        # The script too: under sudo it runs as the caller, who may not enter the checkout (CI's is in /root),
+        # as a user's own checkout is theirs.
+        for program, sub in [(kesola, "app"), (admin, "admin"), (SCRIPT, "scripts")]:
             os.mkdir(os.path.join(self.folder, sub))
             shutil.copy2(program, os.path.join(self.folder, sub))
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
@@ -104,7 +106,7 @@ class Run:
         self.log_path = os.path.join(self.folder, "start-board.log")
         with open(self.log_path, "wb") as log:
             # A session of its own: its process group is what Ctrl+C in its terminal would reach.
-            self.script = subprocess.Popen([SCRIPT, self.folder], env=env, stdin=subprocess.DEVNULL, stdout=log,
+            self.script = subprocess.Popen([os.path.join(self.folder, "scripts", "start-board.sh"), self.folder], env=env, stdin=subprocess.DEVNULL, stdout=log,
                                            stderr=subprocess.STDOUT, start_new_session=True,
                                            preexec_fn=_stop_with_parent)
 
