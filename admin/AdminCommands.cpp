@@ -34,15 +34,19 @@ QString adminUsage() {
                "Passwords never go into the URI: libpq reads them from ~/.pgpass or PGPASSWORD.\n"
                "\n"
                "init  creates the tables ROOM, KA, BU, BYOTO, KESOLA, LOCKTBL and SYSTEM with their MAIN_KEY\n"
-               "      indexes, the SYSTEM row holding the title, the free LOCKTBL row and the history table RIREKI:\n"
+               "      indexes, the SYSTEM row holding the title, the free LOCKTBL row, the history table RIREKI and\n"
+               "      the patient ID table KANJYA:\n"
                "      in a new file (an existing file is never overwritten), or in an existing, empty server\n"
                "      database (made beforehand with\n"
                "      createdb --encoding=UTF8; a database that already holds the tables is refused).\n"
-               "copy  copies every row of the seven tables from SOURCE to DEST (file to server, server to file, ...)\n"
+               "copy  copies every row of the seven tables and the patient IDs (KANJYA) from SOURCE to DEST (file to\n"
+               "      server, server to file, ...)\n"
                "      in one transaction and checks the counts. DEST is a new file, or a database whose tables are\n"
                "      missing or empty; one that holds any row is refused. Stop the workstations first.\n"
-               "      The history table RIREKI is created in DEST when it is missing there.\n"
-               "upgrade  adds the history table RIREKI to a database made without it; no existing row changes.\n"
+               "      The history table RIREKI and the patient ID table KANJYA are created in DEST when they are\n"
+               "      missing there.\n"
+               "upgrade  adds the history table RIREKI and the patient ID table KANJYA to a database made without\n"
+               "      them; no existing row changes.\n"
                "      From then on every booking, change and cancellation, every master change and every lock\n"
                "      forced free with L is recorded with the time, the workstation, the user and the row before\n"
                "      and after.\n"
@@ -125,7 +129,7 @@ int initServer(const InitOptions& options, QTextStream& out, QTextStream& err, Q
         discardTarget(target, options.path, tablesCreated);
         return 1;
     }
-    out << "created the reservation tables and the history table RIREKI in " << where
+    out << "created the reservation tables, the history table RIREKI and the patient ID table KANJYA in " << where
         << (options.demo ? " with demo data" : "") << "\n";
     return 0;
 }
@@ -145,8 +149,8 @@ int init(const InitOptions& options, QTextStream& out, QTextStream& err, QDate t
         QFile::remove(options.path);
         return 1;
     }
-    out << "created " << options.path << " with the history table RIREKI" << (options.demo ? " with demo data" : "")
-        << "\n";
+    out << "created " << options.path << " with the history table RIREKI and the patient ID table KANJYA"
+        << (options.demo ? " with demo data" : "") << "\n";
     return 0;
 }
 

@@ -24,12 +24,21 @@ constexpr qint64 kSilentCopyMs = 500;
 
 using TableCounts = QMap<QString, qint64>;
 
-// The seven tables and the history table, in the order they are listed.
+// The seven tables, the history table and the patient IDs, in the order they are listed.
 std::vector<const TableSchema*> backedUpTables() {
     std::vector<const TableSchema*> tables;
     for (const TableSchema& table : allTables()) tables.push_back(&table);
     tables.push_back(&historyTable());
+    tables.push_back(&patientIdTable());
     return tables;
+}
+
+// Whether a database holds one of the backed-up tables: the seven always; the history and the patient IDs only
+// once they were added. Requires: outside a transaction.
+bool holds(Database& db, const TableSchema* table) {
+    if (table == &historyTable()) return hasHistoryTable(db);
+    if (table == &patientIdTable()) return hasPatientIdTable(db);
+    return true;
 }
 
 // One line on the terminal, written over as the copy goes on.
@@ -62,7 +71,10 @@ class ProgressLine {
 // read in that snapshot. Writers on the server go on meanwhile.
 TableCounts copyServerSnapshot(QtSqlDatabase& from, QtSqlDatabase& to) {
     // Asked before the snapshot: a failed statement would end the transaction on the server.
-    const bool withHistory = hasHistoryTable(from);
+    std::vector<const TableSchema*> tables;
+    for (const TableSchema* table : backedUpTables()) {
+        if (holds(from, table)) tables.push_back(table);
+    }
     TableCounts counts;
     from.beginReadSnapshot();
     try {
@@ -70,8 +82,7 @@ TableCounts copyServerSnapshot(QtSqlDatabase& from, QtSqlDatabase& to) {
         // The new file's own SYSTEM and LOCKTBL rows make way for the server's.
         to.execute(QStringLiteral("DELETE FROM SYSTEM"));
         to.execute(QStringLiteral("DELETE FROM LOCKTBL"));
-        for (const TableSchema* table : backedUpTables()) {
-            if (table == &historyTable() && !withHistory) continue;
+        for (const TableSchema* table : tables) {
             counts.insert(table->name, countRows(from, table->name));
             const qint64 copied = copyTableRows(from, to, *table);
             if (copied != counts.value(table->name)) {
@@ -103,8 +114,8 @@ TableCounts checkCopy(const QString& path, const TableCounts& expected) {
     if (!problems.isEmpty()) throw DbError(QStringLiteral("integrity check of the copy: ") + problems.first());
     TableCounts counts;
     for (const TableSchema* table : backedUpTables()) {
-        // A database made before the history table has none to copy.
-        if (table == &historyTable() && !hasHistoryTable(*db)) continue;
+        // A database made before the history or the patient ID table has none to copy.
+        if (!holds(*db, table)) continue;
         counts.insert(table->name, countRows(*db, table->name));
     }
     for (const QString& single : {QStringLiteral("SYSTEM"), QStringLiteral("LOCKTBL")}) {

@@ -8,6 +8,7 @@
 
 #include "admin/AdminStores.h"
 #include "admin/CopyCommand.h"
+#include "store/PatientId.h"
 #include "store/ReservationKey.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
@@ -97,6 +98,30 @@ void checkReservations(QtSqlDatabase& db, const QSet<QString>& present, QStringL
     unknown.appendTo(problems);
 }
 
+// Every patient ID belongs to a stored booking and is one the scanners take.
+void checkPatientIds(QtSqlDatabase& db, QStringList& problems) {
+    if (!db.hasIndex(mainKeyIndexName(patientIdTable().name)))
+        problems << QStringLiteral("table KANJYA has no MAIN_KEY index");
+    ProblemKind orphans(QStringLiteral("patient IDs without a booking"));
+    ProblemKind malformed(QStringLiteral("patient IDs a scanner does not take"));
+    auto rs = db.selectNative(QStringLiteral("SELECT KANJYA.CODE AS CODE, KANJYAID, KESOLA.CODE AS BOOKED FROM KANJYA "
+                                             "LEFT JOIN KESOLA ON KESOLA.CODE = KANJYA.CODE ORDER BY KANJYA.CODE"),
+                              {});
+    for (; !rs->eof(); rs->moveNext()) {
+        const QString key = rs->field(QStringLiteral("CODE"));
+        const QString id = rs->field(QStringLiteral("KANJYAID"));
+        if (rs->field(QStringLiteral("BOOKED")).isEmpty())
+            orphans.add(QStringLiteral("patient ID \"%1\" under %2: no booking has that key").arg(id, key));
+        if (!isValidPatientId(id))
+            malformed.add(QStringLiteral("patient ID \"%1\" under %2: not up to %3 letters, digits and hyphens")
+                              .arg(id, key)
+                              .arg(kPatientIdMaxLength));
+    }
+    rs->close();
+    orphans.appendTo(problems);
+    malformed.appendTo(problems);
+}
+
 bool allDigits(const QString& text) {
     for (QChar c : text) {
         if (c < u'0' || c > u'9') return false;
@@ -174,6 +199,9 @@ QStringList databaseProblems(QtSqlDatabase& db) {
     }
     if (present.contains(QStringLiteral("KESOLA"))) {
         attempt(problems, QStringLiteral("reservations"), [&] { checkReservations(db, present, problems); });
+        attempt(problems, QStringLiteral("patient IDs"), [&] {
+            if (hasPatientIdTable(db)) checkPatientIds(db, problems);
+        });
     }
     return problems;
 }

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QStringList>
+#include <vector>
 
 #include "admin/AdminStores.h"
 #include "store/Schema.h"
@@ -57,9 +58,19 @@ QVariantList readRow(const RecordSet& rs, const TableSchema& table) {
     return row;
 }
 
-TableCounts countAll(Database& db) {
+using Tables = std::vector<const TableSchema*>;
+
+// The seven tables, and the patient IDs where the database keeps them. Requires: outside a transaction.
+Tables copiedTables(Database& db) {
+    Tables tables;
+    for (const TableSchema& table : allTables()) tables.push_back(&table);
+    if (hasPatientIdTable(db)) tables.push_back(&patientIdTable());
+    return tables;
+}
+
+TableCounts countAll(Database& db, const Tables& tables) {
     TableCounts counts;
-    for (const TableSchema& table : allTables()) counts.insert(table.name, countRows(db, table.name));
+    for (const TableSchema* table : tables) counts.insert(table->name, countRows(db, table->name));
     return counts;
 }
 
@@ -71,37 +82,36 @@ qint64 total(const TableCounts& counts) {
 
 QString describe(const TableCounts& counts) {
     QStringList parts;
-    for (const TableSchema& table : allTables()) {
-        if (counts.value(table.name) > 0)
-            parts << QStringLiteral("%1: %2").arg(table.name).arg(counts.value(table.name));
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        if (it.value() > 0) parts << QStringLiteral("%1: %2").arg(it.key()).arg(it.value());
     }
     return parts.join(QStringLiteral(", "));
 }
 
-void printCounts(const TableCounts& counts, QTextStream& out) {
-    for (const TableSchema& table : allTables()) {
-        out << QStringLiteral("  %1 %2 rows\n").arg(table.name, -8).arg(counts.value(table.name), 9);
+void printCounts(const Tables& tables, const TableCounts& counts, QTextStream& out) {
+    for (const TableSchema* table : tables) {
+        out << QStringLiteral("  %1 %2 rows\n").arg(table->name, -8).arg(counts.value(table->name), 9);
     }
 }
 
 // Copies everything while SOURCE is held still; returns the counts of SOURCE as they were during the copy.
-TableCounts copyAll(QtSqlDatabase& from, QtSqlDatabase& to, bool tablesCreated) {
+TableCounts copyAll(QtSqlDatabase& from, QtSqlDatabase& to, const Tables& tables, bool tablesCreated) {
     // The write lock on SOURCE keeps workstations from changing it mid-copy; nothing is written, it is rolled back.
     WriteTransaction holdSource(from);
-    const TableCounts counts = countAll(from);
+    const TableCounts counts = countAll(from, tables);
     WriteTransaction writing(to);
     if (tablesCreated) {
         // The new schema came with its own SYSTEM and LOCKTBL rows; SOURCE's replace them.
         to.execute(QStringLiteral("DELETE FROM SYSTEM"));
         to.execute(QStringLiteral("DELETE FROM LOCKTBL"));
     }
-    for (const TableSchema& table : allTables()) {
-        const qint64 copied = copyTableRows(from, to, table.name);
-        if (copied != counts.value(table.name)) {
+    for (const TableSchema* table : tables) {
+        const qint64 copied = copyTableRows(from, to, *table);
+        if (copied != counts.value(table->name)) {
             throw DbError(QStringLiteral("%1: %2 rows read, %3 expected")
-                              .arg(table.name)
+                              .arg(table->name)
                               .arg(copied)
-                              .arg(counts.value(table.name)));
+                              .arg(counts.value(table->name)));
         }
     }
     writing.commit();
@@ -111,12 +121,12 @@ TableCounts copyAll(QtSqlDatabase& from, QtSqlDatabase& to, bool tablesCreated) 
 // Returns the tables that differ, or an empty text when DEST holds exactly SOURCE's counts.
 QString compare(const TableCounts& expected, const TableCounts& found) {
     QStringList differences;
-    for (const TableSchema& table : allTables()) {
-        if (expected.value(table.name) != found.value(table.name)) {
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        if (it.value() != found.value(it.key())) {
             differences << QStringLiteral("%1 has %2 rows, %3 expected")
-                               .arg(table.name)
-                               .arg(found.value(table.name))
-                               .arg(expected.value(table.name));
+                               .arg(it.key())
+                               .arg(found.value(it.key()))
+                               .arg(it.value());
         }
     }
     return differences.join(QStringLiteral("; "));
@@ -166,9 +176,11 @@ qint64 copyTableRows(QtSqlDatabase& from, QtSqlDatabase& to, const TableSchema& 
 
 int runCopy(const QString& source, const QString& destination, QTextStream& out, QTextStream& err) {
     std::unique_ptr<QtSqlDatabase> from;
+    Tables tables;
     try {
         from = openDatabase(source);
-        countAll(*from);
+        tables = copiedTables(*from);
+        countAll(*from, tables);
     } catch (const DbError& e) {
         err << "kesola-admin: cannot read " << shown(source) << ": " << e.message() << "\n";
         return 1;
@@ -179,7 +191,7 @@ int runCopy(const QString& source, const QString& destination, QTextStream& out,
         target = openTarget(destination);
         requireUnicode(*target.db);
         if (hasAnyTable(*target.db)) {
-            const TableCounts present = countAll(*target.db);
+            const TableCounts present = countAll(*target.db, copiedTables(*target.db));
             if (total(present) > 0) {
                 err << "kesola-admin: " << shown(destination) << " already holds rows (" << describe(present)
                     << "); it is left untouched. Copy only into an empty database.\n";
@@ -189,12 +201,13 @@ int runCopy(const QString& source, const QString& destination, QTextStream& out,
             createSchema(*target.db, kDefaultTitle);
             tablesCreated = true;
         }
-        const TableCounts counts = copyAll(*from, *target.db, tablesCreated);
-        const QString differences = compare(counts, countAll(*target.db));
+        if (!hasPatientIdTable(*target.db) && tables.back() == &patientIdTable()) createPatientIdTable(*target.db);
+        const TableCounts counts = copyAll(*from, *target.db, tables, tablesCreated);
+        const QString differences = compare(counts, countAll(*target.db, tables));
         if (!differences.isEmpty()) throw DbError(QStringLiteral("the copy does not match: ") + differences);
         target.db->refreshStatistics();
         out << "copied " << shown(source) << " to " << shown(destination) << "\n";
-        printCounts(counts, out);
+        printCounts(tables, counts, out);
         out << "every count verified\n";
         return 0;
     } catch (const DbError& e) {

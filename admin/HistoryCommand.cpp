@@ -156,18 +156,33 @@ bool parseHistory(const QStringList& args, HistoryOptions& options, QTextStream&
 }  // namespace
 
 int runUpgrade(const QString& location, QTextStream& out, QTextStream& err) {
+    // The tables added after the seven, each with what it is called in a message.
+    const struct {
+        const char* what;
+        bool (*present)(Database&);
+        void (*create)(Database&);
+    } additions[] = {
+        {"the history table RIREKI", hasHistoryTable, createHistoryTable},
+        {"the patient ID table KANJYA", hasPatientIdTable, createPatientIdTable},
+    };
+    QStringList added;
     try {
         auto db = openDatabase(location);
-        if (hasHistoryTable(*db)) {
-            out << shown(location) << " already has the history table RIREKI; nothing changed\n";
-            return 0;
+        for (const auto& table : additions) {
+            if (table.present(*db)) continue;
+            table.create(*db);
+            added << QString::fromLatin1(table.what);
         }
-        createHistoryTable(*db);
     } catch (const DbError& e) {
+        for (const QString& what : added) out << "added " << what << " to " << shown(location) << "\n";
         err << "kesola-admin: cannot upgrade " << shown(location) << ": " << e.message() << "\n";
         return 1;
     }
-    out << "added the history table RIREKI to " << shown(location) << "\n";
+    if (added.isEmpty()) {
+        out << shown(location) << " already has the history table RIREKI and the patient ID table KANJYA; nothing "
+            << "changed\n";
+    }
+    for (const QString& what : added) out << "added " << what << " to " << shown(location) << "\n";
     return 0;
 }
 

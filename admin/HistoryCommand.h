@@ -5,7 +5,8 @@
 
 namespace kesola {
 
-// kesola-admin upgrade DATABASE: adds the history table RIREKI to a database made without it; changes no row.
+// kesola-admin upgrade DATABASE: adds the history table RIREKI and the patient ID table KANJYA to a database made
+// without them; changes no row.
 int runUpgrade(const QString& location, QTextStream& out, QTextStream& err);
 
 // kesola-admin history DATABASE [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--room N] [--code PREFIX] [--csv FILE]:

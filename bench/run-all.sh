@@ -3,7 +3,7 @@
 # bench-data/ and reused.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESOLA_BENCHMARKS=ON >/dev/null
 cmake --build build/bench --target board_bench booking_bench history_bench csv_bench search_bench pg_bench workstations_bench backup_bench window_gallery
 export QT_QPA_PLATFORM=offscreen

@@ -57,7 +57,10 @@ class PRO001 : public QWidget, public BoardView, public DayChooser {
     QString boardCaption() const override { return windowTitle(); }
 
     // DayChooser
-    void chooseDay(int roomIndex, QDate date) override;
+    bool chooseDay(int roomIndex, QDate date) override;
+    std::vector<MasterEntry> roomEntries() const override;
+    int chosenRoomIndex() const override;
+    QDate chosenDate() const override;
 
     const CellPaint& cell(int index) const { return grid_[index]; }
     // True while a tick's read has not come back.

@@ -91,15 +91,29 @@ void PRO001::SEARCH_OPEN() {
     Timer1.start();
 }
 
-void PRO001::chooseDay(int roomIndex, QDate date) {
+bool PRO001::chooseDay(int roomIndex, QDate date) {
+    const int year = CMB[1]->findText(QString::number(date.year()));
+    if (roomIndex < 0 || roomIndex >= CMB[0]->count() || year < 0 || !date.isValid()) return false;
     // Each selection raises CMB_Click as the user's would. A day beyond 28 is left first, so that no step on the
     // way (the new year or month with the old day) is a date that does not exist and would be refused aloud.
     if (dayText().toInt() > 28) CMB[3]->setCurrentIndex(CMB[3]->findText(QStringLiteral("1")));
-    if (roomIndex >= 0) CMB[0]->setCurrentIndex(roomIndex);
-    CMB[1]->setCurrentIndex(CMB[1]->findText(QString::number(date.year())));
+    CMB[0]->setCurrentIndex(roomIndex);
+    CMB[1]->setCurrentIndex(year);
     CMB[2]->setCurrentIndex(CMB[2]->findText(QString::number(date.month())));
     CMB[3]->setCurrentIndex(CMB[3]->findText(QString::number(date.day())));
+    return true;
 }
+
+std::vector<MasterEntry> PRO001::roomEntries() const {
+    std::vector<MasterEntry> rooms;
+    for (int i = 0; i < CMB[0]->count(); ++i) rooms.push_back({CMB[0]->itemData(i).toString(), CMB[0]->itemText(i)});
+    return rooms;
+}
+
+int PRO001::chosenRoomIndex() const { return CMB[0]->currentIndex(); }
+
+// An empty selector reads as 0, which no date has.
+QDate PRO001::chosenDate() const { return QDate(yearText().toInt(), monthText().toInt(), dayText().toInt()); }
 
 void PRO001::printBoard() {
     QString error;

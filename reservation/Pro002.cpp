@@ -14,8 +14,8 @@
 #include "store/Texts.h"
 #include "store/engine/DbError.h"
 #include "store/engine/PostgresUri.h"
+#include "ui/AsciiBox.h"
 #include "ui/Controls.h"
-#include "ui/DigitBox.h"
 #include "ui/Fonts.h"
 #include "ui/Twips.h"
 #include "ui/WindowKit.h"
@@ -49,6 +49,8 @@ const Placed kTitleLabels[] = {
     {5, kAge, QRect(225, 3090, 1020, 360)},
     {9, kStatus, QRect(225, 3660, 1020, 360)},
     {6, kRemarks, QRect(225, 4230, 1020, 360)},
+    // In the free right half of the name row, its box's right edge in line with the remarks box.
+    {10, kPatientId, QRect(4065, 1380, 840, 360)},
 };
 
 // Units beside the fields, on the window's own background.
@@ -70,6 +72,7 @@ const struct {
     {QRect(1455, 1380, 2490, 360), PRO002::kNameBoxLength},
     {QRect(1455, 3090, 840, 360), PRO002::kAgeBoxLength},
     {QRect(1455, 4230, 4890, 360), PRO002::kRemarksBoxLength},
+    {QRect(5115, 1380, 1230, 360), PRO002::kPatientIdBoxLength},
 };
 
 const Placed kButtons[PRO002::kButtonCount] = {
@@ -136,7 +139,9 @@ void PRO002::buildSelectors() {
 
 void PRO002::buildTextBoxes() {
     for (int i = 0; i < kTextCount; ++i) {
-        auto* box = i == kAgeBox ? new DigitBox(this) : new QLineEdit(this);
+        QLineEdit* box = i == kAgeBox         ? new DigitBox(this)
+                         : i == kPatientIdBox ? new AsciiBox(QStringLiteral("[A-Za-z0-9-]*"), this)
+                                              : new QLineEdit(this);
         box->setObjectName(QStringLiteral("TXT%1").arg(i));
         const QRect& r = kTextBoxes[i].twips;
         box->setGeometry(twipsRect(r.x(), r.y(), r.width(), r.height()));
@@ -145,8 +150,8 @@ void PRO002::buildTextBoxes() {
         box->installEventFilter(this);
         TXT[i] = box;
     }
-    // Names and remarks are typed in Japanese through the input method; the age box (a DigitBox) takes plain
-    // digits whatever state the input method is in.
+    // Names and remarks are typed in Japanese through the input method; the age box (a DigitBox) and the patient
+    // ID box take plain ASCII whatever state the input method is in.
     TXT[kNameBox]->setInputMethodHints(Qt::ImhNone);
     TXT[kRemarksBox]->setInputMethodHints(Qt::ImhNone);
     TXT[kAgeBox]->setInputMethodHints(Qt::ImhDigitsOnly);
@@ -161,8 +166,8 @@ void PRO002::buildButtons() {
 
 void PRO002::setTabOrders() {
     setTabChain({CMB[kDurationSelector], CMB[kDepartmentSelector], CMB[kWardSelector], TXT[kNameBox],
-                 CMB[kBodyPartSelector], CMB[kSexSelector], TXT[kAgeBox], CMB[kStatusSelector], TXT[kRemarksBox],
-                 BTN[kBackButton], BTN[kDeleteButton], BTN[kRegisterButton]});
+                 TXT[kPatientIdBox], CMB[kBodyPartSelector], CMB[kSexSelector], TXT[kAgeBox], CMB[kStatusSelector],
+                 TXT[kRemarksBox], BTN[kBackButton], BTN[kDeleteButton], BTN[kRegisterButton]});
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "store/BookingStore.h"
+#include "store/PatientId.h"
 #include "ui/AppContext.h"
 #include "ui/BoardView.h"
 
@@ -30,7 +31,7 @@ class PRO002 : public QDialog {
     Q_OBJECT
   public:
     static constexpr int kSelectorCount = 6;
-    static constexpr int kTextCount = 3;
+    static constexpr int kTextCount = 4;
     static constexpr int kButtonCount = 3;
     static constexpr int kStartLabelCount = 2;
     static constexpr int kLabelCount = 19;
@@ -45,10 +46,11 @@ class PRO002 : public QDialog {
     };
     enum Button { kBackButton = 0, kRegisterButton = 1, kDeleteButton = 2 };
     // The text boxes' indices, and how many characters each lets the user type.
-    enum TextBox { kNameBox = 0, kAgeBox = 1, kRemarksBox = 2 };
+    enum TextBox { kNameBox = 0, kAgeBox = 1, kRemarksBox = 2, kPatientIdBox = 3 };
     static constexpr int kNameBoxLength = 20;
     static constexpr int kAgeBoxLength = 3;
     static constexpr int kRemarksBoxLength = 40;
+    static constexpr int kPatientIdBoxLength = kPatientIdMaxLength;
 
     // The window reads the board's room and date selectors and its cell captions while it is open; the board
     // must outlive it.
@@ -68,13 +70,14 @@ class PRO002 : public QDialog {
     // CMB(0) duration, CMB(1) department, CMB(2) ward (hidden, never filled), CMB(3) body part, CMB(4) sex,
     // CMB(5) status.
     std::array<QComboBox*, kSelectorCount> CMB{};
-    // TXT(0) name, TXT(1) age, TXT(2) remarks.
+    // TXT(0) name, TXT(1) age, TXT(2) remarks, TXT(3) the patient ID the scanner takes (ASCII; disabled on a
+    // database that keeps no patient IDs).
     std::array<QLineEdit*, kTextCount> TXT{};
     // BTN(0) "戻る", BTN(1) "登録", BTN(2) "削除".
     std::array<QPushButton*, kButtonCount> BTN{};
     // The start hour and minute of the chosen cell.
     std::array<QLabel*, kStartLabelCount> SLBL{};
-    // LBL(10) and LBL(12) to LBL(15) do not exist on this window.
+    // LBL(10) is the patient ID's title; LBL(12) to LBL(15) do not exist on this window.
     std::array<QLabel*, kLabelCount> LBL{};
 
   protected:

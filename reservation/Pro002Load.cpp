@@ -12,6 +12,7 @@
 #include "store/MessageService.h"
 #include "store/Numbers.h"
 #include "store/ReservationKey.h"
+#include "store/Schema.h"
 #include "store/Texts.h"
 #include "store/engine/Database.h"
 #include "store/engine/DbError.h"
@@ -77,9 +78,11 @@ void PRO002::fillSexAndStatus() {
 // A stored code that no entry carries any more (a department removed from its master, a duration or sex
 // outside the lists) leaves its selector empty, so the user has to choose again before registering.
 void PRO002::RSV_READ() {
+    TXT[kPatientIdBox]->setEnabled(hasPatientIdTable(database()));
     const std::optional<Booking> booking = findBooking(database(), slotKey());
     shown_ = booking;
     if (!booking) return;
+    setTextWhole(TXT[kPatientIdBox], booking->KANJYAID, kPatientIdBoxLength);
     selectByText(CMB[kDurationSelector], booking->Min);
     selectByCode(CMB[kDepartmentSelector], booking->KA, kMasterCodeLength);
     setTextWhole(TXT[kNameBox], booking->YNAME, kNameBoxLength);

@@ -93,6 +93,7 @@ void PRO002::storeAndClose() {
         .AGE = TXT[kAgeBox]->text(),
         .JYOKYO = entryCode(CMB[kStatusSelector]->currentText(), 1),
         .ETC = TXT[kRemarksBox]->text(),
+        .KANJYAID = TXT[kPatientIdBox]->text(),
     };
     try {
         switch (storeBooking(database(), slotKey(), booking, shown_)) {

@@ -49,6 +49,7 @@ inline const QString& kAge = texts::kAge;
 inline const QString kYearsOld = QStringLiteral("歳");
 inline const QString& kStatus = texts::kStatus;
 inline const QString kRemarks = QStringLiteral("備考");
+inline const QString kPatientId = QStringLiteral("患者ID");
 
 inline const QString kRegister = QStringLiteral("登録");
 inline const QString kDelete = QStringLiteral("削除");

@@ -1,37 +1,69 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing need; skips what is already there.
+# Installs the Debian 12 packages that one use of the project needs; skips what is already there.
+#
+#   scripts/install-deps.sh run     building and running the board (scripts/run.sh)
+#   scripts/install-deps.sh test    everything: the tests on both engines, the fuzz targets, the Debian package and
+#                                   its checks, the benchmarks (scripts/test.sh, scripts/package.sh, bench/run-all.sh)
+#
+# The packages are listed once, in groups by what they are for; a use names the groups it needs.
 set -euo pipefail
 
-packages=(
-    build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl1-mesa-dev
-    libicu-dev libgtest-dev libgmock-dev libbenchmark-dev sqlite3 libsqlite3-dev
-    fonts-ipafont-gothic qt6-translations-l10n xvfb xauth
-    help2man mmdebstrap file mount dpkg-dev lintian appstream desktop-file-utils libsqlite3-dev
-    xdotool openbox x11-utils python3 python3-xlib iproute2 util-linux imagemagick
-    ibus ibus-mozc dbus-daemon
-    clang libclang-rt-14-dev
+declare -A groups=(
+    # The compiler and the libraries the programs are built on.
+    [build]="build-essential cmake ninja-build qt6-base-dev libgl1-mesa-dev libicu-dev libsqlite3-dev"
+    # What the board loads when it runs: the database drivers, the font that stands in for ＭＳ ゴシック, Qt's
+    # Japanese texts; and the virtual display it is shown on where there is no screen.
+    [board]="libqt6sql6-sqlite libqt6sql6-psql fonts-ipafont-gothic qt6-translations-l10n xvfb"
+    # The unit suites, the formatting check and the database clients the tests compare with.
+    [tests]="libgtest-dev libgmock-dev clang-format pkg-config sqlite3 python3"
+    # The end-to-end tests: a window manager, keys and clicks sent through the X server, Japanese typed through
+    # IBus with Mozc, a network namespace for a vanishing server, screenshots of a failed scenario.
+    [e2e]="openbox xdotool x11-utils python3-xlib ibus ibus-mozc dbus-daemon iproute2 util-linux imagemagick"
+    # The throwaway PostgreSQL servers that the tests and the benchmarks run on.
+    [postgres]="postgresql-15 postgresql-client-15"
+    # The libFuzzer targets (scripts/fuzz.sh).
+    [fuzz]="clang libclang-rt-14-dev"
+    # The Debian package, its checkers and its test in a fresh root (scripts/package.sh, scripts/package-test.sh).
+    [package]="help2man dpkg-dev lintian appstream desktop-file-utils mmdebstrap file mount"
+    [bench]="libbenchmark-dev"
 )
-# The PostgreSQL server: the tests run every database test against a throwaway one (scripts/test.sh).
-if [ "${KESOLA_WITH_POSTGRES:-0}" = 1 ]; then
-    packages+=(postgresql-15 postgresql-client-15)
+declare -A uses=(
+    [run]="build board"
+    [test]="build board tests e2e postgres fuzz package bench"
+)
+# What each use tells the user it installs, and how long that takes on a fresh machine.
+declare -A summaries=(
+    [run]="the compiler, Qt, ICU, SQLite, the Japanese font and Xvfb; this takes about a minute"
+    [test]="the test toolchain (GoogleTest, clang, PostgreSQL, openbox, IBus, lintian); this takes a few minutes"
+)
+
+use=${1:-}
+if [ -z "$use" ] || [ -z "${uses[$use]+set}" ]; then
+    echo "usage: $0 run|test" >&2
+    exit 2
 fi
+
+packages=()
+for group in ${uses[$use]}; do
+    read -r -a listed <<<"${groups[$group]}"
+    packages+=("${listed[@]}")
+done
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    echo "install-deps: installing ${#missing[@]} Debian packages: ${missing[*]}"
-    # dpkg reports every file it unpacks; that goes to a log, shown only when the install fails.
-    log=$(mktemp)
-    trap 'rm -f "$log"' EXIT
-    if ! { $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq \
-        --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
-        cat "$log" >&2
-        echo "install-deps: apt-get failed (above)" >&2
-        exit 1
-    fi
+[ ${#missing[@]} -gt 0 ] || exit 0
+
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+echo "install-deps: installing ${#missing[@]} Debian packages and what they need: ${summaries[$use]}"
+# dpkg reports every file it unpacks; that goes to a log, shown only when the install fails.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! { $sudo_cmd apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq \
+    --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "install-deps: apt-get failed (above)" >&2
+    exit 1
 fi

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 build=build/package-release
 # Debian's hardening flags (stack protector, fortify, read-only relocations, immediate binding) as dpkg-buildflags
 # gives them to every Debian package.

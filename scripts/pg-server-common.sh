@@ -10,7 +10,7 @@ find_bin() {
     candidate=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
     for program in pg_ctl "$@"; do
         if [ -z "$candidate" ] || [ ! -x "$candidate/$program" ]; then
-            echo "$0: no PostgreSQL server found; run scripts/install-deps.sh" >&2
+            echo "$0: no PostgreSQL server found; run scripts/install-deps.sh test" >&2
             exit 1
         fi
     done

@@ -10,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 
-KESOLA_WITH_POSTGRES=1 scripts/install-deps.sh
+scripts/install-deps.sh test
 export QT_QPA_PLATFORM=offscreen
 
 server_dir=$(mktemp -d /tmp/kesola-test-pg.XXXXXX)

@@ -43,6 +43,13 @@ struct DateRow {
 constexpr int kYearWidth = 825;
 constexpr int kMonthDayWidth = 630;
 
+// The duration with its "分間" as in the reservation window: the label 90 twips after the selector, 480 wide; the
+// first date follows 180 twips after it, the gap there between "～" and the duration.
+constexpr int kDurationLeft = 4140;
+constexpr int kDurationWidth = 735;
+constexpr int kMinutesLongLeft = kDurationLeft + kDurationWidth + 90;
+constexpr int kFirstDateLeft = kMinutesLongLeft + 480 + 180;
+
 }  // namespace
 
 PRO010::PRO010(AppContext& ctx, DayChooser& board, QWidget* parent) : QDialog(parent), ctx_(ctx), board_(board) {
@@ -82,7 +89,7 @@ void PRO010::buildHeadings() {
 void PRO010::buildSelectors() {
     const DateRow dates[] = {{kFromYear, kFromMonth, kFromDay, 5370, kRowTop[0]},
                              {kToYear, kToMonth, kToDay, 8655, kRowTop[0]},
-                             {kFirstYear, kFirstMonth, kFirstDay, 5370, kRowTop[1]}};
+                             {kFirstYear, kFirstMonth, kFirstDay, kFirstDateLeft, kRowTop[1]}};
     int label = 3;
     auto unit = [&](const QString& caption, int left, int top) {
         LBL[label] = makeAutoSizeLabel(this, QStringLiteral("LBL%1").arg(label), caption, left, top + 60, kPoints);
@@ -104,9 +111,9 @@ void PRO010::buildSelectors() {
     unit(texts::kUntil, 8355, kRowTop[0]);
     CMB[kRoomSelector] =
         makeDropDown(this, QStringLiteral("CMB%1").arg(kRoomSelector), QRect(1455, kRowTop[1], 2490, 360), kPoints);
-    CMB[kDurationSelector] =
-        makeDropDown(this, QStringLiteral("CMB%1").arg(kDurationSelector), QRect(4140, kRowTop[1], 735, 360), kPoints);
-    unit(texts::kMinutesLong, 4890, kRowTop[1]);
+    CMB[kDurationSelector] = makeDropDown(this, QStringLiteral("CMB%1").arg(kDurationSelector),
+                                          QRect(kDurationLeft, kRowTop[1], kDurationWidth, 360), kPoints);
+    unit(texts::kMinutesLong, kMinutesLongLeft, kRowTop[1]);
 }
 
 void PRO010::buildButtons() {

@@ -52,15 +52,16 @@ class PRO010 : public QDialog {
     // The board must outlive the window.
     PRO010(AppContext& ctx, DayChooser& board, QWidget* parent = nullptr);
 
-    // Centres the window, sets its caption, fills the selectors: the period from a month before today (no end),
-    // the free slot from today.
+    // Centres the window, sets its caption, fills the selectors: the period from a month before today (no end); the
+    // free slot's rooms as the board lists them, from the board's room and day (today when the board's has passed).
     void Form_Load();
     void BTN_Click(int index);
     // The patient search: every booking whose name holds the typed text, within the period.
     void NAME_SEARCH();
-    // The free-slot search: at least ten starts at which the room is free for the duration, ending by 20:00.
+    // The free-slot search: at least ten starts at which the room is free for the duration, ending by 20:00, none
+    // that has passed. A first date before today is refused.
     void FREE_SEARCH();
-    // Shows the chosen result's room and day on the board and closes the window.
+    // Shows the chosen result's room and day on the board and closes the window; says so when the board cannot.
     void LST_Jump();
 
     QLineEdit* TXT = nullptr;
@@ -85,14 +86,15 @@ class PRO010 : public QDialog {
 
     AppContext& ctx_;
     DayChooser& board_;
-    // The named rooms in code order, as the board's room selector lists them; departments and body parts by code.
+    // The named rooms, departments and body parts, by code: the names a result shows.
     std::vector<MasterEntry> rooms_;
     std::vector<MasterEntry> departments_;
     std::vector<MasterEntry> bodyParts_;
+    // The board's room selector entries, which the room selector here offers in the same order.
+    std::vector<MasterEntry> boardRooms_;
 };
 
-// The board's room selector entry for a room code: rooms are listed by code, named ones only. -1 when the room
-// has no entry.
+// The entry of a room code among a room selector's entries; -1 when the room has none.
 int boardRoomIndex(const std::vector<MasterEntry>& rooms, const QString& roomCode);
 
 }  // namespace kesola

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "search/Pro010.h"
 #include "search/SearchList.h"
@@ -56,7 +57,10 @@ void PRO010::fillSelectors() {
     fillDateSelectors(CMB[kFirstYear], CMB[kFirstMonth], CMB[kFirstDay], false);
     const QDate today = ctx_.g.clock->today();
     selectDate(CMB[kFromYear], CMB[kFromMonth], CMB[kFromDay], today.addMonths(-1));
-    selectDate(CMB[kFirstYear], CMB[kFirstMonth], CMB[kFirstDay], today);
+    // Free slots are looked for from the day the board shows, unless that day has passed.
+    const QDate boardDate = board_.chosenDate();
+    selectDate(CMB[kFirstYear], CMB[kFirstMonth], CMB[kFirstDay],
+               boardDate.isValid() ? std::max(boardDate, today) : today);
     for (int minutes = 10; minutes <= kLongestMinutes; minutes += 10) {
         CMB[kDurationSelector]->addItem(QString::number(minutes));
     }
@@ -73,12 +77,16 @@ void PRO010::readMasters() {
         // The window still opens; the searches say again what fails.
         reportFailure(e);
     }
-    for (const MasterEntry& room : rooms_) CMB[kRoomSelector]->addItem(room.name);
-    CMB[kRoomSelector]->setCurrentIndex(-1);
+    // Only a room the board lists can be shown there after a jump.
+    boardRooms_ = board_.roomEntries();
+    for (const MasterEntry& room : boardRooms_) CMB[kRoomSelector]->addItem(room.name);
+    CMB[kRoomSelector]->setCurrentIndex(board_.chosenRoomIndex());
 }
 
 void PRO010::NAME_SEARCH() {
     const QString title = windowTitle();
+    // A refused search leaves no answers to an earlier question on show.
+    LST->clear();
     if (normalisedName(TXT->text()).isEmpty()) {
         ctx_.messages().notice(kEnterName, title);
         TXT->setFocus();
@@ -95,7 +103,6 @@ void PRO010::NAME_SEARCH() {
         ctx_.messages().notice(kWrongPeriod, title);
         return;
     }
-    LST->clear();
     try {
         const std::vector<FoundBooking> found = findPatientBookings(requireDatabase(ctx_.g), TXT->text(), from, to);
         if (found.empty()) {
@@ -109,7 +116,9 @@ void PRO010::NAME_SEARCH() {
 }
 
 void PRO010::FREE_SEARCH() {
+    static_assert(kFreeSlotSearchYears == 1, "the message of no free slot says how far the search looks");
     const QString title = windowTitle();
+    LST->clear();
     const int room = CMB[kRoomSelector]->currentIndex();
     if (room < 0) {
         ctx_.messages().notice(texts::kChooseRoom, title);
@@ -124,16 +133,22 @@ void PRO010::FREE_SEARCH() {
         ctx_.messages().notice(texts::kWrongDate, title);
         return;
     }
+    const QDate today = ctx_.g.clock->today();
+    if (first < today) {
+        ctx_.messages().notice(kPastDate, title);
+        return;
+    }
     const int minutes = CMB[kDurationSelector]->currentText().toInt();
-    LST->clear();
+    // Today's starts that have passed are no longer free to book.
+    const QTime notBefore = first == today ? ctx_.g.clock->now() : QTime(0, 0);
     try {
-        const auto found = findFreeSlots(requireDatabase(ctx_.g), rooms_[room].code, minutes, first);
+        const auto found = findFreeSlots(requireDatabase(ctx_.g), boardRooms_[room].code, minutes, first, notBefore);
         if (found.empty()) {
             ctx_.messages().notice(kNoFreeSlot, title);
             return;
         }
         for (const FreeSlot& slot : found) {
-            LST->addTopLevelItem(freeSlotItem(slot, minutes, rooms_[room]));
+            LST->addTopLevelItem(freeSlotItem(slot, minutes, boardRooms_[room]));
         }
         LST->setCurrentItem(LST->topLevelItem(0));
     } catch (const DbError& e) {
@@ -154,7 +169,15 @@ void PRO010::LST_Jump() {
     const QTreeWidgetItem* item = LST->currentItem();
     if (!item) return;
     const ResultPlace place = placeOf(*item);
-    board_.chooseDay(boardRoomIndex(rooms_, place.roomCode), place.date);
+    const int room = boardRoomIndex(boardRooms_, place.roomCode);
+    if (room < 0) {
+        ctx_.messages().notice(kRoomNotOnBoard, windowTitle());
+        return;
+    }
+    if (!board_.chooseDay(room, place.date)) {
+        ctx_.messages().notice(kDayNotOnBoard, windowTitle());
+        return;
+    }
     close();
 }
 

@@ -65,17 +65,67 @@ void writeRow(Database& db, const QString& key, const Booking& b) {
     table->close();
 }
 
+// Writes the patient ID row under the key, or removes it for an empty ID.
+void writePatientId(Database& db, const QString& key, const QString& patientId) {
+    auto table = db.openTable(patientIdTable());
+    const bool found = table->seek(key);
+    if (patientId.isEmpty()) {
+        if (found) table->deleteRow();
+        table->close();
+        return;
+    }
+    if (found) {
+        table->edit();
+    } else {
+        table->addNew();
+        table->setField(QStringLiteral("CODE"), key);
+    }
+    table->setField(QStringLiteral("KANJYAID"), patientId);
+    table->update();
+    table->close();
+}
+
+QString readPatientId(Database& db, const QString& key) {
+    auto table = db.openTable(patientIdTable());
+    const QString id = table->seek(key) ? table->field(QStringLiteral("KANJYAID")) : QString();
+    table->close();
+    return id;
+}
+
+// The booking under the key; with its patient ID when the database keeps them. Runs inside a transaction too.
+std::optional<Booking> readBooking(Database& db, const QString& key, bool withPatientIds) {
+    auto table = openTable(db, kReservations);
+    if (!table->seek(key)) {
+        table->close();
+        return std::nullopt;
+    }
+    Booking b;
+    b.Min = table->field(QStringLiteral("Min"));
+    b.KA = table->field(QStringLiteral("KA"));
+    b.YNAME = table->field(QStringLiteral("YNAME"));
+    b.BUI = table->field(QStringLiteral("BUI"));
+    b.SEX = table->field(QStringLiteral("SEX"));
+    b.AGE = table->field(QStringLiteral("AGE"));
+    b.JYOKYO = table->field(QStringLiteral("JYOKYO"));
+    b.ETC = table->field(QStringLiteral("ETC"));
+    table->close();
+    if (withPatientIds) b.KANJYAID = readPatientId(db, key);
+    return b;
+}
+
+QString idOf(const std::optional<Booking>& booking) { return booking ? booking->KANJYAID : QString(); }
+
 // After a commit whose answer was lost: whether the store now holds the booking under its key. The connection
 // comes back on a later statement, to the same server or to the standby promoted in its place; until then the
 // store is asked again, for as long as a registration may wait. A row that already held these very values before
 // counts as stored: the store holds what the user asked for either way.
-bool storedAfterAll(Database& db, const QString& key, const Booking& booking) {
+bool storedAfterAll(Database& db, const QString& key, const Booking& booking, bool withPatientIds) {
     constexpr int kPauseMs = 100;
     QElapsedTimer elapsed;
     elapsed.start();
     for (;;) {
         try {
-            return findBooking(db, key) == booking;
+            return readBooking(db, key, withPatientIds) == booking;
         } catch (const DbError& e) {
             if (e.kind() != DbError::Kind::ConnectionLost) throw;
             if (elapsed.elapsed() + kPauseMs > waits::kWriteMs) {
@@ -109,41 +159,37 @@ QString exportStatement(const ExportFilter& filter) {
 }
 
 std::optional<Booking> findBooking(Database& db, const QString& key) {
-    auto table = openTable(db, kReservations);
-    if (!table->seek(key)) {
-        table->close();
-        return std::nullopt;
-    }
-    Booking b;
-    b.Min = table->field(QStringLiteral("Min"));
-    b.KA = table->field(QStringLiteral("KA"));
-    b.YNAME = table->field(QStringLiteral("YNAME"));
-    b.BUI = table->field(QStringLiteral("BUI"));
-    b.SEX = table->field(QStringLiteral("SEX"));
-    b.AGE = table->field(QStringLiteral("AGE"));
-    b.JYOKYO = table->field(QStringLiteral("JYOKYO"));
-    b.ETC = table->field(QStringLiteral("ETC"));
-    table->close();
-    return b;
+    return readBooking(db, key, hasPatientIdTable(db));
 }
 
-StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking, const ShownBooking& shown) {
+StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking, const ShownBooking& shown,
+                          const std::optional<HistoryActor>& actor) {
     const auto startCell = startCellOfKey(key);
     if (!startCell) throw DbError(QStringLiteral("not a reservation key: %1").arg(key));
-    HistoryWriter history(db);
+    const bool withPatientIds = hasPatientIdTable(db);
+    if (!withPatientIds && !booking.KANJYAID.isEmpty())
+        throw DbError(QStringLiteral("the database keeps no patient IDs (kesola-admin upgrade adds the table KANJYA)"));
+    HistoryWriter history(db, actor);
     WriteTransaction transaction(db);
-    if (findBooking(db, key) != shown) return StoreOutcome::ChangedMeanwhile;
+    const std::optional<Booking> stored = readBooking(db, key, withPatientIds);
+    if (stored != shown) return StoreOutcome::ChangedMeanwhile;
     const StoreOutcome outcome = checkStoredDay(db, key, *startCell, cellsOf(booking.Min));
     if (outcome != StoreOutcome::Stored) return outcome;
     const TableSchema& reservations = *findTable(kReservations);
+    const QString& action = stored ? history_actions::kRebooked : history_actions::kBooked;
     const QString before = history.rowUnder(reservations, key);
     writeRow(db, key, booking);
-    history.record(before.isEmpty() ? history_actions::kBooked : history_actions::kRebooked, reservations, key, before);
+    history.record(action, reservations, key, before);
+    if (withPatientIds && idOf(stored) != booking.KANJYAID) {
+        const QString idBefore = history.rowUnder(patientIdTable(), key);
+        writePatientId(db, key, booking.KANJYAID);
+        history.record(action, patientIdTable(), key, idBefore);
+    }
     try {
         transaction.commit();
     } catch (const DbError& e) {
         if (!e.commitOutcomeUnknown()) throw;
-        if (!storedAfterAll(db, key, booking)) {
+        if (!storedAfterAll(db, key, booking, withPatientIds)) {
             throw DbError(QStringLiteral("予約の保存中にサーバーとの接続が切れました。予約は保存されていません。"),
                           DbError::Kind::ConnectionLost);
         }
@@ -152,9 +198,10 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
 }
 
 CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking& shown) {
+    const bool withPatientIds = hasPatientIdTable(db);
     HistoryWriter history(db);
     WriteTransaction transaction(db);
-    const ShownBooking stored = findBooking(db, key);
+    const ShownBooking stored = readBooking(db, key, withPatientIds);
     if (!stored) return CancelOutcome::NothingToCancel;
     if (stored != shown) return CancelOutcome::ChangedMeanwhile;
     auto table = openTable(db, kReservations);
@@ -163,6 +210,11 @@ CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking
     table->deleteRow();
     table->close();
     history.record(history_actions::kCancelled, *findTable(kReservations), key, before);
+    if (!stored->KANJYAID.isEmpty()) {
+        const QString idBefore = history.rowUnder(patientIdTable(), key);
+        writePatientId(db, key, QString());
+        history.record(history_actions::kCancelled, patientIdTable(), key, idBefore);
+    }
     transaction.commit();
     return CancelOutcome::Cancelled;
 }

@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 
+#include "store/History.h"
+
 namespace kesola {
 
 class Database;
@@ -18,8 +20,8 @@ QString dayStatement(const QString& dayPrefix);
 // Throws DbError.
 std::unique_ptr<RecordSet> readDay(Database& db, const QString& dayPrefix);
 
-// One row of the reservation table KESOLA, as the reservation window reads and writes it. The ward (BYOTO) is
-// not part of it: the window always writes "N" and never reads it.
+// One row of the reservation table KESOLA, as the reservation window reads and writes it, with the booking's patient
+// ID from KANJYA ("" for none). The ward (BYOTO) is not part of it: the window always writes "N" and never reads it.
 struct Booking {
     QString Min;
     QString KA;
@@ -29,6 +31,7 @@ struct Booking {
     QString AGE;
     QString JYOKYO;
     QString ETC;
+    QString KANJYAID{};  // may be left out where a booking is written without one
     bool operator==(const Booking&) const = default;
 };
 
@@ -43,7 +46,8 @@ struct ExportFilter {
 // The export's statement in the Jet dialect, the keys quoted as literals (the layer binds them).
 QString exportStatement(const ExportFilter& filter);
 
-// The booking stored under the 13-character reservation key, or none. Throws DbError.
+// The booking stored under the 13-character reservation key, or none. Requires: outside a transaction (it asks
+// whether the database keeps patient IDs). Throws DbError.
 std::optional<Booking> findBooking(Database& db, const QString& key);
 
 // What a reservation window found under its key when it opened: the booking it loaded, or none for a free cell.
@@ -63,15 +67,18 @@ enum class StoreOutcome {
 };
 
 // Stores the booking under the key in one transaction: a new row, or the row already under that key with every
-// field replaced. Inside the transaction the row under the key is compared with `shown` first (ChangedMeanwhile
-// when it differs), then the day's stored bookings are checked, so that a booking made
-// while the painted board was stale (the workstation lock forced free at the wrong moment) is still refused;
-// then nothing is written. Only cells 0 to 77 are examined: a span may run past 19:50.
-// Throws DbError; the transaction is then rolled back and nothing is written. When the connection is lost while
-// the commit is being answered, the store is asked (waiting for it to come back for as long as a write may wait)
+// field replaced; its patient ID row in KANJYA is written, replaced or removed (for an empty ID) with it. Inside the
+// transaction the row under the key is compared with `shown` first (ChangedMeanwhile when it differs), then the day's
+// stored bookings are checked, so that a booking made while the painted board was stale (the workstation lock forced
+// free at the wrong moment) is still refused; then nothing is written. Only cells 0 to 77 are examined: a span may run
+// past 19:50. Throws DbError; the transaction is then rolled back and nothing is written. When the connection is lost
+// while the commit is being answered, the store is asked (waiting for it to come back for as long as a write may wait)
 // whether the booking was stored: Stored when it was, DbError when it was not, and a DbError with
-// commitOutcomeUnknown() when the store did not come back in time.
-StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking, const ShownBooking& shown);
+// commitOutcomeUnknown() when the store did not come back in time. A patient ID given to a database that keeps
+// none (made before KANJYA; kesola-admin upgrade adds it) throws DbError and writes nothing.
+// The history records the change as made by `actor` (by default this workstation and its user).
+StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booking, const ShownBooking& shown,
+                          const std::optional<HistoryActor>& actor = std::nullopt);
 
 enum class CancelOutcome {
     Cancelled,
@@ -81,8 +88,8 @@ enum class CancelOutcome {
     ChangedMeanwhile,
 };
 
-// Deletes the booking under the key in one transaction, only when it is still exactly `shown`. Throws DbError; the
-// transaction is then rolled back and nothing is deleted.
+// Deletes the booking, and its patient ID, under the key in one transaction, only when it is still exactly `shown`.
+// Throws DbError; the transaction is then rolled back and nothing is deleted.
 CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking& shown);
 
 }  // namespace kesola

@@ -78,7 +78,10 @@ std::optional<RowFields> parseRowText(const QString& text) {
     return fields;
 }
 
-HistoryWriter::HistoryWriter(Database& db) : db_(db), recording_(hasHistoryTable(db)) {}
+HistoryWriter::HistoryWriter(Database& db, std::optional<HistoryActor> actor)
+    : db_(db),
+      actor_(actor.value_or(HistoryActor{QSysInfo::machineHostName(), operatingSystemUser()})),
+      recording_(hasHistoryTable(db)) {}
 
 QString HistoryWriter::rowUnder(const TableSchema& table, const QString& key) {
     if (!recording_) return {};
@@ -96,8 +99,8 @@ void HistoryWriter::record(const QString& action, const TableSchema& table, cons
     const QString after = rowUnder(table, key);
     db_.execute(QStringLiteral("INSERT INTO RIREKI (NICHIJI, TANMATSU, RIYOSHA, SOSA, TBL, CODE, MAE, ATO) "
                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                 QSysInfo::machineHostName(), operatingSystemUser(), action, table.name, key, before, after});
+                {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), actor_.terminal,
+                 actor_.user, action, table.name, key, before, after});
 }
 
 }  // namespace kesola

@@ -31,13 +31,20 @@ QString escapedHistoryValue(const QString& value);
 // The fields of a row text; none for a text that another program wrote in some other form.
 std::optional<RowFields> parseRowText(const QString& text);
 
+// Who made a change, as the history's TANMATSU and RIYOSHA record it.
+struct HistoryActor {
+    QString terminal;
+    QString user;
+};
+
 // Writes the history of the changes made through one database connection. A database without RIREKI records
 // nothing and works as before.
 class HistoryWriter {
   public:
-    // Asks whether the database keeps a history. Requires: outside a transaction. Throws DbError when the store
-    // cannot say (busy, connection lost).
-    explicit HistoryWriter(Database& db);
+    // Asks whether the database keeps a history. Changes are recorded as made by `actor`; by default by this
+    // workstation's host name and the operating-system user. Requires: outside a transaction. Throws DbError when
+    // the store cannot say (busy, connection lost).
+    explicit HistoryWriter(Database& db, std::optional<HistoryActor> actor = std::nullopt);
 
     bool recording() const { return recording_; }
 
@@ -45,15 +52,15 @@ class HistoryWriter {
     // Throws DbError.
     QString rowUnder(const TableSchema& table, const QString& key);
 
-    // Adds one history row for the change just made to the row under the key: now, this workstation's host name,
-    // the operating-system user, the row before (from rowUnder, taken before the change) and the row as it is
-    // stored now ("" when the change removed it). Requires: inside the write transaction of the change it
-    // records, so that the change and its history commit together or not at all. Does nothing when the database
-    // keeps no history. Throws DbError.
+    // Adds one history row for the change just made to the row under the key: now, the actor, the row before (from
+    // rowUnder, taken before the change) and the row as it is stored now ("" when the change removed it). Requires:
+    // inside the write transaction of the change it records, so that the change and its history commit together or not
+    // at all. Does nothing when the database keeps no history. Throws DbError.
     void record(const QString& action, const TableSchema& table, const QString& key, const QString& before);
 
   private:
     Database& db_;
+    HistoryActor actor_;
     bool recording_;
 };
 

@@ -22,6 +22,14 @@ char16_t asKatakana(char16_t c) {
     return c;
 }
 
+// Letters in one case, hiragana as katakana. Kana and ideographs have no case: the case table is asked only about
+// the characters before them and the few blocks of letters after them.
+char16_t foldedCharacter(char16_t c) {
+    if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
+    if (c < 0x3000 || (c >= 0xA640 && c < 0xA800)) return static_cast<char16_t>(QChar::toCaseFolded(c));
+    return asKatakana(c);
+}
+
 }  // namespace
 
 QString normalisedName(const QString& name) {
@@ -33,23 +41,32 @@ QString normalisedName(const QString& name) {
     QString out;
     out.reserve(folded.size());
     for (QChar c : folded) {
-        if (!isSpace(c.unicode())) out += QChar(asKatakana(c.unicode()));
+        if (!isSpace(c.unicode())) out += QChar(foldedCharacter(c.unicode()));
     }
     return out;
 }
 
 namespace {
 
-// Every character that normalises into another one: kana, the width forms, compatibility ideographs.
+// Every character that normalises into another one: kana, the width forms, compatibility ideographs, and the
+// letters that have a case (Latin, Greek, Cyrillic, Roman numerals). Only kana join a half-width sound mark.
+struct SourceRange {
+    char16_t first, last;
+    bool takesSoundMarks;
+};
+
 QHash<char16_t, QStringList> buildStoredForms() {
-    const std::pair<char16_t, char16_t> sources[] = {
-        {0x3041, 0x309E}, {0xFF01, 0xFF5E}, {0xFF61, 0xFF9F}, {0xF900, 0xFAFF}, {0x2F00, 0x2FDF}};
+    const SourceRange sources[] = {{0x3041, 0x309E, true},  {0xFF01, 0xFF5E, true},  {0xFF61, 0xFF9F, true},
+                                   {0xF900, 0xFAFF, true},  {0x2F00, 0x2FDF, true},  {0x0041, 0x005A, false},
+                                   {0x00C0, 0x024F, false}, {0x0370, 0x052F, false}, {0x1E00, 0x1FFF, false},
+                                   {0x2100, 0x218F, false}, {0xA640, 0xA7FF, false}};
     const QString soundMarks[] = {QString(), QStringLiteral("\uFF9E"), QStringLiteral("\uFF9F")};
     QHash<char16_t, QStringList> forms;
-    for (const auto& [first, last] : sources) {
+    for (const auto& [first, last, takesSoundMarks] : sources) {
         for (char16_t c = first; c <= last; ++c) {
             const QString form(QChar{c});
             for (const QString& mark : soundMarks) {
+                if (!mark.isEmpty() && !takesSoundMarks) continue;
                 for (QChar into : normalisedName(form + mark)) {
                     QStringList& list = forms[into.unicode()];
                     if (into != QChar{c} && !list.contains(form)) list << form;

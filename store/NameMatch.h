@@ -8,7 +8,8 @@ namespace kesola {
 // Patient names are typed in every form the input method offers: hiragana or katakana, full-width or half-width
 // letters and digits, with or without the space between family and given name. The search compares names in one
 // form: katakana for hiragana, half-width katakana made full-width (with its sound marks joined), full-width
-// letters and digits made half-width, every space (half-width, ideographic, tab) dropped.
+// letters and digits made half-width, letters of either case in lower case, every space (half-width, ideographic,
+// tab) dropped.
 QString normalisedName(const QString& name);
 
 // True when the stored name, normalised, contains the normalised text. Requires: normalisedText non-empty and

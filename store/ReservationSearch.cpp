@@ -113,14 +113,23 @@ std::vector<int> freeStartsOfDay(const std::vector<bool>& occupied, int cells) {
     return starts;
 }
 
-std::vector<FreeSlot> findFreeSlots(Database& db, const QString& roomCode, int minutes, QDate firstDate, int wanted) {
+int firstCellNotBefore(QTime time) {
+    constexpr int kCellMs = 10 * 60 * 1000;
+    const int sinceFirstCell = time.msecsSinceStartOfDay() - kFirstHour * 60 * 60 * 1000;
+    if (sinceFirstCell <= 0) return 0;
+    return std::min((sinceFirstCell + kCellMs - 1) / kCellMs, kCellCount);
+}
+
+std::vector<FreeSlot> findFreeSlots(Database& db, const QString& roomCode, int minutes, QDate firstDate,
+                                    QTime notBefore, int wanted) {
     const int cells = minutes / 10;
+    const int firstDateCell = firstCellNotBefore(notBefore);
+    const int searchDays = static_cast<int>(firstDate.daysTo(firstDate.addYears(kFreeSlotSearchYears))) + 1;
     const QString statement = QStringLiteral("SELECT CODE, Min FROM KESOLA WHERE ") + keyRange(db);
     std::vector<FreeSlot> freeSlots;
-    for (int offset = 0; offset < kFreeSlotSearchDays && static_cast<int>(freeSlots.size()) < wanted;
-         offset += kDatesPerRead) {
+    for (int offset = 0; offset < searchDays && static_cast<int>(freeSlots.size()) < wanted; offset += kDatesPerRead) {
         const QDate from = firstDate.addDays(offset);
-        const int dates = std::min(kDatesPerRead, kFreeSlotSearchDays - offset);
+        const int dates = std::min(kDatesPerRead, searchDays - offset);
         std::map<QDate, std::vector<bool>> occupied;
         for (int d = 0; d < dates; ++d) occupied[from.addDays(d)] = std::vector<bool>(kCellCount, false);
         auto rows = db.selectNative(statement, {roomCode + keyDate(from), roomCode + keyDate(from.addDays(dates))});
@@ -132,7 +141,10 @@ std::vector<FreeSlot> findFreeSlots(Database& db, const QString& roomCode, int m
         rows->close();
         for (const auto& [date, cellsTaken] : occupied) {
             if (static_cast<int>(freeSlots.size()) >= wanted) break;
-            for (int start : freeStartsOfDay(cellsTaken, cells)) freeSlots.push_back({date, start});
+            const int earliest = date == firstDate ? firstDateCell : 0;
+            for (int start : freeStartsOfDay(cellsTaken, cells)) {
+                if (start >= earliest) freeSlots.push_back({date, start});
+            }
         }
     }
     return freeSlots;

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QTime>
 #include <vector>
 
 #include "store/BookingStore.h"
@@ -37,13 +38,17 @@ struct FreeSlot {
 // occupied[i] is true for each cell 0..77 a booking covers.
 std::vector<int> freeStartsOfDay(const std::vector<bool>& occupied, int cells);
 
-// How far the free-slot search looks ahead of its first date.
-inline constexpr int kFreeSlotSearchDays = 366;
+// How far the free-slot search looks ahead: from its first date to the same date a year later, both included.
+inline constexpr int kFreeSlotSearchYears = 1;
 
 // The first `wanted` starts (or more: the last day's are all listed) from firstDate on at which the room is free
-// for the whole duration and done by 20:00; fewer when the next kFreeSlotSearchDays days hold no more. Requires:
-// minutes a multiple of 10 from 10 to 120. Throws DbError.
+// for the whole duration and done by 20:00, none on firstDate before notBefore; fewer when the days up to
+// kFreeSlotSearchYears after firstDate hold no more. Requires: minutes a multiple of 10 from 10 to 120. Throws
+// DbError.
 std::vector<FreeSlot> findFreeSlots(Database& db, const QString& roomCode, int minutes, QDate firstDate,
-                                    int wanted = 10);
+                                    QTime notBefore = QTime(0, 0), int wanted = 10);
+
+// The first cell that starts at `time` or later; kCellCount when the last start of the day (19:50) has passed.
+int firstCellNotBefore(QTime time);
 
 }  // namespace kesola

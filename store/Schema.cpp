@@ -77,39 +77,61 @@ void addHistoryTable(Database& db) {
 
 }  // namespace
 
+const TableSchema& patientIdTable() {
+    static const TableSchema table{
+        QStringLiteral("KANJYA"), QStringLiteral("CODE"), {QStringLiteral("CODE"), QStringLiteral("KANJYAID")}};
+    return table;
+}
+
+namespace {
+
+void addKeyedTable(Database& db, const TableSchema& table) {
+    QStringList defs;
+    for (const QString& column : table.columns) defs << columnDefinition(table, column, db.byteOrderCollation());
+    db.execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", "))));
+    // Index names are unique per database (SQLite) or schema (PostgreSQL), so each table's MAIN_KEY carries
+    // the table's name: MAIN_KEY_KESOLA, MAIN_KEY_ROOM, ...
+    db.execute(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                   .arg(mainKeyIndexName(table.name), table.name, table.keyColumn));
+}
+
+// Whether a table can be read; a store that is busy or gone cannot say, and that is not taken for "missing".
+bool tableReadable(Database& db, const QString& name) {
+    try {
+        db.select(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(name))->close();
+        return true;
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::Kind::Other) throw;
+        return false;
+    }
+}
+
+}  // namespace
+
+void createPatientIdTable(Database& db) {
+    WriteTransaction tx(db);
+    addKeyedTable(db, patientIdTable());
+    tx.commit();
+}
+
+bool hasPatientIdTable(Database& db) { return tableReadable(db, patientIdTable().name); }
+
 void createHistoryTable(Database& db) {
     WriteTransaction tx(db);
     addHistoryTable(db);
     tx.commit();
 }
 
-bool hasHistoryTable(Database& db) {
-    try {
-        db.select(QStringLiteral("SELECT * FROM RIREKI WHERE 1=0"))->close();
-        return true;
-    } catch (const DbError& e) {
-        // A store that is busy or gone cannot say; the change must not go unrecorded for that.
-        if (e.kind() != DbError::Kind::Other) throw;
-        return false;
-    }
-}
+// A store that is busy or gone cannot say; the change must not go unrecorded for that.
+bool hasHistoryTable(Database& db) { return tableReadable(db, historyTable().name); }
 
 void createSchema(Database& db, const QString& title) {
-    // CODE order must not depend on the server's locale.
-    const QString keyCollation = db.byteOrderCollation();
     WriteTransaction tx(db);
-    for (const TableSchema& table : allTables()) {
-        QStringList defs;
-        for (const QString& column : table.columns) defs << columnDefinition(table, column, keyCollation);
-        db.execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(table.name, defs.join(QStringLiteral(", "))));
-        // Index names are unique per database (SQLite) or schema (PostgreSQL), so each table's MAIN_KEY carries
-        // the table's name: MAIN_KEY_KESOLA, MAIN_KEY_ROOM, ...
-        db.execute(QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
-                       .arg(mainKeyIndexName(table.name), table.name, table.keyColumn));
-    }
+    for (const TableSchema& table : allTables()) addKeyedTable(db, table);
     db.execute(QStringLiteral("INSERT INTO SYSTEM (ID, SNAME) VALUES ('1', ?)"), {title});
     db.execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
     addHistoryTable(db);
+    addKeyedTable(db, patientIdTable());
     tx.commit();
 }
 

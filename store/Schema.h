@@ -24,8 +24,8 @@ std::unique_ptr<Table> openTable(Database& db, const QString& name);
 // The engine's name of a table's MAIN_KEY index.
 QString mainKeyIndexName(const QString& table);
 
-// Creates the seven tables, their MAIN_KEY indexes, the single SYSTEM and LOCKTBL rows ("1", free lock) and the
-// history table RIREKI.
+// Creates the seven tables, their MAIN_KEY indexes, the single SYSTEM and LOCKTBL rows ("1", free lock), the
+// history table RIREKI and the patient ID table KANJYA.
 // Requires: an empty database. Throws DbError.
 void createSchema(Database& db, const QString& title);
 
@@ -44,6 +44,17 @@ void createHistoryTable(Database& db);
 // True when the database holds RIREKI. Asks by reading it, so it must run outside a transaction: on the server a
 // failed statement would end the transaction it ran in.
 bool hasHistoryTable(Database& db);
+
+// The patient ID table KANJYA: the patient ID (KANJYAID) of a booking, under the booking's key (CODE). Like RIREKI
+// it is not one of the seven tables: a booking without an ID has no row, and a database made without the table
+// keeps working, its bookings without IDs.
+const TableSchema& patientIdTable();
+
+// Creates KANJYA with its MAIN_KEY index on CODE. Requires: no KANJYA yet. Throws DbError.
+void createPatientIdTable(Database& db);
+
+// True when the database holds KANJYA. Like hasHistoryTable, it must run outside a transaction.
+bool hasPatientIdTable(Database& db);
 
 inline const QString kDefaultTitle = QStringLiteral("ＭＲＩ予約システム");
 

@@ -28,12 +28,16 @@ inline AdminRun runAdminCommand(const QStringList& args) {
     return run;
 }
 
-// Every row of the seven tables as text, NULL told apart from the empty text, in key order: equal dumps mean equal
-// stores.
+// Every row of the seven tables and the patient IDs as text, NULL told apart from the empty text, in key order: equal
+// dumps mean equal stores.
 inline QStringList dumpStore(const QString& location) {
     auto db = openDatabase(location);
     QStringList rows;
-    for (const TableSchema& table : allTables()) {
+    std::vector<const TableSchema*> tables;
+    for (const TableSchema& table : allTables()) tables.push_back(&table);
+    if (hasPatientIdTable(*db)) tables.push_back(&patientIdTable());
+    for (const TableSchema* t : tables) {
+        const TableSchema& table = *t;
         QStringList columns;
         for (const QString& c : table.columns)
             columns << c << QStringLiteral("CASE WHEN %1 IS NULL THEN 'NULL' ELSE '' END AS %1_N").arg(c);
@@ -63,6 +67,9 @@ inline void fillVariedStore(const QString& location) {
     db->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, YNAME) VALUES ('2200401011000', '10', ?)"),
                 {QStringLiteral("名前だけ")});
     db->execute(QStringLiteral("INSERT INTO BYOTO (CODE, BNAME) VALUES ('1', ?)"), {QStringLiteral("東病棟")});
+    db->execute(
+        QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) SELECT CODE, 'P-' || CODE FROM KESOLA "
+                       "WHERE CODE LIKE '2%'"));
 }
 
 }  // namespace kesola::test

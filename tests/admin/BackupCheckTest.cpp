@@ -92,6 +92,11 @@ TEST_F(BackupCheck, CheckNamesEachProblemOnALineOfItsOwn) {
          QStringLiteral("reservation 1202601010930: body part \"88\" does not exist in BU")},
         {insert.arg(QStringLiteral("5202601010930"), QStringLiteral("01"), QStringLiteral("01")),
          QStringLiteral("reservation 5202601010930: room \"5\" does not exist in ROOM")},
+        {QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) VALUES ('1202601010930', 'P-1')"),
+         QStringLiteral("patient ID \"P-1\" under 1202601010930: no booking has that key")},
+        {QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) SELECT CODE, 'ＩＤ 1' FROM KESOLA LIMIT 1"),
+         QStringLiteral("patient ID \"ＩＤ 1\" under ")},
+        {QStringLiteral("DROP INDEX MAIN_KEY_KANJYA"), QStringLiteral("table KANJYA has no MAIN_KEY index")},
     };
     int n = 0;
     for (const Case& c : cases) {

@@ -195,7 +195,7 @@ TEST_F(BoardPainting, AReservationWrittenByAnotherProcessShowsWithinHalfASecond)
     // The other workstation is the engine's own command-line client.
     const QString client =
         QStandardPaths::findExecutable(db.onServer() ? QStringLiteral("psql") : QStringLiteral("sqlite3"));
-    ASSERT_FALSE(client.isEmpty()) << "sqlite3 and psql are installed by scripts/install-deps.sh";
+    ASSERT_FALSE(client.isEmpty()) << "sqlite3 and psql are installed by scripts/install-deps.sh test";
     PRO001& b = startOnDatabase();
     ASSERT_TRUE(b.Timer1.isActive());
     QTest::qWait(50);

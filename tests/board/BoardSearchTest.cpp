@@ -40,3 +40,32 @@ TEST_F(BoardTest, CtrlFFindsAPatientAndTheBoardShowsTheDayWithoutALock) {
     EXPECT_TRUE(b.cell(15).caption.startsWith(QStringLiteral("やまだ")));
     EXPECT_TRUE(b.Timer1.isActive());
 }
+
+TEST_F(BoardTest, TheSearchOffersTheBoardsRoomsAndSaysWhenAJumpCannotBeShown) {
+    db.addRoom(QStringLiteral("1"), QStringLiteral("ＭＲＩ室"));
+    db.addRoom(QStringLiteral("2"), QStringLiteral("第２室"));
+    PRO001& b = startOnDatabase();
+    // Added after start-up: the board's selector does not list it.
+    db.addRoom(QStringLiteral("3"), QStringLiteral("第３室"));
+    db.addReservation(QStringLiteral("3200503080930"), QStringLiteral("30"), QStringLiteral("01"),
+                      QStringLiteral("やまだ"), QStringLiteral("02"), QStringLiteral("1"));
+    QStringList offered;
+    context->modal.then([&](QDialog& dialog) {
+        auto& search = dynamic_cast<PRO010&>(dialog);
+        QComboBox* rooms = search.CMB[PRO010::kRoomSelector];
+        for (int i = 0; i < rooms->count(); ++i) offered << rooms->itemText(i);
+        search.TXT->setText(QStringLiteral("ヤマダ"));
+        search.NAME_SEARCH();
+        ASSERT_EQ(search.LST->topLevelItemCount(), 1);
+        search.LST_Jump();
+        EXPECT_TRUE(search.isVisible());
+    });
+    b.SEARCH_OPEN();
+
+    EXPECT_EQ(offered, QStringList({"ＭＲＩ室", "第２室"}));
+    EXPECT_EQ(context->messages.texts(), QStringList{"予約一覧で選択できない室名のため表示できません。"});
+    EXPECT_FALSE(b.chooseDay(2, QDate(2005, 3, 8)));
+    EXPECT_FALSE(b.chooseDay(1, QDate(2100, 1, 1)));
+    EXPECT_EQ(b.CMB[0]->currentText(), QStringLiteral("ＭＲＩ室"))
+        << "neither the refused jump nor a refused choice changes the board";
+}

@@ -588,7 +588,7 @@ def main():
         tools += ["dbus-daemon", "ibus-daemon", "ibus", "/usr/lib/mozc/mozc_server"]
     missing = [tool for tool in tools if not shutil.which(tool)]
     if missing:
-        print(f"FAILED {name}: not installed: {' '.join(missing)} (scripts/install-deps.sh installs them)")
+        print(f"FAILED {name}: not installed: {' '.join(missing)} (scripts/install-deps.sh test installs them)")
         return 1
 
     def overtime(*_):

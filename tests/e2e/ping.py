@@ -240,7 +240,7 @@ class NamespacedServer:
     def __init__(self, namespace):
         bins = sorted(glob.glob("/usr/lib/postgresql/*/bin"))
         if not bins:
-            raise Failure("no PostgreSQL server installed (scripts/install-deps.sh with KESOLA_WITH_POSTGRES=1)")
+            raise Failure("no PostgreSQL server installed (scripts/install-deps.sh test installs it)")
         self.bin = bins[-1]
         self.folder = tempfile.mkdtemp(prefix="kesola-ping-pg-")
         shutil.chown(self.folder, "postgres", "postgres")

@@ -51,6 +51,7 @@ TEST_F(ReservationWindowTest, ControlsSitWhereTheFormPlacesThem) {
         {w->CMB[5], {1455, 3660, 870, 360}},  {w->LBL[6], {225, 4230, 1020, 360}},
         {w->TXT[2], {1455, 4230, 4890, 360}}, {w->BTN[0], {225, 5145, 1020, 360}},
         {w->BTN[2], {1785, 5145, 1020, 360}}, {w->BTN[1], {3300, 5145, 1020, 360}},
+        {w->LBL[10], {4065, 1380, 840, 360}}, {w->TXT[3], {5115, 1380, 1230, 360}},
     };
     for (const auto& p : places) {
         ASSERT_NE(p.control, nullptr);
@@ -59,7 +60,8 @@ TEST_F(ReservationWindowTest, ControlsSitWhereTheFormPlacesThem) {
         EXPECT_EQ(p.control->font().family(), kFontFamily) << p.control->objectName().toStdString();
         EXPECT_EQ(p.control->font().pointSize(), 12) << p.control->objectName().toStdString();
     }
-    for (int missing : {10, 12, 13, 14, 15}) EXPECT_EQ(w->LBL[missing], nullptr);
+    for (int missing : {12, 13, 14, 15}) EXPECT_EQ(w->LBL[missing], nullptr);
+    EXPECT_EQ(w->TXT[3]->geometry().right(), w->TXT[2]->geometry().right());
     EXPECT_EQ(w->findChild<QComboBox*>(QStringLiteral("CMB3")), w->CMB[3]);
     EXPECT_EQ(w->findChild<QLineEdit*>(QStringLiteral("TXT2")), w->TXT[2]);
 }
@@ -70,7 +72,7 @@ TEST_F(ReservationWindowTest, CaptionsAndColoursOfLabelsAndButtons) {
         int index;
         const char* caption;
     } titles[] = {{2, "予約時間"}, {8, "科"},   {1, "名前"}, {3, "部位"}, {0, "病棟"},
-                  {4, "性別"},     {5, "年齢"}, {9, "状況"}, {6, "備考"}};
+                  {4, "性別"},     {5, "年齢"}, {9, "状況"}, {6, "備考"}, {10, "患者ID"}};
     for (const auto& t : titles) {
         QLabel* label = w->LBL[t.index];
         EXPECT_EQ(label->text(), QString::fromUtf8(t.caption));
@@ -110,7 +112,7 @@ TEST_F(ReservationWindowTest, WardIsHiddenAndNeverFilled) {
 
 TEST_F(ReservationWindowTest, TabOrderRunsDownTheFormThenAlongTheButtons) {
     auto w = open(0);
-    const QWidget* order[] = {w->CMB[0], w->CMB[1], w->CMB[2], w->TXT[0], w->CMB[3], w->CMB[4],
+    const QWidget* order[] = {w->CMB[0], w->CMB[1], w->CMB[2], w->TXT[0], w->TXT[3], w->CMB[3], w->CMB[4],
                               w->TXT[1], w->CMB[5], w->TXT[2], w->BTN[0], w->BTN[2], w->BTN[1]};
     for (size_t i = 0; i + 1 < std::size(order); ++i) {
         EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << "after " << order[i]->objectName().toStdString();
@@ -122,6 +124,7 @@ TEST_F(ReservationWindowTest, TextBoxesLimitCharactersAndInputMethod) {
     EXPECT_EQ(w->TXT[0]->maxLength(), 20);
     EXPECT_EQ(w->TXT[1]->maxLength(), 3);
     EXPECT_EQ(w->TXT[2]->maxLength(), 40);
+    EXPECT_EQ(w->TXT[3]->maxLength(), 16);
     // What the platform asks the focused box before it hands keys to the input method.
     const auto inputMethodTakesKeys = [](QLineEdit* box) {
         QInputMethodQueryEvent query(Qt::ImEnabled);
@@ -131,7 +134,11 @@ TEST_F(ReservationWindowTest, TextBoxesLimitCharactersAndInputMethod) {
     EXPECT_TRUE(inputMethodTakesKeys(w->TXT[0]));
     EXPECT_FALSE(inputMethodTakesKeys(w->TXT[1]));
     EXPECT_TRUE(inputMethodTakesKeys(w->TXT[2]));
+    EXPECT_FALSE(inputMethodTakesKeys(w->TXT[3]));
     EXPECT_TRUE(w->TXT[1]->inputMethodHints() & Qt::ImhDigitsOnly);
+    for (QChar typed : QStringLiteral("あP-0１2_ z"))
+        QTest::sendKeyEvent(QTest::Click, w->TXT[3], Qt::Key_unknown, QString(typed), Qt::NoModifier);
+    EXPECT_EQ(w->TXT[3]->text(), QStringLiteral("P-02z")) << "ASCII letters, digits and hyphens only";
     for (QComboBox* selector : w->CMB) EXPECT_FALSE(selector->isEditable()) << "drop-down lists only";
 }
 

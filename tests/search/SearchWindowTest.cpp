@@ -15,9 +15,20 @@ using namespace kesola::test;
 
 namespace {
 
+// A board whose room selector lists rooms 1 and 3, nothing chosen unless a test chooses.
 struct ChosenDays : DayChooser {
-    void chooseDay(int roomIndex, QDate date) override { chosen.emplace_back(roomIndex, date); }
+    bool chooseDay(int roomIndex, QDate date) override {
+        chosen.emplace_back(roomIndex, date);
+        return true;
+    }
+    std::vector<MasterEntry> roomEntries() const override { return rooms; }
+    int chosenRoomIndex() const override { return roomIndex; }
+    QDate chosenDate() const override { return date; }
+
     std::vector<std::pair<int, QDate>> chosen;
+    std::vector<MasterEntry> rooms{{"1", "ＭＲＩ室"}, {"3", "第３室"}};
+    int roomIndex = -1;
+    QDate date;
 };
 
 QStringList row(const QTreeWidget* list, int index) {
@@ -79,7 +90,7 @@ TEST_F(SearchWindowTest, FreeSlotsByMouseAndTheRefusals) {
     QTest::mouseClick(window.BTN[PRO010::kFreeSlotButton], Qt::LeftButton);
     window.CMB[PRO010::kRoomSelector]->setCurrentIndex(0);
     QTest::mouseClick(window.BTN[PRO010::kFreeSlotButton], Qt::LeftButton);
-    EXPECT_EQ(context.messages.texts(), QStringList({"患者名の入力を行ってください。", "該当する予約はありません。",
+    EXPECT_EQ(context.messages.texts(), QStringList({"患者名の入力を行なってください。", "該当する予約はありません。",
                                                      "室名の選択を行ってください。", "時間の選択を行ってください。"}));
     EXPECT_EQ(context.messages.last().title, title);
 
@@ -104,4 +115,42 @@ TEST_F(SearchWindowTest, ADatabaseFailureIsReported) {
     ASSERT_EQ(context.messages.shown.size(), 1u);
     EXPECT_TRUE(context.messages.last().text.startsWith(QStringLiteral("データベースの処理に失敗しました。\n")));
     EXPECT_EQ(window.LST->topLevelItemCount(), 0);
+}
+
+TEST_F(SearchWindowTest, LettersOfEitherCaseAndWidthFindTheName) {
+    db.addReservation(QStringLiteral("1200503090700"), QStringLiteral("30"), QStringLiteral("01"),
+                      QStringLiteral("ＹＡＭＡＤＡ　ＴＡＲＯ"), QStringLiteral("02"), QStringLiteral("1"));
+    window.TXT->setText(QStringLiteral("yamada taro"));
+    window.BTN_Click(PRO010::kSearchButton);
+    EXPECT_EQ(window.LST->topLevelItemCount(), 1);
+}
+
+TEST_F(SearchWindowTest, FreeSlotsOfTodayStartFromNowAndPastDatesAreRefused) {
+    context.clock.setTime(QTime(15, 5));
+    window.CMB[PRO010::kRoomSelector]->setCurrentIndex(0);
+    window.CMB[PRO010::kDurationSelector]->setCurrentText(QStringLiteral("30"));
+    window.BTN_Click(PRO010::kFreeSlotButton);
+    ASSERT_GE(window.LST->topLevelItemCount(), 10);
+    EXPECT_EQ(row(window.LST, 0).mid(0, 3), QStringList({"2005/03/07(月)", "15:10", "15:40"}));
+
+    window.CMB[PRO010::kFirstDay]->setCurrentText(QStringLiteral("6"));
+    window.BTN_Click(PRO010::kFreeSlotButton);
+    EXPECT_EQ(context.messages.texts(), QStringList{"過去の日付は選択できません。"});
+    EXPECT_EQ(window.LST->topLevelItemCount(), 0) << "a refused search leaves no old answers";
+
+    db.bookWholeDays(QStringLiteral("1"), QDate(2005, 3, 8), QDate(2006, 3, 8));
+    window.CMB[PRO010::kFirstDay]->setCurrentText(QStringLiteral("8"));
+    window.BTN_Click(PRO010::kFreeSlotButton);
+    EXPECT_EQ(context.messages.last().text, QStringLiteral("指定日から１年以内に空き枠はありません。"));
+}
+
+TEST_F(SearchWindowTest, TheFreeSlotStartsAtTheBoardsRoomAndADayNotPast) {
+    board.roomIndex = 1;
+    for (auto [boardDate, firstDay] : {std::pair(QDate(2005, 3, 20), "20"), std::pair(QDate(2005, 3, 1), "7")}) {
+        board.date = boardDate;
+        PRO010 search(context.ctx, board);
+        search.Form_Load();
+        EXPECT_EQ(search.CMB[PRO010::kRoomSelector]->currentText(), QStringLiteral("第３室"));
+        EXPECT_EQ(search.CMB[PRO010::kFirstDay]->currentText(), QString::fromUtf8(firstDay));
+    }
 }

@@ -19,7 +19,10 @@ TEST(NameMatch, TypedFormsFindTheStoredName) {
         {"ﾔﾏﾀﾞ ﾊﾅｺ", "ヤマダ", true},              // half-width katakana with its sound mark
         {"ヤマダ", "ﾔﾏﾀﾞ", true},                  // and typed half-width
         {"ＳＭＩＴＨ　Ｊ", "SMITHJ", true},        // full-width letters
-        {"Room ５", "room5", false},               // no case folding: only forms and widths
+        {"Room ５", "room5", true},                // letters of either case
+        {"ＴＡＲＯ", "taro", true},                // full-width capitals typed small
+        {"Taro", "ＴＡＲｏ", true},                // and the other way
+        {"ΑΘΗΝΑ Ⅳ", "αθηνα ⅳ", true},              // Greek letters, Roman numerals
         {"山田太郎", "山田 太郎", true},           // space typed, none stored
         {"やまた", "ヤマダ", false},               // a sound mark is a different letter
         {"ゞ", "ヾ", true},                        // iteration marks
@@ -32,6 +35,7 @@ TEST(NameMatch, TypedFormsFindTheStoredName) {
     // What the database is asked to look for before names are normalised: every stored form of the letter.
     EXPECT_EQ(storedFormsOf(u'ダ'), QStringList({"ダ", "た", "だ", "ﾀ"}));
     EXPECT_EQ(storedFormsOf(u'5'), QStringList({"5", "５"}));
+    EXPECT_EQ(storedFormsOf(u'y'), QStringList({"y", "Ｙ", "ｙ", "Y"}));
     EXPECT_TRUE(storedFormsOf(u'%').isEmpty());
 }
 
@@ -91,4 +95,10 @@ TEST(ReservationSearch, FreeSlotsSkipBookingsAndGoOnToLaterDays) {
     EXPECT_EQ(freeSlots[0], (FreeSlot{QDate(2005, 3, 7), 72})) << "19:00, ending at 20:00";
     EXPECT_EQ(freeSlots[1], (FreeSlot{QDate(2005, 3, 8), 0}));
     EXPECT_EQ(freeSlots.back(), (FreeSlot{QDate(2005, 3, 8), 72}));
+}
+
+TEST(FreeSlots, FirstCellNotBeforeATime) {
+    EXPECT_EQ(firstCellNotBefore(QTime(6, 30)), 0);
+    EXPECT_EQ(firstCellNotBefore(QTime(15, 10, 1)), 50) << "15:20";
+    EXPECT_EQ(firstCellNotBefore(QTime(19, 55)), kCellCount);
 }

@@ -92,6 +92,21 @@ void TestDatabase::addReservation(const QString& code, const QString& minutes, c
                        {code, minutes, department, name, bodyPart, sex, age, status, remarks});
 }
 
+void TestDatabase::bookWholeDays(const QString& room, QDate first, QDate last) const {
+    auto conn = connect();
+    WriteTransaction transaction(*conn);
+    for (QDate day = first; day <= last; day = day.addDays(1)) {
+        for (int hour = 7; hour < 20; hour += 2) {
+            conn->execute(QStringLiteral("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
+                                         "VALUES (?,?,'01','N','A','01','1','40','1','')"),
+                          {room + day.toString(QStringLiteral("yyyyMMdd")) +
+                               QStringLiteral("%1").arg(hour, 2, 10, QChar(u'0')) + QStringLiteral("00"),
+                           hour < 19 ? QStringLiteral("120") : QStringLiteral("60")});
+        }
+    }
+    transaction.commit();
+}
+
 void failWrites(const TestDatabase& db, const QString& table, const QString& statement) {
     auto connection = db.connect();
     const QString trigger = QStringLiteral("fail_%1_%2").arg(table, statement);

@@ -56,6 +56,9 @@ class TestDatabase {
     void addReservation(const QString& code, const QString& minutes, const QString& department, const QString& name,
                         const QString& bodyPart, const QString& status, const QString& sex = QStringLiteral("1"),
                         const QString& age = QStringLiteral("40"), const QString& remarks = QString()) const;
+    // Books every cell of the room's days from first to last (both included): 7:00 to 19:00 in two-hour bookings,
+    // then one hour.
+    void bookWholeDays(const QString& room, QDate first, QDate last) const;
     QString lockValue() const;
     int count(const QString& table) const;
     // Another workstation in the middle of a long write that keeps readers out as well as writers, until the

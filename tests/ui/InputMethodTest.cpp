@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "ui/CompositionKeeper.h"
-#include "ui/DigitBox.h"
+#include "ui/AsciiBox.h"
 
 using namespace kesola;
 
