@@ -31,8 +31,10 @@ function send(requests) {
 
 async function worklist(date) {
   const request = CFindRequest.createWorklistFindRequest({
+    // The keys of the step's item are asked for as a scanner asks: its own station and the day, the rest empty.
     ScheduledProcedureStepSequence: [{ Modality: 'MR', ScheduledStationAETitle: callingAe,
-                                       ScheduledProcedureStepStartDate: date }],
+                                       ScheduledProcedureStepStartDate: date, ScheduledProcedureStepStartTime: '',
+                                       ScheduledProcedureStepID: '', ScheduledProcedureStepDescription: '' }],
   });
   const responses = await send([request]);
   const items = responses.filter((r) => r.getStatus() === Status.Pending && r.hasDataset())
