@@ -1,11 +1,16 @@
 #include "worklist/WorklistService.h"
 
+#include <arpa/inet.h>
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/dul.h>
 #include <dcmtk/dcmnet/scpthrd.h>
 #include <dcmtk/ofstd/ofstd.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <QDate>
 #include <QRegularExpression>
@@ -341,6 +346,27 @@ void configure(DcmSCPConfig& config, const WorklistSettings& settings) {
     }
 }
 
+// Every answer goes out at once. Debian's dcmtk leaves Nagle's algorithm on, so a response written in two pieces
+// (its command set, then its dataset) waited for the peer's delayed acknowledgement, 40 ms each time. Linux gives an
+// accepted connection the listening socket's TCP_NODELAY; dcmtk does not hand out that socket, so it is found among
+// the process's descriptors as the one listening on the port.
+void answerWithoutDelay(quint16 port) {
+    for (int fd = 0; fd < 1024; ++fd) {
+        int listening = 0;
+        socklen_t length = sizeof listening;
+        sockaddr_storage address{};
+        socklen_t addressLength = sizeof address;
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 || !listening) continue;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressLength) != 0) continue;
+        const quint16 bound = address.ss_family == AF_INET6
+                                  ? ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port)
+                                  : ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+        if (bound != port) continue;
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+}
+
 // One of the service's threads: takes the next association that comes in, serves it to its end, and takes the
 // next. A peer that connects and then says nothing holds its thread until the network timeout, never the others.
 [[noreturn]] void serveAssociations(T_ASC_Network* network, const DcmSharedSCPConfig& config) {
@@ -369,10 +395,13 @@ QString runWorklistService(const WorklistSettings& settings) {
     g_state = &state;
     DcmSharedSCPConfig config;
     configure(*config, settings);
+    // The log names peers by address; a reverse lookup of each would cost every association a resolver's wait.
+    dcmDisableGethostbyaddr.set(OFTrue);
     T_ASC_Network* network = nullptr;
     OFCondition cond =
         ASC_initializeNetwork(NET_ACCEPTOR, settings.port, static_cast<int>(kNetworkTimeoutSeconds), &network);
     if (cond.bad()) return QString::fromLatin1(cond.text());
+    answerWithoutDelay(settings.port);
     logLine(QStringLiteral("%1 をポート %2 で待ち受けます (データベース: %3)")
                 .arg(settings.aeTitle)
                 .arg(settings.port)
