@@ -232,6 +232,19 @@ TEST_F(WorklistFind, AStoreThatIsGoneFailsTheQueryAndIsServedAgainOnceBack) {
         << service->log().toStdString();
 }
 
+TEST_F(WorklistFind, ABusyStoreFailsTheQueryAndTheServiceStaysUp) {
+    auto service = start();
+    const QueryKeys day{.date = "20300115", .station = "MRI1"};
+    {
+        const auto writer = db.holdWholeStore();  // another workstation's long write
+        const FindRun run = find(*service, day);
+        EXPECT_TRUE(run.items.empty());
+        EXPECT_TRUE(run.tool.err.contains("Received Final Find Response (Failed: UnableToProcess)"))
+            << run.tool.err.toStdString();
+    }
+    EXPECT_EQ(find(*service, day).accessionNumbers(), QStringList({"1203001150930", "1203001151000"}));
+}
+
 // Sends bytes on a connection of its own and closes it, as a scanner that stops in the middle would.
 void sendAndHangUp(int port, const QByteArray& bytes) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
