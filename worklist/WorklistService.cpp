@@ -54,6 +54,10 @@ std::unique_ptr<DcmDataset> errorComment(const QString& comment) {
 
 // One scanner's association: its commands, its database connection, its line in the log.
 class WorklistScp : public DcmThreadSCP {
+  public:
+    // The connection slot of the thread that serves this association.
+    void useConnection(std::unique_ptr<QtSqlDatabase>& connection) { connection_ = &connection; }
+
   protected:
     void notifyAssociationRequest(const T_ASC_Parameters& params, DcmSCPActionType& desiredAction) override {
         calling_ = textOf(params.DULparams.callingAPTitle);
@@ -89,7 +93,6 @@ class WorklistScp : public DcmThreadSCP {
     }
 
     void notifyAssociationTermination() override {
-        db_.reset();
         if (!accepted_) return;
         QStringList done;
         if (finds_ > 0) done << QStringLiteral("C-FIND %1 回 %2 件").arg(finds_).arg(found_);
@@ -119,12 +122,17 @@ class WorklistScp : public DcmThreadSCP {
   private:
     static const WorklistSettings& settings() { return g_state->settings; }
 
-    // The association's own connection, opened at its first use; after a failure the next use opens a new one, so
-    // a store that comes back is served again.
+    // The thread's connection, which serves one association at a time: opened at its first use, opened again when
+    // the file it reads is no longer the one the settings name (deleted, or put back from a backup), and dropped
+    // after any failure, so that a store that comes back is served again at the next query.
     Database& database() {
-        if (!db_) db_ = openDatabase(settings().database);
-        return *db_;
+        std::unique_ptr<QtSqlDatabase>& db = *connection_;
+        if (db && !db->stillTheStoreNamed()) db.reset();
+        if (!db) db = openDatabase(settings().database);
+        return *db;
     }
+
+    void dropConnection() { connection_->reset(); }
 
     void logFailure(const QString& what) { logLine(QStringLiteral("%1 (%2): %3").arg(calling_, peer_, what)); }
 
@@ -147,7 +155,7 @@ class WorklistScp : public DcmThreadSCP {
         try {
             bookings = readScheduledBookings(database(), read.roomCodes, read.from, read.to);
         } catch (const DbError& e) {
-            db_.reset();
+            dropConnection();
             logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));
             return sendFINDResponse(context, request.MessageID, sopClass, nullptr, kStatusDatabaseUnavailable,
                                     errorComment(QStringLiteral("worklist database unavailable")).get());
@@ -210,7 +218,7 @@ class WorklistScp : public DcmThreadSCP {
                 return STATUS_N_Success;
             }
         } catch (const DbError& e) {
-            db_.reset();
+            dropConnection();
             return refuseStep(
                 STATUS_N_ProcessingFailure, QStringLiteral("worklist database unavailable"),
                 QStringLiteral("MPPS N-CREATE に失敗しました: データベースに書けません (%1)").arg(e.message()));
@@ -277,7 +285,7 @@ class WorklistScp : public DcmThreadSCP {
             steps_ << (completed ? QStringLiteral("検査完了 %1") : QStringLiteral("検査中止 %1")).arg(*key);
             return STATUS_N_Success;
         } catch (const DbError& e) {
-            db_.reset();
+            dropConnection();
             return refuseStep(
                 STATUS_N_ProcessingFailure, QStringLiteral("worklist database unavailable"),
                 QStringLiteral("MPPS N-SET に失敗しました: データベースに書けません (%1)").arg(e.message()));
@@ -306,7 +314,7 @@ class WorklistScp : public DcmThreadSCP {
 
     inline static const QString kServiceUser = QStringLiteral("kesola-worklist");
 
-    std::unique_ptr<Database> db_;
+    std::unique_ptr<QtSqlDatabase>* connection_ = nullptr;
     QString calling_;
     QString peer_;
     bool accepted_ = false;
@@ -369,12 +377,16 @@ void answerWithoutDelay(quint16 port) {
 
 // One of the service's threads: takes the next association that comes in, serves it to its end, and takes the
 // next. A peer that connects and then says nothing holds its thread until the network timeout, never the others.
+// The thread keeps its database connection from one association to the next (opening one on a server costs more
+// than the query), and closes it when no association has come for the network timeout.
 [[noreturn]] void serveAssociations(T_ASC_Network* network, const DcmSharedSCPConfig& config) {
+    std::unique_ptr<QtSqlDatabase> connection;
     for (;;) {
         T_ASC_Association* association = nullptr;
         const OFCondition cond =
             ASC_receiveAssociation(network, &association, config->getMaxReceivePDULength(), nullptr, nullptr, OFFalse,
                                    DUL_NOBLOCK, static_cast<int>(kNetworkTimeoutSeconds));
+        if (cond == DUL_NOASSOCIATIONREQUEST) connection.reset();
         if (cond.bad()) {
             if (association) {
                 ASC_dropAssociation(association);
@@ -384,6 +396,7 @@ void answerWithoutDelay(quint16 port) {
         }
         WorklistScp scp;
         scp.setSharedConfig(config);
+        scp.useConnection(connection);
         scp.run(association);
     }
 }

@@ -194,7 +194,8 @@ TEST_F(WorklistFind, RefusesAScannerItDoesNotKnow) {
         "MRI1 (127.0.0.1) を断りました: 呼ばれた AE タイトル OTHER_MWL はこのサービス (KESOLA_MWL) ではありません"));
 }
 
-// The store taken away while the service runs (a file moved, a server database renamed), then put back.
+// The store taken away while the service runs, then put back: the file moved away; on the server, every connection
+// to the database cut and no new one let in, as when the server goes.
 class StoreAway {
   public:
     explicit StoreAway(const TestDatabase& db) : db_(db) { move(false); }
@@ -210,8 +211,10 @@ class StoreAway {
         const QString name = QUrl(db_.path()).path().mid(1);
         auto admin = openDatabase(uriWithDatabase(db_.path(), QStringLiteral("postgres")));
         admin->execute(
-            QStringLiteral("ALTER DATABASE \"%1\" RENAME TO \"%2\"")
-                .arg(back ? name + QStringLiteral("_away") : name, back ? name : name + QStringLiteral("_away")));
+            QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS %2").arg(name, back ? "true" : "false"));
+        if (!back) {
+            admin->execute("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = ?", {name});
+        }
     }
     const TestDatabase& db_;
 };
