@@ -83,6 +83,7 @@ void PRO010::buildHeadings() {
     TXT->setMaxLength(kNameBoxLength);
     // Names are typed in Japanese: the input method stays on.
     TXT->setInputMethodHints(Qt::ImhNone);
+    TXT->setToolTip(kNameOrIdHint);
     TXT->installEventFilter(this);
 }
 

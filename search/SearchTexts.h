@@ -8,6 +8,7 @@ namespace kesola::search_texts {
 inline const QString kWindowName = QStringLiteral("予約検索");
 
 inline const QString kPatientName = QStringLiteral("患者名");
+inline const QString kNameOrIdHint = QStringLiteral("患者名の一部、または患者IDを入力してください。");
 inline const QString kPeriod = QStringLiteral("期間");
 inline const QString kFreeSlot = QStringLiteral("空き枠");
 inline const QString kSearch = QStringLiteral("検索");

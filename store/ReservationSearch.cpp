@@ -6,7 +6,9 @@
 
 #include "store/NameMatch.h"
 #include "store/Numbers.h"
+#include "store/PatientId.h"
 #include "store/ReservationKey.h"
+#include "store/Schema.h"
 #include "store/engine/Database.h"
 
 namespace kesola {
@@ -90,13 +92,27 @@ std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typed
     auto rows = db.selectNative(
         QStringLiteral("SELECT * FROM KESOLA WHERE (") + ranges.join(QStringLiteral(" OR ")) + u')' + narrowed, params);
     std::vector<FoundBooking> found;
+    const auto add = [&found](const RecordSet& row) {
+        const QString code = row.field(QStringLiteral("CODE"));
+        found.push_back({code, dateOfKey(code), startCellOfKey(code).value_or(0), bookingOf(row)});
+    };
     for (; !rows->eof(); rows->moveNext()) {
-        if (!nameContains(rows->field(QStringLiteral("YNAME")), wanted)) continue;
-        const QString code = rows->field(QStringLiteral("CODE"));
-        const auto start = startCellOfKey(code);
-        found.push_back({code, dateOfKey(code), start.value_or(0), bookingOf(*rows)});
+        if (nameContains(rows->field(QStringLiteral("YNAME")), wanted)) add(*rows);
     }
     rows->close();
+    const QString typedId = typedName.trimmed();
+    if (!typedId.isEmpty() && isValidPatientId(typedId) && hasPatientIdTable(db)) {
+        auto byId = db.selectNative(QStringLiteral("SELECT KESOLA.* FROM KANJYA JOIN KESOLA ON KESOLA.CODE = "
+                                                   "KANJYA.CODE WHERE KANJYA.KANJYAID = ?"),
+                                    {typedId});
+        for (; !byId->eof(); byId->moveNext()) {
+            const QString code = byId->field(QStringLiteral("CODE"));
+            const QDate date = dateOfKey(code);
+            const bool listed = std::any_of(found.begin(), found.end(), [&](const auto& f) { return f.code == code; });
+            if (!listed && date >= from && date <= to) add(*byId);
+        }
+        byId->close();
+    }
     std::sort(found.begin(), found.end(), [](const FoundBooking& a, const FoundBooking& b) {
         return std::tie(a.date, a.startCell, a.code) < std::tie(b.date, b.startCell, b.code);
     });

@@ -108,9 +108,19 @@ bool tableReadable(Database& db, const QString& name) {
 
 }  // namespace
 
+namespace {
+
+// The search looks bookings up by patient ID as well as by key.
+void addPatientIdTable(Database& db) {
+    addKeyedTable(db, patientIdTable());
+    db.execute(QStringLiteral("CREATE INDEX KANJYA_KANJYAID ON KANJYA (KANJYAID)"));
+}
+
+}  // namespace
+
 void createPatientIdTable(Database& db) {
     WriteTransaction tx(db);
-    addKeyedTable(db, patientIdTable());
+    addPatientIdTable(db);
     tx.commit();
 }
 
@@ -131,7 +141,7 @@ void createSchema(Database& db, const QString& title) {
     db.execute(QStringLiteral("INSERT INTO SYSTEM (ID, SNAME) VALUES ('1', ?)"), {title});
     db.execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
     addHistoryTable(db);
-    addKeyedTable(db, patientIdTable());
+    addPatientIdTable(db);
     tx.commit();
 }
 

@@ -50,7 +50,7 @@ bool hasHistoryTable(Database& db);
 // keeps working, its bookings without IDs.
 const TableSchema& patientIdTable();
 
-// Creates KANJYA with its MAIN_KEY index on CODE. Requires: no KANJYA yet. Throws DbError.
+// Creates KANJYA with its MAIN_KEY index on CODE and an index on KANJYAID. Requires: no KANJYA yet. Throws DbError.
 void createPatientIdTable(Database& db);
 
 // True when the database holds KANJYA. Like hasHistoryTable, it must run outside a transaction.

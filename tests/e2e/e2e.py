@@ -361,6 +361,7 @@ def scenario_booking(s):
         (["Down"] * 3, "Min", "30"),
         (["Down"] * 3, "KA", "03"),
         ("Yamada Hanako", "YNAME", "Yamada Hanako"),
+        ("P-0042", None, "P-0042"),  # the patient ID, kept in KANJYA
         (["alt+Down", *["Down"] * 4, "Return"], "BUI", "05"),  # the open list starts on the first entry
         (["Down"] * 2, "SEX", "2"),
         (["1", "4", "a", "minus", "7", "Home", "Delete"], "AGE", "47"),
@@ -372,9 +373,10 @@ def scenario_booking(s):
         s.keys("Tab")
     s.keys("Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
     s.closed(window, "the reservation window after 登録")
-    stored = s.rows(f"SELECT BYOTO, {', '.join(column for _, column, _ in fields)} FROM KESOLA WHERE CODE = ?",
-                    f"1{TODAY:%Y%m%d}0700")
-    expected = [("N", *(value for _, _, value in fields))]
+    columns = [(column, value) for _, column, value in fields if column]
+    stored = s.rows(f"SELECT BYOTO, {', '.join(column for column, _ in columns)}, KANJYAID FROM KESOLA "
+                    "JOIN KANJYA USING (CODE) WHERE CODE = ?", f"1{TODAY:%Y%m%d}0700")
+    expected = [("N", *(value for _, value in columns), "P-0042")]
     if stored != expected:
         s.failures.append(f"stored {stored}, expected {expected}")
 
@@ -406,14 +408,17 @@ def scenario_ime_booking(s):
     s.keys("Down", "Tab", "Down", "Tab")  # 10 minutes, the first department, on to the name
     switch_on_hiragana(s)
     convert(s, "yamada", "tarou")
+    s.keys("Tab")
+    s.type("a-12")  # the patient ID while Hiragana is on: plain ASCII
     s.keys("Tab", "Down", "Tab", "Down", "Tab")  # the first body part and sex, on to the age
     s.type("45")  # digits while Hiragana is on: plain digits, never an uncommitted "４５"
     s.keys("Tab", "Down", "Tab")
     convert(s, "zouei")
     s.keys("Tab", "Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
     s.closed(window, "the reservation window after 登録")
-    stored = s.rows("SELECT YNAME, AGE, ETC, Min, SEX FROM KESOLA WHERE CODE = ?", f"1{TODAY:%Y%m%d}0700")
-    expected = [("山田太郎", "45", "造影", "10", "1")]
+    stored = s.rows("SELECT YNAME, AGE, ETC, Min, SEX, KANJYAID FROM KESOLA JOIN KANJYA USING (CODE) WHERE CODE = ?",
+                    f"1{TODAY:%Y%m%d}0700")
+    expected = [("山田太郎", "45", "造影", "10", "1", "a-12")]
     if stored != expected:
         s.failures.append(f"stored {stored}, expected {expected}")
     else:

@@ -76,6 +76,26 @@ TEST(ReservationSearch, FindsPatientsInThePeriodOnEveryRoom) {
     EXPECT_EQ(found[1].booking.Min, QStringLiteral("30"));
 }
 
+TEST(ReservationSearch, FindsBookingsByPatientIdInThePeriodToo) {
+    TestDatabase db;
+    for (const char* key : {"1200503071000", "2200503080900", "1200504070900"})
+        db.addReservation(QString::fromLatin1(key), QStringLiteral("20"), QStringLiteral("01"),
+                          QStringLiteral("山田花子"), QStringLiteral("02"), QStringLiteral("1"));
+    db.addReservation(QStringLiteral("3200503091000"), QStringLiteral("20"), QStringLiteral("01"),
+                      QStringLiteral("ID-7 さん"), QStringLiteral("02"), QStringLiteral("1"));
+    auto conn = db.connect();
+    conn->execute(
+        QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) VALUES ('1200503071000', 'ID-7'), "
+                       "('2200503080900', 'ID-7'), ('1200504070900', 'ID-7'), ('3200503091000', 'ID-8')"));
+    QStringList codes;
+    for (const FoundBooking& f :
+         findPatientBookings(*conn, QStringLiteral(" ID-7 "), QDate(2005, 3, 7), QDate(2005, 4, 6)))
+        codes << f.code;
+    EXPECT_EQ(codes, (QStringList{"1200503071000", "2200503080900", "3200503091000"}))
+        << "by ID, by name once, and the booking of 7 April lies after the period";
+    EXPECT_TRUE(findPatientBookings(*conn, QStringLiteral("id-7x"), QDate(2005, 3, 7), QDate(2005, 4, 6)).empty());
+}
+
 TEST(ReservationSearch, FreeSlotsSkipBookingsAndGoOnToLaterDays) {
     TestDatabase db;
     // The first date: 7:00 to 19:00 taken by a booking that covers its first start, and one back to back with it.

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "ui/CompositionKeeper.h"
 #include "ui/AsciiBox.h"
+#include "ui/CompositionKeeper.h"
 
 using namespace kesola;
 
