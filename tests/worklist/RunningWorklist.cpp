@@ -6,6 +6,7 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <iconv.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
+#include <csignal>
 
 namespace kesola::test {
 
@@ -114,6 +116,8 @@ RunningWorklist::RunningWorklist(const QString& worklistSection, const QString& 
                    .toUtf8());
     file.close();
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("service.log")));
+    // A test binary stopped by its timeout takes its service with it.
+    process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(QStringLiteral(KESOLA_WORKLIST_PROGRAM), {QStringLiteral("--config"), ini});
     listening_ = process_.waitForStarted() && waitForListener(port_, 20000);
 }
