@@ -1,18 +1,20 @@
 # The Debian package that hospital IT installs on every workstation (scripts/package.sh makes it and runs lintian on
-# it): /usr/bin/kesola and /usr/bin/kesola-admin, the menu entry, the icon theme's files, the AppStream metadata,
-# both manual pages, and in /usr/share/doc/kesola the copyright, the changelog and the nightly backup examples.
-# Nothing installed here is user data: databases, settings files and exports live outside /usr, so removing or
-# purging the package leaves them where they are, and the package has no maintainer scripts.
+# it): /usr/bin/kesola, /usr/bin/kesola-admin and /usr/bin/kesola-worklist, the menu entry, the icon theme's files,
+# the AppStream metadata, the manual pages, the worklist's systemd unit (disabled) and system user, and in
+# /usr/share/doc/kesola the copyright, the changelog, the worklist's guide and DICOM conformance statement and the
+# examples (nightly backup, worklist settings). Nothing installed here is user data: databases, settings files and
+# exports live outside /usr, so removing or purging the package leaves them where they are. The one maintainer
+# script makes the worklist's system user; nothing is enabled or started.
 
 include(GNUInstallDirs)
 
 # cpack builds only what scripts/package.sh has built, not the tests and benchmarks.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-install(TARGETS kesola kesola-admin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kesola kesola-admin kesola-worklist RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Stripped as Debian strips them (dh_strip): the compiler's .comment and the .note section go too.
 find_program(KESOLA_STRIP NAMES strip REQUIRED)
-install(CODE "foreach(program kesola kesola-admin)
+install(CODE "foreach(program kesola kesola-admin kesola-worklist)
     execute_process(COMMAND ${KESOLA_STRIP} --remove-section=.comment --remove-section=.note --strip-unneeded
                     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
                     COMMAND_ERROR_IS_FATAL ANY)
@@ -29,6 +31,12 @@ endforeach()
 set(kesola_docdir ${CMAKE_INSTALL_DATADIR}/doc/kesola)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${kesola_docdir})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/examples/ DESTINATION ${kesola_docdir}/examples)
+install(FILES ${CMAKE_SOURCE_DIR}/doc/worklist.md ${CMAKE_SOURCE_DIR}/doc/dicom-conformance.md
+        DESTINATION ${kesola_docdir})
+# The worklist service: Debian 12 keeps the units of packages in /lib/systemd/system.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/kesola-worklist.service DESTINATION /lib/systemd/system)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/kesola-worklist.sysusers DESTINATION lib/sysusers.d
+        RENAME kesola-worklist.conf)
 
 # Compressed as Debian wants them (gzip -9n: no name, no time stamp) by the target package-files.
 set(kesola_packaged)
@@ -38,8 +46,10 @@ function(kesola_gzip source output)
 endfunction()
 kesola_gzip(${CMAKE_SOURCE_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
 kesola_gzip(${CMAKE_SOURCE_DIR}/packaging/kesola.1 ${CMAKE_BINARY_DIR}/kesola.1.gz)
+kesola_gzip(${CMAKE_SOURCE_DIR}/packaging/kesola-worklist.1 ${CMAKE_BINARY_DIR}/kesola-worklist.1.gz)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${kesola_docdir})
-install(FILES ${CMAKE_BINARY_DIR}/kesola.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/kesola.1.gz ${CMAKE_BINARY_DIR}/kesola-worklist.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # kesola-admin's manual page is its --help text (needs help2man).
 find_program(HELP2MAN help2man)
@@ -70,7 +80,8 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "PostgreSQL server); each shows a day timetable of one room, books, changes\n"
     "and cancels examinations, maintains the master lists, exports reservations\n"
     "to a Shift-JIS CSV file and prints the board. kesola-admin creates, copies,\n"
-    "backs up and checks the database.")
+    "backs up and checks the database. kesola-worklist is a DICOM modality\n"
+    "worklist and MPPS server for the scanners (a systemd service, disabled).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -80,4 +91,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # program needs from it (qt6-qpa-plugins holds only the other platforms).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6sql6-sqlite, libqt6sql6-psql, fonts-ipafont-gothic, qt6-translations-l10n, libqt6gui6")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

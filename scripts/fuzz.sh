@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${KESOLA_FUZZ_SECONDS:-30}
 dir=build/fuzz
-targets=(settings_file postgres_uri jet_sql cp932 csv_record)
+targets=(settings_file postgres_uri jet_sql cp932 csv_record worklist_query)
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DKESOLA_FUZZ=ON -DKESOLA_WERROR=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" >/dev/null

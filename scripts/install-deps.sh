@@ -10,12 +10,12 @@ set -euo pipefail
 
 declare -A groups=(
     # The compiler and the libraries the programs are built on.
-    [build]="build-essential cmake ninja-build qt6-base-dev libgl1-mesa-dev libicu-dev libsqlite3-dev"
+    [build]="build-essential cmake ninja-build qt6-base-dev libgl1-mesa-dev libicu-dev libsqlite3-dev libdcmtk-dev"
     # What the board loads when it runs: the database drivers, the font that stands in for ＭＳ ゴシック, Qt's
     # Japanese texts; and the virtual display it is shown on where there is no screen.
     [board]="libqt6sql6-sqlite libqt6sql6-psql fonts-ipafont-gothic qt6-translations-l10n xvfb"
     # The unit suites, the formatting check and the database clients the tests compare with.
-    [tests]="libgtest-dev libgmock-dev clang-format pkg-config sqlite3 python3"
+    [tests]="libgtest-dev libgmock-dev clang-format pkg-config sqlite3 python3 dcmtk nodejs $(command -v npm >/dev/null || echo npm)"
     # The end-to-end tests: a window manager, keys and clicks sent through the X server, Japanese typed through
     # IBus with Mozc, a network namespace for a vanishing server, screenshots of a failed scenario.
     [e2e]="openbox xdotool x11-utils python3-xlib ibus ibus-mozc dbus-daemon iproute2 util-linux imagemagick"

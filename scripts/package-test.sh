@@ -127,6 +127,23 @@ inside() {
     as_user kesola-admin backup /srv/mri/KESOLA.MDB /srv/mri/BACKUP.MDB 2>/dev/null && fail "backup overwrote a file"
     as_user kesola-admin check --quiet /srv/mri/BACKUP.MDB || fail "kesola-admin check on the backup"
 
+    # The scanners' worklist service: installed, not enabled, its system user made where systemd-sysusers runs; a
+    # bad settings line is refused with its line named, and with good settings it listens on the database.
+    [ -x "$root/usr/bin/kesola-worklist" ] && [ -f "$root/lib/systemd/system/kesola-worklist.service" ] \
+        || fail "kesola-worklist or its unit missing"
+    [ -z "$(find "$root/etc/systemd/system" -name kesola-worklist.service 2>/dev/null)" ] \
+        || fail "the package enabled kesola-worklist"
+    if chroot "$root" sh -c 'command -v systemd-sysusers' >/dev/null; then
+        chroot "$root" getent passwd _kesola-worklist >/dev/null || fail "no system user _kesola-worklist"
+    fi
+    local worklist_out
+    printf '[worklist]\ndatabase = /srv/mri/KESOLA.MDB\nport = 0\n[stations]\nMRI1 = 1\n' >"$root/etc/kesola/worklist.ini"
+    worklist_out=$(as_user kesola-worklist 2>&1) && fail "kesola-worklist started on a bad port"
+    grep -q '^/etc/kesola/worklist.ini:3: port' <<<"$worklist_out" || fail "kesola-worklist did not name the bad line"
+    sed -i 's/^port = 0$/port = 41112/' "$root/etc/kesola/worklist.ini"
+    worklist_out=$(as_user timeout 3 kesola-worklist 2>&1) || true
+    grep -q 'をポート 41112 で待ち受けます' <<<"$worklist_out" || fail "kesola-worklist did not start: $worklist_out"
+
     # The display and the board get a network namespace of their own, so display :1 meets no other X server.
     unshare --net -- bash -c "set -uo pipefail; $(declare -f as_user wait_for find_window wait_for_window \
         confirm_message fail run_board); $(declare -p root user_home csv_button convert_button); run_board" || exit 1

@@ -14,7 +14,7 @@ cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=$cxxflags" \
     "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" >/dev/null
-cmake --build "$build" -j2 --target kesola kesola-admin package-files >&2
+cmake --build "$build" -j2 --target kesola kesola-admin kesola-worklist package-files >&2
 
 mkdir -p build/package
 rm -f build/package/kesola_*.deb

@@ -20,6 +20,9 @@ inline const QString kMasterAdded = QStringLiteral("マスタ登録");
 inline const QString kMasterChanged = QStringLiteral("マスタ変更");
 inline const QString kMasterDeleted = QStringLiteral("マスタ削除");
 inline const QString kLockReleased = QStringLiteral("ロック解除");
+// What a scanner reported of an examination (DICOM MPPS); its completion is recorded as a change of the booking.
+inline const QString kExamStarted = QStringLiteral("検査開始");
+inline const QString kExamDiscontinued = QStringLiteral("検査中止");
 }  // namespace history_actions
 
 // A row as the history keeps it in MAE and ATO: every field as FIELD=value, joined by tabs, values as stored. A

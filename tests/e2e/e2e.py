@@ -570,6 +570,50 @@ def scenario_placement(s):
         s.closed(window, title)
 
 
+WORKLIST_KEY = f"1{TODAY:%Y%m%d}0700"
+WORKLIST_FIXTURE = [(WORKLIST_KEY, "30", "01", "N", "走査 太郎", "01", "1", "45", "1", "")]
+DONE_GREY = "180,180,180"
+
+
+def cell_colour(s, index):
+    """The colour of a board cell's middle as the X server shows it: "r,g,b"."""
+    picture = os.path.join(s.folder, "board.png")
+    s.run("import", "-window", s.board, picture)
+    x, y = cell_centre(index)
+    # Left of the caption's text, inside the cell's background.
+    pixel = s.run("convert", picture, "-format", f"%[fx:int(255*p{{{x - 60},{y}}}.r)],%[fx:int(255*p{{{x - 60},{y}}}.g)],"
+                  f"%[fx:int(255*p{{{x - 60},{y}}}.b)]", "info:")
+    return pixel
+
+
+def scenario_worklist(s):
+    """A scanner completes today's 7:00 examination through kesola-worklist (MPPS, played by dcmjs-dimse); the
+    running board paints it grey within a tick or two."""
+    s.keys("Down")  # the first room
+    worklist, scanner = os.environ["KESOLA_WORKLIST"], os.environ["KESOLA_TEST_SCANNER"]
+    import socket
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+    ini = os.path.join(s.folder, "worklist.ini")
+    with open(ini, "w", encoding="utf-8") as f:
+        f.write(f"[worklist]\ndatabase = {s.db}\nport = {port}\n[stations]\nMRI1 = 1\n")
+    with open(os.path.join(s.folder, "worklist.log"), "wb") as log:
+        s.spawn([worklist, "--config", ini], log)
+    s.wait("the worklist service", lambda: socket.socket().connect_ex(("127.0.0.1", port)) == 0, 20)
+    s.wait("the booking painted", lambda: cell_colour(s, 0) not in ("", "255,255,255", DONE_GREY), 5)
+    answer = subprocess.run(["node", scanner, "127.0.0.1", str(port), "MRI1", "KESOLA_MWL", "exam", WORKLIST_KEY,
+                             "COMPLETED"], capture_output=True, text=True, timeout=60).stdout.strip().splitlines()
+    if not answer or answer[-1] != '{"create":0,"set":0}':
+        s.failures.append(f"the scanner's MPPS was answered {answer}")
+        return
+    completed = time.monotonic()
+    s.wait("the cell painted grey", lambda: cell_colour(s, 0) == DONE_GREY, 3)
+    print(f"painted grey {time.monotonic() - completed:.2f} s after the N-SET's answer")
+    if s.rows("SELECT JYOKYO FROM KESOLA WHERE CODE = ?", WORKLIST_KEY) != [("2",)]:
+        s.failures.append("the booking is not done in the database")
+
+
 SCENARIOS = {
     "booking": (scenario_booking, []),
     "room": (scenario_room, []),
@@ -579,6 +623,7 @@ SCENARIOS = {
     "ime_booking": (scenario_ime_booking, []),
     "ime_body_part": (scenario_ime_body_part, []),
     "ime_click_away": (scenario_ime_click_away, []),
+    "worklist": (scenario_worklist, WORKLIST_FIXTURE),
 }
 
 
@@ -591,6 +636,8 @@ def main():
     tools = ["Xvfb", "openbox", "xdotool", "xprop", "xwininfo"]
     if name.startswith("ime_"):
         tools += ["dbus-daemon", "ibus-daemon", "ibus", "/usr/lib/mozc/mozc_server"]
+    if name == "worklist":
+        tools += ["node", "import", "convert"]
     missing = [tool for tool in tools if not shutil.which(tool)]
     if missing:
         print(f"FAILED {name}: not installed: {' '.join(missing)} (scripts/install-deps.sh test installs them)")

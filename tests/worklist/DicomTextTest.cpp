@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "worklist/DicomText.h"
+
+namespace kesola::worklist {
+namespace {
+
+TEST(DicomText, JapaneseNameInIso2022Ir87) {
+    EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("=山田^太郎")), QByteArray("=\x1b$B;3ED\x1b(B^\x1b$BB@O:\x1b(B"));
+    EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("ヤマダ")), QByteArray("\x1b$B%d%^%@\x1b(B"));
+    EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("YAMADA^TARO")), QByteArray("YAMADA^TARO"));
+    // cp932's form of the wave dash and the JIS standard's are the same JIS character 1-33.
+    EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("～")), QByteArray("\x1b$B!A\x1b(B"));
+    EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("〜")), QByteArray("\x1b$B!A\x1b(B"));
+}
+
+TEST(DicomText, CharactersOutsideJisX0208AreFound) {
+    const struct {
+        const char* text;
+        char32_t outside;
+    } cases[] = {
+        {"髙橋", U'髙'}, {"山﨑", U'\uFA11'}, {"ﾔﾏﾀﾞ", U'ﾔ'}, {"①", U'①'}, {"¥", U'¥'}, {"山田𠮷", U'𠮷'},
+    };
+    for (const auto& c : cases) {
+        const auto found = firstOutsideJisX0208(QString::fromUtf8(c.text));
+        ASSERT_TRUE(found) << c.text;
+        EXPECT_EQ(*found, c.outside) << c.text;
+    }
+    for (const char* inside : {"山田　太郎", "凜熙", "ＡＢＣａｂｃ１２３", "∵≒∫", "─┼"}) {
+        EXPECT_FALSE(firstOutsideJisX0208(QString::fromUtf8(inside))) << inside;
+    }
+}
+
+TEST(DicomText, OutsideCharactersGetTheirUsualSubstitutes) {
+    const struct {
+        const char* text;
+        const char* substituted;
+        const char* log;
+    } cases[] = {
+        {"髙橋", "高橋", "髙→高"},
+        {"山﨑 德子", "山崎 徳子", "﨑→崎, 德→徳"},
+        {"ﾔﾏﾀﾞ ﾀﾛｳ", "ヤマダ タロウ", "ﾔﾏﾀﾞ→ヤマダ, ﾀﾛｳ→タロウ"},
+        {"𠮷田", "〓田", "𠮷→〓"},
+    };
+    for (const auto& c : cases) {
+        std::vector<Substitution> made;
+        const QString out = substituteOutsideJisX0208(QString::fromUtf8(c.text), &made);
+        EXPECT_EQ(out, QString::fromUtf8(c.substituted)) << c.text;
+        EXPECT_EQ(describeSubstitutions(made), QString::fromUtf8(c.log)) << c.text;
+        EXPECT_FALSE(firstOutsideJisX0208(out)) << c.text;
+    }
+}
+
+TEST(DicomText, QueryValuesAreDecodedByTheirCharacterSet) {
+    const struct {
+        QByteArray bytes;
+        const char* charset;
+        const char* text;
+    } cases[] = {
+        {"YAMADA*", "", "YAMADA*"},
+        {"=\x1b$B;3ED\x1b(B*", "\\ISO 2022 IR 87", "=山田*"},
+        {"\x1b$B;3ED\x1b(B*", "ISO 2022 IR 6\\ISO 2022 IR 87", "山田*"},
+        {"\xd4\xcf\xc0\xde*", "ISO_IR 13", "ﾔﾏﾀﾞ*"},
+        {"\xe5\xb1\xb1\xe7\x94\xb0*", "ISO_IR 192", "山田*"},
+        {"M\xfcller", "ISO_IR 100", "Müller"},
+    };
+    for (const auto& c : cases) {
+        const auto decoded = decodeDicomText(c.bytes, QString::fromLatin1(c.charset));
+        ASSERT_TRUE(decoded) << c.charset;
+        EXPECT_EQ(*decoded, QString::fromUtf8(c.text)) << c.charset;
+    }
+    EXPECT_FALSE(decodeDicomText("\xe5\xb1\xb1", QString()));                        // no set for the bytes
+    EXPECT_FALSE(decodeDicomText("\xe5\xb1\xb1", QStringLiteral("GB18030")));        // a set it does not read
+    EXPECT_FALSE(decodeDicomText("\x1b$(D!!", QStringLiteral("\\ISO 2022 IR 87")));  // JIS X 0212
+    EXPECT_FALSE(decodeDicomText("\x1b$B;", QStringLiteral("\\ISO 2022 IR 87")));    // half a character
+    EXPECT_FALSE(decodeDicomText("\xff\xfe", QStringLiteral("ISO_IR 192")));
+}
+
+TEST(DicomText, StoredNamesBecomePersonNames) {
+    const struct {
+        const char* stored;
+        const char* personName;
+    } cases[] = {
+        {"山田　太郎", "=山田^太郎"},
+        {" 山田 太郎 ", "=山田^太郎"},
+        {"山田太郎", "=山田太郎"},
+        {"YAMADA TARO", "YAMADA^TARO"},
+        {"山田 太 郎", "=山田^太 郎"},
+        {"a^b=c\\d", "a^b c d"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(personNameOf(QString::fromUtf8(c.stored)), QString::fromUtf8(c.personName));
+}
+
+}  // namespace
+}  // namespace kesola::worklist

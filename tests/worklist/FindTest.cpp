@@ -1,0 +1,297 @@
+#include <arpa/inet.h>
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+
+#include "store/BookingStore.h"
+#include "store/engine/OpenDatabase.h"
+#include "tests/support/TestDatabase.h"
+#include "tests/worklist/RunningWorklist.h"
+
+namespace kesola::test {
+namespace {
+
+const QString kStations = QStringLiteral("MRI1 = 1\nMRI2 = 2\n");
+const QByteArray kYamadaIso2022 = QByteArrayLiteral("=\x1b$B;3ED\x1b(B^\x1b$BB@O:\x1b(B");
+
+class WorklistFind : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db.addRoom("1", "ＭＲＩ室");
+        db.addRoom("2", "ＭＲＩ第２室");
+        db.addDepartment("01", "内科", 255, 192, 192, 0, 0, 0);
+        db.addDepartment("02", "整形外科", 255, 255, 160, 0, 0, 0);
+        db.addBodyPart("01", "頭部");
+        db.addBodyPart("02", "腰椎");
+        db.addReservation("1203001150930", "30", "01", "山田　太郎", "01", "1", "1", "45");
+        db.addReservation("1203001151000", "20", "02", "佐藤 花子", "02", "1", "2", "7");
+        db.addReservation("1203001151100", "10", "01", "鈴木 一郎", "01", "2");  // done: never offered
+        db.addReservation("1203001161000", "10", "01", "田中 健", "02", "1");
+        db.addReservation("2203001150930", "10", "02", "高橋 美咲", "01", "1", "2", "150");
+        db.addReservation("3203001150930", "10", "02", "伊藤 誠", "01", "1");  // a room no scanner stands in
+        auto connection = db.connect();
+        for (const auto& [key, id] : {std::pair{"1203001150930", "P-0001"}, std::pair{"1203001151000", "P-0002"}}) {
+            connection->execute("INSERT INTO KANJYA (CODE, KANJYAID) VALUES (?, ?)", {QString(key), QString(id)});
+        }
+    }
+
+    std::unique_ptr<RunningWorklist> start(const QString& more = {}) {
+        auto service =
+            std::make_unique<RunningWorklist>(QStringLiteral("database = ") + db.path() + u'\n' + more, kStations);
+        EXPECT_TRUE(service->listening()) << service->log().toStdString();
+        return service;
+    }
+
+    FindRun find(RunningWorklist& service, const QueryKeys& keys, const QString& scanner = "MRI1") {
+        DcmDataset query = worklistQuery(keys);
+        return findscu(service.port(), scanner, query);
+    }
+
+    TestDatabase db;
+};
+
+TEST_F(WorklistFind, AnswersEveryValueOfABooking) {
+    auto service = start();
+    const FindRun run = find(*service, {.date = "20300115", .station = "MRI1"});
+    ASSERT_EQ(run.accessionNumbers(), QStringList({"1203001150930", "1203001151000"})) << run.tool.err.toStdString();
+    const QMap<QString, QString> expected{
+        {"0008,0005", "\\ISO 2022 IR 87"},
+        {"0008,0050", "1203001150930"},
+        {"0008,0090", ""},
+        {"0010,0010", "=山田^太郎"},
+        {"0010,0020", "P-0001"},
+        {"0010,0030", ""},
+        {"0010,0040", "M"},
+        {"0010,1010", "045Y"},
+        {"0032,1033", "内科"},
+        {"0032,1060", "頭部"},
+        {"0040,1001", "1203001150930"},
+        {"0008,0060", "MR"},
+        {"0040,0001", "MRI1"},
+        {"0040,0002", "20300115"},
+        {"0040,0003", "093000"},
+        {"0040,0007", "頭部"},
+        {"0040,0009", "1203001150930"},
+        {"0040,0006", ""},
+    };
+    QMap<QString, QString> values = run.items[0].values;
+    const QString studyUid = values.take("0020,000d");
+    EXPECT_EQ(values, expected);
+    EXPECT_TRUE(QRegularExpression("^2\\.25\\.[1-9][0-9]{0,38}$").match(studyUid).hasMatch()) << studyUid.toStdString();
+    // The name's bytes: the ideographic group in JIS X 0208, back to ASCII before ^ and at the end.
+    EXPECT_TRUE(run.items[0].bytes.contains(kYamadaIso2022));
+
+    const QMap<QString, QString>& second = run.items[1].values;
+    EXPECT_EQ(second["0010,0010"], "=佐藤^花子");
+    EXPECT_EQ(second["0010,0020"], "P-0002");
+    EXPECT_EQ(second["0010,0040"], "F");
+    EXPECT_EQ(second["0010,1010"], "007Y");
+    EXPECT_EQ(second["0032,1033"], "整形外科");
+    EXPECT_EQ(second["0040,0003"], "100000");
+
+    // The same booking keeps its study at the next query.
+    EXPECT_EQ(find(*service, {.date = "20300115", .station = "MRI1"}).items[0].values["0020,000d"], studyUid);
+}
+
+TEST_F(WorklistFind, MatchesTheKeysScannersSend) {
+    auto service = start();
+    const struct {
+        QueryKeys keys;
+        QStringList found;
+    } cases[] = {
+        {{.date = "20300115", .station = "MRI1"}, {"1203001150930", "1203001151000"}},
+        {{.date = "20300115-20300116", .station = "MRI1"}, {"1203001150930", "1203001151000", "1203001161000"}},
+        {{.date = "20300116-", .station = ""}, {"1203001161000"}},
+        {{.date = "20300115", .station = ""}, {"1203001150930", "1203001151000", "2203001150930"}},
+        {{.date = "20300115", .station = "MRI2"}, {"2203001150930"}},
+        {{.date = "20300115", .station = "MRI*"}, {"1203001150930", "1203001151000", "2203001150930"}},
+        {{.date = "20300115", .station = "CT1"}, {}},
+        {{.date = "20300115-20300116", .patientName = "=\x1b$B;3ED\x1b(B*"}, {"1203001150930"}},
+        {{.date = "20300115-20300116", .patientName = "*\xe8\x8a\xb1\xe5\xad\x90", .charset = "ISO_IR 192"},
+         {"1203001151000"}},
+        {{.date = "20300115-20300116", .patientName = "\x1b$BED\x1b(B?*"}, {"1203001161000"}},
+        {{.accession = "1203001161000"}, {"1203001161000"}},
+        {{.date = "20300115-20300116", .patientId = "P-0002"}, {"1203001151000"}},
+        {{.date = "20300115-20300116", .patientId = "P-*"}, {"1203001150930", "1203001151000"}},
+        {{.date = "20300115", .accession = "1203001151100"}, {}},
+    };
+    for (const auto& c : cases) {
+        const FindRun run = find(*service, c.keys);
+        EXPECT_EQ(run.accessionNumbers(), c.found) << c.keys.date.toStdString() << " " << c.keys.station.toStdString()
+                                                   << " " << c.keys.patientName.toStdString();
+        EXPECT_TRUE(run.tool.err.contains("Received Final Find Response (Success)")) << run.tool.err.toStdString();
+    }
+    // The room's own name and its station follow the room: the answer for MRI2's booking names MRI2.
+    EXPECT_EQ(find(*service, {.date = "20300115", .station = ""}).items[2].values["0040,0001"], "MRI2");
+}
+
+TEST_F(WorklistFind, ACancelledBookingIsGoneAndADoneOneIsNotOffered) {
+    auto service = start();
+    const QueryKeys day{.date = "20300115", .station = "MRI1"};
+    ASSERT_EQ(find(*service, day).accessionNumbers(), QStringList({"1203001150930", "1203001151000"}));
+    auto connection = db.connect();
+    const QString cancelled = QStringLiteral("1203001150930");
+    ASSERT_EQ(deleteBooking(*connection, cancelled, findBooking(*connection, cancelled)), CancelOutcome::Cancelled);
+    EXPECT_EQ(find(*service, day).accessionNumbers(), QStringList({"1203001151000"}));
+    const QString done = QStringLiteral("1203001151000");
+    Booking finished = *findBooking(*connection, done);
+    finished.JYOKYO = QStringLiteral("2");
+    ASSERT_EQ(storeBooking(*connection, done, finished, findBooking(*connection, done)), StoreOutcome::Stored);
+    EXPECT_EQ(find(*service, day).accessionNumbers(), QStringList());
+}
+
+TEST_F(WorklistFind, ANameOutsideJisX0208GoesAsTheSettingsSay) {
+    db.addReservation("1203001171000", "10", "01", "髙橋 﨑子", "01", "1");
+    const QueryKeys day{.date = "20300117", .station = "MRI1"};
+    {
+        auto service = start(QStringLiteral("outside = utf8\n"));
+        const FindRun run = find(*service, day);
+        ASSERT_EQ(run.items.size(), 1u);
+        EXPECT_EQ(run.items[0].values["0008,0005"], "ISO_IR 192");
+        EXPECT_EQ(run.items[0].values["0010,0010"], "=髙橋^﨑子");
+        EXPECT_TRUE(run.items[0].bytes.contains(QStringLiteral("=髙橋^﨑子").toUtf8()));
+        EXPECT_TRUE(service->log().contains(
+            "予約 1203001171000: JIS X 0208 にない文字「髙」があるため ISO_IR 192 で送りました"))
+            << service->log().toStdString();
+    }
+    auto service = start(QStringLiteral("outside = substitute\n"));
+    const FindRun run = find(*service, day);
+    ASSERT_EQ(run.items.size(), 1u);
+    EXPECT_EQ(run.items[0].values["0008,0005"], "\\ISO 2022 IR 87");
+    EXPECT_EQ(run.items[0].values["0010,0010"], "=高橋^崎子");
+    EXPECT_TRUE(run.items[0].bytes.contains(QByteArrayLiteral("=\x1b$B9b66\x1b(B^\x1b$B:j;R\x1b(B")));
+    EXPECT_TRUE(
+        service->log().contains("予約 1203001171000: JIS X 0208 にない文字を置き換えて送りました (髙→高, 﨑→崎)"))
+        << service->log().toStdString();
+    // A scanner that takes UTF-8 gets it for every answer.
+    auto utf8 = start(QStringLiteral("charset = ISO_IR 192\n"));
+    EXPECT_EQ(find(*utf8, {.date = "20300115", .station = "MRI1"}).items[0].values["0008,0005"], "ISO_IR 192");
+}
+
+TEST_F(WorklistFind, RefusesAScannerItDoesNotKnow) {
+    auto service = start(QStringLiteral("accept = MRI1 MRI2\n"));
+    const FindRun stranger = find(*service, {.date = "20300115"}, "CT9");
+    EXPECT_TRUE(stranger.items.empty());
+    EXPECT_TRUE(stranger.tool.err.contains("Association Rejected")) << stranger.tool.err.toStdString();
+    DcmDataset query = worklistQuery({.date = "20300115"});
+    const FindRun wrongService = findscu(service->port(), "MRI1", query, "OTHER_MWL");
+    EXPECT_TRUE(wrongService.tool.err.contains("Association Rejected"));
+    EXPECT_EQ(find(*service, {.date = "20300115", .station = "MRI1"}).items.size(), 2u);
+    const QString log = service->log();
+    EXPECT_TRUE(log.contains("CT9 (127.0.0.1) を断りました: accept にない AE タイトルです")) << log.toStdString();
+    EXPECT_TRUE(log.contains(
+        "MRI1 (127.0.0.1) を断りました: 呼ばれた AE タイトル OTHER_MWL はこのサービス (KESOLA_MWL) ではありません"));
+}
+
+// The store taken away while the service runs, then put back: the file moved away; on the server, every connection
+// to the database cut and no new one let in, as when the server goes.
+class StoreAway {
+  public:
+    explicit StoreAway(const TestDatabase& db) : db_(db) { move(false); }
+    ~StoreAway() { move(true); }
+
+  private:
+    void move(bool back) {
+        if (!db_.onServer()) {
+            const QString away = db_.path() + QStringLiteral(".away");
+            back ? QFile::rename(away, db_.path()) : QFile::rename(db_.path(), away);
+            return;
+        }
+        const QString name = QUrl(db_.path()).path().mid(1);
+        auto admin = openDatabase(uriWithDatabase(db_.path(), QStringLiteral("postgres")));
+        admin->execute(
+            QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS %2").arg(name, back ? "true" : "false"));
+        if (!back) {
+            admin->execute("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = ?", {name});
+        }
+    }
+    const TestDatabase& db_;
+};
+
+TEST_F(WorklistFind, AStoreThatIsGoneFailsTheQueryAndIsServedAgainOnceBack) {
+    auto service = start();
+    const QueryKeys day{.date = "20300115", .station = "MRI1"};
+    {
+        StoreAway away(db);
+        const FindRun run = find(*service, day);
+        EXPECT_TRUE(run.items.empty());
+        EXPECT_TRUE(run.tool.err.contains("Received Final Find Response (Failed: UnableToProcess)"))
+            << run.tool.err.toStdString();
+        EXPECT_TRUE(service->running());
+    }
+    EXPECT_EQ(find(*service, day).accessionNumbers(), QStringList({"1203001150930", "1203001151000"}));
+    EXPECT_TRUE(service->log().contains("MRI1 (127.0.0.1): C-FIND に失敗しました: データベースを読めません"))
+        << service->log().toStdString();
+}
+
+TEST_F(WorklistFind, ABusyStoreFailsTheQueryAndTheServiceStaysUp) {
+    auto service = start();
+    const QueryKeys day{.date = "20300115", .station = "MRI1"};
+    {
+        const auto writer = db.holdWholeStore();  // another workstation's long write
+        const FindRun run = find(*service, day);
+        EXPECT_TRUE(run.items.empty());
+        EXPECT_TRUE(run.tool.err.contains("Received Final Find Response (Failed: UnableToProcess)"))
+            << run.tool.err.toStdString();
+    }
+    EXPECT_EQ(find(*service, day).accessionNumbers(), QStringList({"1203001150930", "1203001151000"}));
+}
+
+// Sends bytes on a connection of its own and closes it, as a scanner that stops in the middle would.
+void sendAndHangUp(int port, const QByteArray& bytes) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && !bytes.isEmpty()) {
+        [[maybe_unused]] const auto sent =
+            ::send(fd, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL);
+    }
+    close(fd);
+}
+
+TEST_F(WorklistFind, AssociationsCutOrBrokenLeaveTheServiceServing) {
+    auto service = start();
+    const int historyRows = db.count("RIREKI");
+    const QByteArray associateHeader = QByteArray::fromHex("01000000ffff0001");  // A-ASSOCIATE-RQ of 64 KiB ...
+    const QByteArray brokenCases[] = {
+        {},                                           // a connection and nothing
+        associateHeader,                              // ... that never comes
+        associateHeader + QByteArray(200, '\x20'),    // ... cut after 200 bytes
+        QByteArray::fromHex("07000000000400000000"),  // an A-ABORT before any association
+        QByteArray::fromHex("ff00000000020000"),      // a PDU type that does not exist
+        QByteArray(5000, '\xff'),                     // noise
+        QByteArray::fromHex("0100ffffffff"),          // a length of 4 GiB
+    };
+    for (const QByteArray& bytes : brokenCases) sendAndHangUp(service->port(), bytes);
+    // A scanner that asks and is gone while the answers are still being sent.
+    QTemporaryDir dir;
+    DcmDataset query = worklistQuery({.date = "20300101-20301231"});
+    DcmFileFormat(&query).saveFile(dir.filePath("query.wl").toLocal8Bit().constData(), EXS_LittleEndianExplicit);
+    QProcess impatient;
+    impatient.start("findscu", {"-W", "-aet", "MRI1", "-aec", "KESOLA_MWL", "127.0.0.1",
+                                QString::number(service->port()), dir.filePath("query.wl")});
+    impatient.waitForStarted();
+    QThread::msleep(30);
+    impatient.kill();
+    impatient.waitForFinished();
+    const FindRun after = find(*service, {.date = "20300115", .station = "MRI1"});
+    EXPECT_EQ(after.items.size(), 2u) << after.tool.err.toStdString() << service->log().toStdString();
+    EXPECT_TRUE(service->running());
+    EXPECT_EQ(db.count("RIREKI"), historyRows);
+}
+
+}  // namespace
+}  // namespace kesola::test

@@ -1,0 +1,152 @@
+#include "worklist/WorklistAnswer.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcsequen.h>
+
+#include <QByteArray>
+#include <functional>
+
+#include "store/Numbers.h"
+#include "worklist/DicomText.h"
+#include "worklist/StudyUid.h"
+
+namespace kesola::worklist {
+
+namespace {
+
+const QString kModality = QStringLiteral("MR");
+const QString kIso2022Ir87 = QStringLiteral("\\ISO 2022 IR 87");
+const QString kUtf8 = QStringLiteral("ISO_IR 192");
+
+// A long string holds no backslash (the value delimiter) and no control character.
+QString longStringOf(const QString& text) {
+    QString out;
+    for (QChar c : text.trimmed()) out += (c == u'\\' || c.unicode() < 0x20) ? QChar(u' ') : c;
+    return out;
+}
+
+QString sexOf(const QString& stored) {
+    if (stored == QStringLiteral("1")) return QStringLiteral("M");
+    if (stored == QStringLiteral("2")) return QStringLiteral("F");
+    return {};
+}
+
+// The texts of an item that may hold Japanese.
+struct ItemTexts {
+    QString patientName;
+    QString department;
+    QString bodyPart;
+
+    void forEach(const std::function<void(QString&)>& apply) {
+        apply(patientName);
+        apply(department);
+        apply(bodyPart);
+    }
+};
+
+// Chooses the item's character set and brings the texts into it; returns the set and the note for the log.
+std::pair<AnswerCharset, QString> chooseCharset(ItemTexts& texts, const WorklistSettings& settings) {
+    if (settings.charset == AnswerCharset::Utf8) return {AnswerCharset::Utf8, {}};
+    std::optional<char32_t> outside;
+    texts.forEach([&](QString& t) {
+        if (!outside) outside = firstOutsideJisX0208(t);
+    });
+    if (!outside) return {AnswerCharset::Iso2022Ir87, {}};
+    if (settings.outside == OutsideJisX0208::AnswerInUtf8) {
+        return {AnswerCharset::Utf8, QStringLiteral("JIS X 0208 にない文字「%1」があるため ISO_IR 192 で送りました")
+                                         .arg(QString::fromUcs4(&*outside, 1))};
+    }
+    std::vector<Substitution> made;
+    texts.forEach([&](QString& t) { t = substituteOutsideJisX0208(t, &made); });
+    return {AnswerCharset::Iso2022Ir87,
+            QStringLiteral("JIS X 0208 にない文字を置き換えて送りました (%1)").arg(describeSubstitutions(made))};
+}
+
+void putText(DcmItem& item, const DcmTagKey& tag, const QString& text, AnswerCharset charset) {
+    const QByteArray bytes = charset == AnswerCharset::Utf8 ? text.toUtf8() : encodeIso2022Ir87(text);
+    item.putAndInsertOFStringArray(tag, OFString(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+void putAscii(DcmItem& item, const DcmTagKey& tag, const QString& text) {
+    item.putAndInsertOFStringArray(tag, OFString(text.toLatin1().constData()));
+}
+
+// The request's keys of one level, filled from the item's level.
+void fillKeys(DcmItem& request, DcmItem& source, DcmItem& answer) {
+    for (unsigned long i = 0; i < request.card(); ++i) {
+        DcmElement* key = request.getElement(i);
+        const DcmTag tag = key->getTag();
+        if (tag.getElement() == 0 || tag == DCM_SpecificCharacterSet) continue;
+        if (key->ident() == EVR_SQ) {
+            auto* answerSequence = new DcmSequenceOfItems(tag);
+            answer.insert(answerSequence, true);
+            DcmItem* requestItem = static_cast<DcmSequenceOfItems*>(key)->getItem(0);
+            DcmItem* sourceItem = nullptr;
+            if (source.findAndGetSequenceItem(tag, sourceItem, 0).bad() || !sourceItem) continue;
+            // A zero-length sequence asks for every key of its item.
+            if (!requestItem) {
+                answerSequence->insert(new DcmItem(*sourceItem));
+                continue;
+            }
+            auto* answerItem = new DcmItem();
+            answerSequence->insert(answerItem);
+            fillKeys(*requestItem, *sourceItem, *answerItem);
+            continue;
+        }
+        DcmElement* value = nullptr;
+        if (source.findAndGetElement(tag, value).good() && value) {
+            answer.insert(static_cast<DcmElement*>(value->clone()), true);
+        } else {
+            answer.insertEmptyElement(tag, true);
+        }
+    }
+}
+
+}  // namespace
+
+QString dicomAgeOf(const QString& storedAge) {
+    const auto age = toInt16(storedAge.trimmed());
+    if (!age || *age < 0 || *age > 150) return {};
+    return QStringLiteral("%1Y").arg(*age, 3, 10, QChar(u'0'));
+}
+
+WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stationAeTitle,
+                            const WorklistSettings& settings) {
+    ItemTexts texts{personNameOf(booking.booking.YNAME), longStringOf(booking.departmentName),
+                    longStringOf(booking.bodyPartName)};
+    const auto [charset, note] = chooseCharset(texts, settings);
+    WorklistItem item{std::make_unique<DcmDataset>(), charset == AnswerCharset::Utf8 ? kUtf8 : kIso2022Ir87, note};
+    DcmDataset& d = *item.dataset;
+    const QString& key = booking.code;
+    putAscii(d, DCM_AccessionNumber, key);
+    putText(d, DCM_PatientName, texts.patientName, charset);
+    putAscii(d, DCM_PatientID, booking.patientId);
+    putAscii(d, DCM_PatientSex, sexOf(booking.booking.SEX));
+    putAscii(d, DCM_PatientAge, dicomAgeOf(booking.booking.AGE));
+    putAscii(d, DCM_StudyInstanceUID,
+             studyInstanceUid(settings.aeTitle, key, booking.patientId, booking.booking.YNAME));
+    putText(d, DCM_RequestingService, texts.department, charset);
+    putText(d, DCM_RequestedProcedureDescription, texts.bodyPart, charset);
+    putAscii(d, DCM_RequestedProcedureID, key);
+    DcmItem* step = nullptr;
+    d.findOrCreateSequenceItem(DCM_ScheduledProcedureStepSequence, step, -2);
+    putAscii(*step, DCM_Modality, kModality);
+    putAscii(*step, DCM_ScheduledStationAETitle, stationAeTitle);
+    putAscii(*step, DCM_ScheduledProcedureStepStartDate, key.mid(1, 8));
+    putAscii(*step, DCM_ScheduledProcedureStepStartTime, key.mid(9, 4) + QStringLiteral("00"));
+    putText(*step, DCM_ScheduledProcedureStepDescription, texts.bodyPart, charset);
+    putAscii(*step, DCM_ScheduledProcedureStepID, key);
+    putAscii(*step, DCM_ScheduledProcedureStepStatus, QStringLiteral("SCHEDULED"));
+    return item;
+}
+
+std::unique_ptr<DcmDataset> answerTo(DcmDataset& request, const WorklistItem& item) {
+    auto answer = std::make_unique<DcmDataset>();
+    fillKeys(request, *item.dataset, *answer);
+    putAscii(*answer, DCM_SpecificCharacterSet, item.specificCharacterSet);
+    return answer;
+}
+
+}  // namespace kesola::worklist
