@@ -10,7 +10,9 @@ set -euo pipefail
 
 declare -A groups=(
     # The compiler and the libraries the programs are built on.
-    [build]="build-essential cmake ninja-build qt6-base-dev libgl1-mesa-dev libicu-dev libsqlite3-dev libdcmtk-dev"
+    [build]="build-essential cmake ninja-build qt6-base-dev libgl1-mesa-dev libicu-dev libsqlite3-dev"
+    # The scanners' DICOM service (kesola-worklist), which the board does not need.
+    [worklist]="libdcmtk-dev"
     # What the board loads when it runs: the database drivers, the font that stands in for ＭＳ ゴシック, Qt's
     # Japanese texts; and the virtual display it is shown on where there is no screen.
     [board]="libqt6sql6-sqlite libqt6sql6-psql fonts-ipafont-gothic qt6-translations-l10n xvfb"
@@ -29,7 +31,7 @@ declare -A groups=(
 )
 declare -A uses=(
     [run]="build board"
-    [test]="build board tests e2e postgres fuzz package bench"
+    [test]="build board worklist tests e2e postgres fuzz package bench"
 )
 # What each use tells the user it installs, and how long that takes on a fresh machine.
 declare -A summaries=(
