@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "store/Cp932.h"
+#include "store/Cp932Forms.h"
 
 namespace kesola::Cp932 {
 
@@ -27,9 +28,9 @@ struct Converter {
         UErrorCode status = U_ZERO_ERROR;
         handle = ucnv_open("windows-31j", &status);
         if (U_FAILURE(status)) throw std::runtime_error("cp932 converter unavailable");
-        // Fallbacks give the mappings Windows uses one way only (U+301C -> 81 60, U+00A5 -> 5C).
-        ucnv_setFallback(handle, true);
-        status = U_ZERO_ERROR;
+        // No fallbacks: ICU's would write some kanji variants as other kanji, which Windows does not. The few
+        // characters written one way are mapped first (Cp932Forms.h).
+        ucnv_setFallback(handle, false);
         ucnv_setSubstChars(handle, "?", 1, &status);
         ucnv_setFromUCallBack(handle, substituteEveryCharacter, nullptr, nullptr, nullptr, &status);
         if (U_FAILURE(status)) throw std::runtime_error("cp932 converter unavailable");
@@ -50,8 +51,28 @@ namespace {
 
 // ASCII is its own cp932 form, U+001A, U+001C and U+007F included: Windows writes each control as its own byte.
 // ICU's "windows-31j" follows IBM's table there, which exchanges those three (U+001A -> 7F, U+001C -> 1A,
-// U+007F -> 1C), so the converter is never asked for ASCII.
-bool isOwnForm(char16_t c) { return c < 0x80; }
+// U+007F -> 1C), so the converter is never asked for ASCII. Microsoft's table also has single bytes that IBM's
+// lacks: 80 for U+0080, and A0, FD, FE, FF for the private-use U+F8F0 to U+F8F3; and IBM's gives the private-use
+// U+F86F the bytes of №, where Microsoft's has no form for it (the substitute). Returns -1 for the others.
+int ownByte(char16_t c) {
+    if (c < 0x80) return c;
+    switch (c) {
+        case 0x0080:
+            return 0x80;
+        case 0xF8F0:
+            return 0xA0;
+        case 0xF8F1:
+            return 0xFD;
+        case 0xF8F2:
+            return 0xFE;
+        case 0xF8F3:
+            return 0xFF;
+        case 0xF86F:
+            return '?';
+        default:
+            return -1;
+    }
+}
 
 // Undoes IBM's exchange on decoding: ICU reads 1A as U+001C, 1C as U+007F and 7F as U+001A. Those three
 // characters come from no other byte sequence, so each can be mapped back by itself.
@@ -88,22 +109,20 @@ void appendConverted(QByteArray& out, UConverter* handle, const char16_t* text, 
 
 QByteArray encode(const QString& text) {
     if (text.isEmpty()) return {};
+    QString forms = text;
+    for (QChar& c : forms) c = QChar(roundTripForm(c.unicode()));
     // Most of what is written (codes, digits, commas) is ASCII: the converter is only asked for the runs between.
-    const char16_t* chars = reinterpret_cast<const char16_t*>(text.utf16());
-    const qsizetype length = text.size();
+    const char16_t* chars = reinterpret_cast<const char16_t*>(forms.utf16());
+    const qsizetype length = forms.size();
     QByteArray out;
     out.reserve(length + 16);
     Converter& c = converter();
     std::lock_guard guard(c.mutex);
     for (qsizetype i = 0; i < length;) {
         qsizetype end = i;
-        while (end < length && isOwnForm(chars[end])) ++end;
-        const qsizetype at = out.size();
-        out.resize(at + (end - i));
-        char* ascii = out.data() + at;
-        for (qsizetype k = i; k < end; ++k) *ascii++ = static_cast<char>(chars[k]);
+        for (int byte; end < length && (byte = ownByte(chars[end])) >= 0; ++end) out.append(static_cast<char>(byte));
         i = end;
-        while (end < length && !isOwnForm(chars[end])) ++end;
+        while (end < length && ownByte(chars[end]) < 0) ++end;
         if (end > i) appendConverted(out, c.handle, chars + i, end - i);
         i = end;
     }

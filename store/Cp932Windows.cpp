@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "store/Cp932.h"
+#include "store/Cp932Forms.h"
 
 // Windows' own conversion, the one the program this system replaces wrote with: Microsoft's table, each control
 // its own byte. Best fit stays off, as there: a character without a form of its own becomes "?", never a look-alike.
@@ -19,10 +20,13 @@ void appendConverted(QByteArray& out, const wchar_t* text, int length) {
     WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text, length, out.data() + at, size, nullptr, nullptr);
 }
 
-// The length of the cp932 character that starts at bytes[at]: two for a lead byte followed by another byte.
+bool isTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+// The length of the cp932 character that starts at bytes[at]: two for a lead byte followed by a trail byte. A lead
+// byte followed by anything else is one invalid character, and the next byte starts a character of its own.
 qsizetype characterLength(const QByteArray& bytes, qsizetype at) {
     const bool lead = IsDBCSLeadByteEx(kCodePage, static_cast<BYTE>(bytes[at]));
-    return lead && at + 1 < bytes.size() ? 2 : 1;
+    return lead && at + 1 < bytes.size() && isTrailByte(static_cast<unsigned char>(bytes[at + 1])) ? 2 : 1;
 }
 
 // Decodes bytes that are all valid; false when any is not.
@@ -39,20 +43,22 @@ bool decodeValid(const char* bytes, int length, QString& out) {
 }  // namespace
 
 QByteArray encode(const QString& text) {
+    QString forms = text;
+    for (QChar& c : forms) c = QChar(roundTripForm(c.unicode()));
     // A character beyond the Basic Multilingual Plane has no cp932 form; Windows would write a "?" for each of its
     // two UTF-16 units. It is one character, so it becomes one substitute here.
-    const auto* units = reinterpret_cast<const wchar_t*>(text.utf16());
+    const auto* units = reinterpret_cast<const wchar_t*>(forms.utf16());
     QByteArray out;
     out.reserve(text.size() * 2);
     qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!text.at(i).isSurrogate()) continue;
+    for (qsizetype i = 0; i < forms.size(); ++i) {
+        if (!forms.at(i).isSurrogate()) continue;
         appendConverted(out, units + start, static_cast<int>(i - start));
         out.append('?');
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ++i;
+        if (forms.at(i).isHighSurrogate() && i + 1 < forms.size() && forms.at(i + 1).isLowSurrogate()) ++i;
         start = i + 1;
     }
-    appendConverted(out, units + start, static_cast<int>(text.size() - start));
+    appendConverted(out, units + start, static_cast<int>(forms.size() - start));
     return out;
 }
 

@@ -15,10 +15,17 @@ TEST(Cp932, EncodesAsWindowsDoes) {
         {QStringLiteral("あ"), QByteArray("\x82\xA0")},
         {QStringLiteral("ｱ"), QByteArray("\xB1")},         // half-width katakana: one byte
         {QString(QChar(0xFF5E)), QByteArray("\x81\x60")},  // full-width tilde
-        {QString(QChar(0x301C)), QByteArray("\x81\x60")},  // wave dash
-        {QStringLiteral("①"), QByteArray("\x87\x40")},     // NEC extension
-        {QStringLiteral("髙"), QByteArray("\xFB\xFC")},    // IBM extension
-        {QStringLiteral("\x1a"), QByteArray("\x1a")},      // each control is its own byte
+        {QString(QChar(0x301C)), QByteArray("\x81\x60")},  // wave dash, one way
+        {QStringLiteral("¥"), QByteArray("\x5C")},         // yen sign, one way
+        {QString(QChar(0x2212)), QByteArray("\x81\x7C")},  // minus sign, one way
+        {QString(QChar(0x4FE0)), QByteArray("?")},         // 俠: no form, never another kanji's
+        {QString(QChar(0x0080)), QByteArray("\x80")},      // Microsoft's single bytes
+        {QString(QChar(0xF8F0)), QByteArray("\xA0")},
+        {QString(QChar(0xF8F3)), QByteArray("\xFF")},
+        {QString(QChar(0xF86F)), QByteArray("?")},
+        {QStringLiteral("①"), QByteArray("\x87\x40")},   // NEC extension
+        {QStringLiteral("髙"), QByteArray("\xFB\xFC")},  // IBM extension
+        {QStringLiteral("\x1a"), QByteArray("\x1a")},    // each control is its own byte
         {QStringLiteral("\x1c"), QByteArray("\x1c")},
         {QStringLiteral("\x7f"), QByteArray("\x7f")},
         {QStringLiteral("a\x1a\x1c\x7fあ"), QByteArray("a\x1a\x1c\x7f\x82\xa0")},
