@@ -172,12 +172,18 @@ build=$out/build
 stage=$out/stage
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# Where the programs' DLLs are: Qt's, the libraries', and the mingw runtime's.
+dll_folders=("$qtbase/build/bin" "$sqlite/bin" "$libpq/bin" "$libpq/lib" "$openssl/bin"
+    /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+# The unit tests run under wine from the build folder, finding those DLLs and Qt's plugins where they are.
+emulator="$source_root/tests/windows/wine-run.sh;--prefix=$build/wine-prefix;--plugins=$qtbase/build/plugins"
+for folder in "${dll_folders[@]}"; do emulator+=";--dlls=$folder"; done
 say "building kesola.exe and kesola-admin.exe in $build"
+mkdir -p "$build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
     -DKESOLA_WINDOWS_PREFIXES="$qtbase/build;$sqlite;$libpq;$openssl" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$source_root/tests/windows/wine-run.sh;--prefix=$build/wine-prefix;--dlls=$stage;--plugins=$qtbase/build/plugins" \
-    >"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; exit 1; }
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" >"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; exit 1; }
 targets=(kesola kesola-admin)
 [ "${KESOLA_WINDOWS_TESTS:-0}" = 1 ] && targets+=(engine_tests store_tests)
 cmake --build "$build" -j$jobs --target "${targets[@]}"
@@ -193,17 +199,17 @@ cp "$qtbase/build/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 cp "$qtbase/build/plugins/sqldrivers/qsqlite.dll" "$qtbase/build/plugins/sqldrivers/qsqlpsql.dll" "$stage/sqldrivers/"
 cp /usr/share/qt6/translations/qtbase_ja.qm "$stage/translations/"
 printf '[Paths]\nPrefix=.\nPlugins=.\nTranslations=translations\n' >"$stage/qt.conf"
-dll_folders=("$qtbase/build/bin" "$sqlite/bin" "$libpq/bin" "$libpq/lib" "$openssl/bin"
-    /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
-# Copies the DLLs a program imports, and theirs; DLLs found in none of the folders are Windows' own.
+# Copies the DLLs a program imports, and theirs; DLLs found in none of the folders are Windows' own. Windows
+# matches DLL names whatever their case (Qt's driver imports "LIBPQ.dll").
 copy_imports() {
-    local dll folder
+    local dll folder found
     for dll in $(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p'); do
-        [ -f "$stage/$dll" ] && continue
+        [ -n "$(find "$stage" -maxdepth 1 -iname "$dll")" ] && continue
         for folder in "${dll_folders[@]}"; do
-            if [ -f "$folder/$dll" ]; then
-                cp "$folder/$dll" "$stage/"
-                copy_imports "$stage/$dll"
+            found=$(find "$folder" -maxdepth 1 -iname "$dll" | head -n1)
+            if [ -n "$found" ]; then
+                cp "$found" "$stage/"
+                copy_imports "$stage/$(basename "$found")"
                 break
             fi
         done
@@ -241,6 +247,7 @@ cp app/icons/kesola.ico "$out/kesola.ico"
         --directory-ref INSTALLDIR --win64 >files.wxs
     wixl -a x64 -D Version="$version" -D SourceDir=stage -D Win64=yes -D IconFile=kesola.ico \
         -o "$msi" "$source_root/packaging/windows/kesola.wxs" files.wxs
+    "$source_root/packaging/windows/japanese-names.sh" "$msi"
 )
 [ $signing = 1 ] && sign "$msi"
 say "done: $(du -h "$msi" | cut -f1)"

@@ -18,7 +18,7 @@ if [ "${KESOLA_WITH_POSTGRES:-0}" = 1 ]; then
 fi
 # The Windows programs and their MSI, built and tested under wine (scripts/build-windows.sh).
 if [ "${KESOLA_WITH_WINDOWS:-0}" = 1 ]; then
-    packages+=(g++-mingw-w64-x86-64-posix tcl dpkg-dev wixl osslsigncode wine wine64)
+    packages+=(g++-mingw-w64-x86-64-posix tcl dpkg-dev wixl msitools osslsigncode wine wine64)
 fi
 
 missing=()
