@@ -3,7 +3,9 @@
 #
 #   scripts/install-deps.sh run     building and running the board (scripts/run.sh)
 #   scripts/install-deps.sh test    everything: the tests on both engines, the fuzz targets, the Debian package and
-#                                   its checks, the benchmarks (scripts/test.sh, scripts/package.sh, bench/run-all.sh)
+#                                   its checks, the benchmarks, the Windows build and its tests under wine
+#                                   (scripts/test.sh, scripts/package.sh, bench/run-all.sh)
+#   scripts/install-deps.sh windows the Windows programs and their MSI (scripts/build-windows.sh)
 #
 # The packages are listed once, in groups by what they are for; a use names the groups it needs.
 set -euo pipefail
@@ -28,20 +30,25 @@ declare -A groups=(
     # The Debian package, its checkers and its test in a fresh root (scripts/package.sh, scripts/package-test.sh).
     [package]="help2man dpkg-dev lintian appstream desktop-file-utils mmdebstrap file mount"
     [bench]="libbenchmark-dev"
+    # The Windows programs and their MSI, cross-built from Debian's sources, signed and tested under wine
+    # (scripts/build-windows.sh, scripts/test-windows.sh).
+    [windows]="g++-mingw-w64-x86-64-posix tcl dpkg-dev wixl msitools osslsigncode wine wine64"
 )
 declare -A uses=(
     [run]="build board"
-    [test]="build board worklist tests e2e postgres fuzz package bench"
+    [test]="build board worklist tests e2e postgres fuzz package bench windows"
+    [windows]="build board windows"
 )
 # What each use tells the user it installs, and how long that takes on a fresh machine.
 declare -A summaries=(
     [run]="the compiler, Qt, ICU, SQLite, the Japanese font and Xvfb; this takes about a minute"
-    [test]="the test toolchain (GoogleTest, clang, PostgreSQL, openbox, IBus, lintian); this takes a few minutes"
+    [test]="the test toolchain (GoogleTest, clang, PostgreSQL, openbox, IBus, lintian, mingw-w64, wine); this takes a few minutes"
+    [windows]="mingw-w64, wixl, osslsigncode and wine; this takes a few minutes"
 )
 
 use=${1:-}
 if [ -z "$use" ] || [ -z "${uses[$use]+set}" ]; then
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|windows" >&2
     exit 2
 fi
 

@@ -50,6 +50,10 @@ run_suite() {
 
 run_suite build/test -DCMAKE_BUILD_TYPE=Debug
 
+# The Windows programs, cross-built from Debian's sources and tested under wine against this Linux build.
+echo "== windows: scripts/test-windows.sh"
+scripts/test-windows.sh build/test || failed=1
+
 # The readers of outside data under libFuzzer, each for a bounded time from its seed corpus (scripts/fuzz.sh).
 echo "== fuzz"
 scripts/fuzz.sh || failed=1

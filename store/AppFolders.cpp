@@ -1,9 +1,7 @@
 #include "store/AppFolders.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryFile>
 
 #include "store/SettingsFile.h"
@@ -25,16 +23,6 @@ bool canWriteIn(const QString& folder) {
 }
 
 }  // namespace
-
-AppFolders thisProgramsFolders() {
-#ifdef Q_OS_WIN
-    const QString system = qEnvironmentVariable("ProgramData") + QStringLiteral("/kesola/");
-#else
-    const QString system = QStringLiteral("/etc/kesola/");
-#endif
-    return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-            system + texts::kSettingsFileName};
-}
 
 QString choosePathApp(const AppFolders& folders) {
     if (canWriteIn(folders.programFolder)) return withSlash(folders.programFolder);

@@ -14,8 +14,9 @@ struct AppFolders {
     QString systemSettingsFile;  // the workstation's settings file; empty for none
 };
 
-// The running program's folders: its own, QStandardPaths::AppDataLocation (~/.local/share/kesola) and
-// /etc/kesola/KESOLA.INI (%ProgramData%\kesola\KESOLA.INI on Windows). Needs the application object.
+// The running program's folders: its own; the user's ~/.local/share/kesola (%LOCALAPPDATA%\kesola on Windows);
+// IT's /etc/kesola/KESOLA.INI (%ProgramData%\kesola\KESOLA.INI on Windows). Needs the application object.
+// AppFoldersLinux.cpp and AppFoldersWindows.cpp, one of which the build chooses, give it.
 AppFolders thisProgramsFolders();
 
 // PATH_APP: the program's folder while it can be written, otherwise the user's folder, made when missing. A user

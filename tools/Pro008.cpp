@@ -6,11 +6,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStorageInfo>
 #include <algorithm>
 
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
+#include "tools/DriveList.h"
 #include "tools/ToolTexts.h"
 #include "ui/Controls.h"
 #include "ui/Fonts.h"
@@ -93,11 +93,7 @@ void PRO008::Form_Load() {
 
 void PRO008::fillDrives() {
     Drive1->clear();
-    QStringList mounted;
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid()) mounted << volume.rootPath();
-    }
-    Drive1->addItems(driveEntries(mounted, QDir::currentPath()));
+    Drive1->addItems(driveEntries(machineDriveRoots(), QDir::currentPath()));
 }
 
 QString PRO008::driveOf(const QString& path) const {

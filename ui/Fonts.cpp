@@ -6,9 +6,11 @@
 namespace kesola {
 
 void installFontSubstitutes() {
-    QFont::insertSubstitutions(kFontFamily,
-                               QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
-                                           QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")});
+    QFont::insertSubstitutions(
+        kFontFamily,
+        QStringList{QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
+                    QStringLiteral("BIZ UDGothic"), QStringLiteral("Yu Gothic"), QStringLiteral("Meiryo"),
+                    QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")});
 }
 
 QFont msGothic(int points) {

@@ -32,6 +32,8 @@ std::unique_ptr<QMessageBox> buildMessageBox(const QString& text, MsgIcon icon, 
                                              const QString& title, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setWindowTitle(title);
+    // Texts carry stored names (a room, a patient): Qt would guess that one that looks like markup is rich text.
+    box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setIcon(boxIcon(icon));
     QPushButton* ok = box->addButton(kOkButtonText, QMessageBox::AcceptRole);

@@ -1,17 +1,14 @@
 #include "store/engine/SqliteBackup.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
-#include <cerrno>
-#include <cstring>
 
 #include "store/engine/Database.h"
 #include "store/engine/DbError.h"
+#include "store/engine/FileSystem.h"
 
 namespace kesola {
 
@@ -29,7 +26,7 @@ constexpr int kGiveUpAfterMs = 60'000;
 class Connection {
   public:
     Connection(const QString& path, int flags) {
-        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr);
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, flags, nullptr);
         if (rc != SQLITE_OK) fail(QStringLiteral("cannot open %1").arg(path));
         // Waits for a workstation's write as a workstation waits for another's.
         sqlite3_busy_timeout(db_, kDefaultLockWaitMs);
@@ -52,26 +49,6 @@ class Connection {
   private:
     sqlite3* db_ = nullptr;
 };
-
-// The new file is made here, not by SQLite, so that one that appeared meanwhile is never written over.
-void createEmptyFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw DbError(errno == EEXIST
-                          ? QStringLiteral("file already exists: %1").arg(path)
-                          : QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno))));
-    }
-    ::close(fd);
-}
-
-// The copy is written without a journal and without waiting for the disk at every slice; it is brought to the disk
-// once, when it is complete.
-void syncToDisk(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    if (!synced) throw DbError(QStringLiteral("cannot write %1 to the disk").arg(path));
-}
 
 class Backup {
   public:
@@ -134,7 +111,8 @@ void backupDatabaseFile(const QString& source, const QString& destination,
     // Read-write, as a workstation opens it: a journal left by a crashed writer must be rolled back before reading.
     Connection from(source, SQLITE_OPEN_READWRITE);
     from.run("SELECT count(*) FROM sqlite_master");
-    createEmptyFile(destination);
+    // The new file is made here, not by SQLite, so that one that appeared meanwhile is never written over.
+    createNewFile(destination);
     try {
         {
             Connection to(destination, SQLITE_OPEN_READWRITE);
@@ -142,7 +120,9 @@ void backupDatabaseFile(const QString& source, const QString& destination,
             to.run("PRAGMA synchronous=OFF");
             Backup(to, from).run(progress);
         }
-        syncToDisk(destination);
+        // The copy is written without a journal and without waiting for the disk at every slice; it is brought to
+        // the disk once, when it is complete.
+        syncFileToDisk(destination);
     } catch (...) {
         QFile::remove(destination);
         throw;

@@ -1,7 +1,6 @@
 #include "store/engine/SqliteDatabase.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -148,11 +147,7 @@ void SqliteDatabase::setLockWait(int milliseconds) {
 }
 
 std::optional<SqliteDatabase::FileIdentity> SqliteDatabase::identityOf(const QString& path) {
-    // The device and the file number: a file put in the path's place has another number even when its contents
-    // and times are the same.
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return std::nullopt;
-    return FileIdentity{static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+    return fileIdentity(path);
 }
 
 bool SqliteDatabase::stillTheStoreNamed() const {

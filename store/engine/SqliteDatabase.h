@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "store/engine/FileSystem.h"
 #include "store/engine/QtSqlDatabase.h"
 
 namespace kesola {
@@ -46,11 +47,7 @@ class SqliteDatabase : public QtSqlDatabase {
     bool stillTheStoreNamed() const override;
 
     // Which file a path names now; nullopt when it names none.
-    struct FileIdentity {
-        unsigned long long device = 0;
-        unsigned long long file = 0;
-        bool operator==(const FileIdentity&) const = default;
-    };
+    using FileIdentity = kesola::FileIdentity;
     static std::optional<FileIdentity> identityOf(const QString& path);
 
   private:

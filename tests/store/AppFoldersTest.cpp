@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -76,4 +77,20 @@ TEST_F(AppFoldersTest, StartupReadsTheOwnSettingsThenTheWorkstationsThenAsks) {
         const QString system = *c.system ? at(c.system) : QString();
         EXPECT_EQ(readStartupSettings(at("own/"), system), c.expected) << c.system;
     }
+}
+
+// Staff cannot write where the program is installed: what it writes goes to the user's own folder, and IT's
+// settings file is the machine's. Each platform names those its own way.
+TEST(AppFolders, TheUsersFolderAndTheMachinesSettingsFileAreThePlatformsOwn) {
+    const AppFolders folders = thisProgramsFolders();
+    EXPECT_EQ(folders.programFolder, QCoreApplication::applicationDirPath());
+#ifdef Q_OS_WIN
+    const auto known = [](const char* variable) { return QDir::fromNativeSeparators(qEnvironmentVariable(variable)); };
+    EXPECT_EQ(folders.userFolder, known("LOCALAPPDATA") + QStringLiteral("/kesola"));
+    EXPECT_EQ(folders.systemSettingsFile, known("ProgramData") + QStringLiteral("/kesola/KESOLA.INI"));
+#else
+    EXPECT_TRUE(folders.userFolder.startsWith(QDir::homePath() + QStringLiteral("/.local/share/")))
+        << folders.userFolder.toStdString();
+    EXPECT_EQ(folders.systemSettingsFile, QStringLiteral("/etc/kesola/KESOLA.INI"));
+#endif
 }

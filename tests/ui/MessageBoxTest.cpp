@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +37,16 @@ TEST(MessageBox, QuestionsOfferOkAndCancelInJapaneseEscapeMeaningCancel) {
     const auto notice =
         buildMessageBox(QStringLiteral("n"), MsgIcon::Exclamation, MsgButtons::Ok, QStringLiteral("t"), nullptr);
     EXPECT_EQ(buttonTexts(*notice), QStringList{QStringLiteral("OK")});
+}
+
+TEST(MessageBox, ShowsAStoredNameThatLooksLikeMarkupAsItIs) {
+    const QString question = QStringLiteral("<b>第２</b> 2026/12/08 09:00分の予約を取り消しますか？");
+    const auto box =
+        buildMessageBox(question, MsgIcon::Exclamation, MsgButtons::OkCancel, QStringLiteral("t"), nullptr);
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(label->text(), question);
 }
 
 TEST(MessageBox, QtsOwnTextsAreJapaneseWhenTheTranslationIsThere) {

@@ -1,0 +1,7 @@
+#include "admin/Console.h"
+
+namespace kesola {
+
+void prepareConsole() {}
+
+}  // namespace kesola
