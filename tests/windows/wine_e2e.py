@@ -328,9 +328,9 @@ def book(s, cell, name):
 
 
 def fill_in(s, window, name):
-    """Ten minutes, the first department, the name, the first body part, male, 40, the first status; the focus
-    left on 登録."""
-    for keys in (["Down"], ["Down"], name, ["alt+Down", "Down", "Return"], ["Down"], ["4", "0"], ["Down"], "x"):
+    """Ten minutes, the first department, the name, no patient ID, the first body part, male, 40, the first status;
+    the focus left on 登録."""
+    for keys in (["Down"], ["Down"], name, [], ["alt+Down", "Down", "Return"], ["Down"], ["4", "0"], ["Down"], "x"):
         s.type(keys) if isinstance(keys, str) else s.keys(*keys)
         s.keys("Tab")
     s.keys("Tab", "Tab")  # past "戻る" and "削除" to "登録"
