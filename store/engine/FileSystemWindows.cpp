@@ -21,6 +21,13 @@ struct FileHandle {
     HANDLE handle;
 };
 
+// Qt's regular expressions (the Jet translation) keep a JIT stack for each thread that uses them, freed as the
+// thread ends. On Windows (seen under wine) that free ran after the thread's storage was gone, so the connection
+// thread that ends after a refused connection took the board down with it. The expressions are few and short:
+// interpreted, they cost nothing a user could notice. Set before any expression is compiled; this file is linked
+// into every program that opens a database.
+const bool kRegularExpressionsInterpreted = qputenv("QT_ENABLE_REGEXP_JIT", "0");
+
 // Other workstations keep the database open meanwhile: share everything, deletion included.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
