@@ -27,9 +27,17 @@ if [ "${1:-}" = --inside ]; then
     mkdir -p "$cache/archives/partial" "$root/var/cache/kesola-ci"
     mount --bind "$cache/archives" "$root/var/cache/apt/archives"
     mount --bind "$cache" "$root/var/cache/kesola-ci"
-    # A real machine knows its own name and how to reach the mirror; the root gets both from this one.
+    # A real machine knows its own name, how to reach the mirror, and the certificate authorities its network adds
+    # (a proxy that answers https for the npm registry with a certificate of its own); the root gets all three from
+    # this one. Added as local authorities, they survive the bundle being made again when packages install.
     cp /etc/resolv.conf /etc/hosts "$root/etc/"
+    if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+        cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+        chroot "$root" update-ca-certificates >/dev/null 2>&1
+    fi
+    # Node reads its own list of authorities, not the system's, unless told.
     exec chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" \
+        NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         KESOLA_MMDEBSTRAP_CACHE=/var/cache/kesola-ci/package-test \
         bash -c 'cd /root/kesola && scripts/test.sh' </dev/null
