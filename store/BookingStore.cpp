@@ -201,16 +201,20 @@ CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking
     const bool withPatientIds = hasPatientIdTable(db);
     HistoryWriter history(db);
     WriteTransaction transaction(db);
-    const ShownBooking stored = readBooking(db, key, withPatientIds);
+    // The booking's row is compared first and its patient ID as it is removed: a difference there still returns
+    // before the commit, and the transaction rolls the removal back.
+    const ShownBooking stored = readBooking(db, key, false);
     if (!stored) return CancelOutcome::NothingToCancel;
-    if (stored != shown) return CancelOutcome::ChangedMeanwhile;
+    if (!shown || *stored != shown->withoutPatientId()) return CancelOutcome::ChangedMeanwhile;
     auto table = openTable(db, kReservations);
     if (!table->seek(key)) throw DbError(QStringLiteral("the booking %1 vanished inside its transaction").arg(key));
     const QString before = history.rowUnder(*findTable(kReservations), key);
     table->deleteRow();
     table->close();
     history.record(history_actions::kCancelled, *findTable(kReservations), key, before);
-    if (!stored->KANJYAID.isEmpty()) {
+    const QString storedId = withPatientIds ? readPatientId(db, key) : QString();
+    if (storedId != shown->KANJYAID) return CancelOutcome::ChangedMeanwhile;
+    if (!storedId.isEmpty()) {
         const QString idBefore = history.rowUnder(patientIdTable(), key);
         writePatientId(db, key, QString());
         history.record(history_actions::kCancelled, patientIdTable(), key, idBefore);

@@ -33,6 +33,12 @@ struct Booking {
     QString ETC;
     QString KANJYAID{};  // may be left out where a booking is written without one
     bool operator==(const Booking&) const = default;
+    // The row of KESOLA alone.
+    Booking withoutPatientId() const {
+        Booking b = *this;
+        b.KANJYAID.clear();
+        return b;
+    }
 };
 
 // The four filter keys of the export, each compared by LIKE with a piece of CODE: "*" matches any value.

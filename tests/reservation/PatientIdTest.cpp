@@ -70,3 +70,15 @@ TEST_F(PatientIdTest, ADatabaseWithoutPatientIdsGreysTheBoxAndStillBooks) {
     press(PRO002::kRegisterButton);
     EXPECT_EQ(storedRow(db, keyOfCell(15))["YNAME"], QStringLiteral("山田太郎"));
 }
+
+TEST_F(PatientIdTest, AnIdChangedMeanwhileKeepsTheBookingFromBeingCancelled) {
+    press(PRO002::kRegisterButton, QStringLiteral("P-1"));
+    auto w = open(15);
+    w->show();
+    db.connect()->execute(QStringLiteral("UPDATE KANJYA SET KANJYAID = 'P-2'"));  // another workstation
+    c.messages.answerNext(MsgAnswer::Ok);
+    QTest::mouseClick(w->BTN[PRO002::kDeleteButton], Qt::LeftButton);
+    EXPECT_NE(w->result(), QDialog::Accepted);
+    EXPECT_EQ(storedRow(db, keyOfCell(15))["YNAME"], QStringLiteral("山田太郎")) << "the removal was rolled back";
+    EXPECT_EQ(stored(), QStringList{keyOfCell(15) + QStringLiteral("=P-2")});
+}
