@@ -61,4 +61,8 @@ TEST(Cp932, AsciiIsItsOwnFormBothWays) {
 TEST(Cp932, DecodesWhatItEncodes) {
     const QString text = QStringLiteral("ＭＲＩ室 ｶﾅ abc ～");
     EXPECT_EQ(Cp932::decode(Cp932::encode(text)), text);
+    // The single bytes Windows reads as U+0080 and U+F8F0 to U+F8F3, alone and beside a double byte ending in 80.
+    const QString singles = QString(QChar(0x80)) + QChar(0xF8F0) + QChar(0xF8F1) + QChar(0xF8F2) + QChar(0xF8F3);
+    EXPECT_EQ(Cp932::decode(QByteArray("\x80\xa0\xfd\xfe\xff")), singles);
+    EXPECT_EQ(Cp932::decode(QByteArray("\x81\x80\x80")), QStringLiteral("÷") + QChar(0x80));
 }
