@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 // What both cp932 converters (Cp932Icu.cpp, Cp932Windows.cpp) share, so that the Linux and the Windows build write
 // the same bytes.
 namespace kesola::Cp932 {
@@ -27,6 +30,49 @@ constexpr char16_t roundTripForm(char16_t c) {
         default:
             return c;
     }
+}
+
+// The character of a single byte that Windows writes for U+0080 and U+F8F0 to U+F8F3 (80, A0, FD, FE, FF), or 0
+// for any other byte. Both builds read these bytes back as those characters themselves: ICU's table lacks them, and
+// wine's reads them as U+FFFD.
+constexpr char16_t singleByteCharacter(unsigned char b) {
+    switch (b) {
+        case 0x80:
+            return 0x80;
+        case 0xA0:
+            return 0xF8F0;
+        case 0xFD:
+            return 0xF8F1;
+        case 0xFE:
+            return 0xF8F2;
+        case 0xFF:
+            return 0xF8F3;
+        default:
+            return 0;
+    }
+}
+
+constexpr bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// Decodes the bytes with decodeRun, reading the single bytes above wherever they stand alone (80 is also a trail
+// byte, read by decodeRun inside its double byte).
+template <typename DecodeRun>
+QString decodeWithSingleBytes(const QByteArray& bytes, DecodeRun decodeRun) {
+    QString out;
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (isLeadByte(b) && i + 1 < bytes.size()) {
+            i += 2;
+        } else if (const char16_t c = singleByteCharacter(b)) {
+            out += decodeRun(bytes.mid(runStart, i - runStart));
+            out += QChar(c);
+            runStart = ++i;
+        } else {
+            ++i;
+        }
+    }
+    return out + decodeRun(bytes.mid(runStart));
 }
 
 }  // namespace kesola::Cp932

@@ -131,27 +131,6 @@ QByteArray encode(const QString& text) {
 
 namespace {
 
-// The single bytes that Windows reads and ICU's table lacks: the inverse of what encode writes for U+0080 and
-// U+F8F0 to U+F8F3. 0 for any other byte.
-char16_t singleByteIcuLacks(unsigned char b) {
-    switch (b) {
-        case 0x80:
-            return 0x80;
-        case 0xA0:
-            return 0xF8F0;
-        case 0xFD:
-            return 0xF8F1;
-        case 0xFE:
-            return 0xF8F2;
-        case 0xFF:
-            return 0xF8F3;
-        default:
-            return 0;
-    }
-}
-
-bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 QString decodeRun(const QByteArray& bytes) {
     if (bytes.isEmpty()) return {};
     Converter& c = converter();
@@ -169,23 +148,6 @@ QString decodeRun(const QByteArray& bytes) {
 
 }  // namespace
 
-QString decode(const QByteArray& bytes) {
-    // ICU reads those single bytes as U+FFFD; they are taken out where they stand alone (80 is also a trail byte).
-    QString out;
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < bytes.size();) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (isLeadByte(b) && i + 1 < bytes.size()) {
-            i += 2;
-        } else if (const char16_t c = singleByteIcuLacks(b)) {
-            out += decodeRun(bytes.mid(runStart, i - runStart));
-            out += QChar(c);
-            runStart = ++i;
-        } else {
-            ++i;
-        }
-    }
-    return out + decodeRun(bytes.mid(runStart));
-}
+QString decode(const QByteArray& bytes) { return decodeWithSingleBytes(bytes, decodeRun); }
 
 }  // namespace kesola::Cp932

@@ -40,6 +40,19 @@ bool decodeValid(const char* bytes, int length, QString& out) {
     return true;
 }
 
+QString decodeRun(const QByteArray& bytes) {
+    QString out;
+    if (bytes.isEmpty() || decodeValid(bytes.constData(), static_cast<int>(bytes.size()), out)) return out;
+    // Some sequence is invalid: one character at a time, each invalid one a U+FFFD.
+    out.clear();
+    for (qsizetype at = 0; at < bytes.size();) {
+        const qsizetype length = characterLength(bytes, at);
+        if (!decodeValid(bytes.constData() + at, static_cast<int>(length), out)) out.append(QChar(0xFFFD));
+        at += length;
+    }
+    return out;
+}
+
 }  // namespace
 
 QByteArray encode(const QString& text) {
@@ -62,17 +75,6 @@ QByteArray encode(const QString& text) {
     return out;
 }
 
-QString decode(const QByteArray& bytes) {
-    QString out;
-    if (bytes.isEmpty() || decodeValid(bytes.constData(), static_cast<int>(bytes.size()), out)) return out;
-    // Some sequence is invalid: one character at a time, each invalid one a U+FFFD.
-    out.clear();
-    for (qsizetype at = 0; at < bytes.size();) {
-        const qsizetype length = characterLength(bytes, at);
-        if (!decodeValid(bytes.constData() + at, static_cast<int>(length), out)) out.append(QChar(0xFFFD));
-        at += length;
-    }
-    return out;
-}
+QString decode(const QByteArray& bytes) { return decodeWithSingleBytes(bytes, decodeRun); }
 
 }  // namespace kesola::Cp932
