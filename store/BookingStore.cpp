@@ -85,6 +85,14 @@ void writePatientId(Database& db, const QString& key, const QString& patientId) 
     table->close();
 }
 
+// Writes or removes the patient ID under the key and records the change in the history.
+void replacePatientId(Database& db, HistoryWriter& history, const QString& action, const QString& key,
+                      const QString& patientId) {
+    const QString before = history.rowUnder(patientIdTable(), key);
+    writePatientId(db, key, patientId);
+    history.record(action, patientIdTable(), key, before);
+}
+
 QString readPatientId(Database& db, const QString& key) {
     auto table = db.openTable(patientIdTable());
     const QString id = table->seek(key) ? table->field(QStringLiteral("KANJYAID")) : QString();
@@ -181,9 +189,7 @@ StoreOutcome storeBooking(Database& db, const QString& key, const Booking& booki
     writeRow(db, key, booking);
     history.record(action, reservations, key, before);
     if (withPatientIds && idOf(stored) != booking.KANJYAID) {
-        const QString idBefore = history.rowUnder(patientIdTable(), key);
-        writePatientId(db, key, booking.KANJYAID);
-        history.record(action, patientIdTable(), key, idBefore);
+        replacePatientId(db, history, action, key, booking.KANJYAID);
     }
     try {
         transaction.commit();
@@ -215,9 +221,7 @@ CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking
     const QString storedId = withPatientIds ? readPatientId(db, key) : QString();
     if (storedId != shown->KANJYAID) return CancelOutcome::ChangedMeanwhile;
     if (!storedId.isEmpty()) {
-        const QString idBefore = history.rowUnder(patientIdTable(), key);
-        writePatientId(db, key, QString());
-        history.record(history_actions::kCancelled, patientIdTable(), key, idBefore);
+        replacePatientId(db, history, history_actions::kCancelled, key, QString());
     }
     transaction.commit();
     return CancelOutcome::Cancelled;
