@@ -98,3 +98,38 @@ TEST(InputMethod, TheAgeBoxTakesNothingButDigitsFromAnySource) {
     EXPECT_EQ(age.text(), "45");
     EXPECT_FALSE(age.inputMethodQuery(Qt::ImEnabled).toBool());
 }
+
+// A commit the user made is an event of its own: whatever moves the focus afterwards, a dialog that opens or the
+// program, the user's next commit is kept, even one that arrives without a composition before it.
+TEST(InputMethod, AFocusMovedAfterTheUsersCommitKeepsTheNextCommit) {
+    for (bool dialog : {false, true}) {
+        Window w;
+        composeIn(w.name, "すずき");
+        commitTo(w.name, "すずき");  // Return
+        QCoreApplication::processEvents();
+        QWidget other;
+        QLineEdit* next = w.remarks;
+        if (dialog) {
+            next = new QLineEdit(&other);
+            other.show();
+            other.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        }
+        next->setFocus(Qt::OtherFocusReason);
+        commitTo(next, "すずき");
+        EXPECT_EQ(next->text(), "すずき") << (dialog ? "dialog" : "focus moved by the program");
+    }
+}
+
+TEST(InputMethod, TheKeeperIsInstalledOnlyWhereTheInputMethodRepeatsItsCommit) {
+    const struct {
+        const char* platform;
+        const char* module;
+        bool repeats;
+    } cases[] = {{"xcb", "ibus", true},       {"wayland", "ibus", true}, {"xcb", "", false},
+                 {"xcb", "fcitx", false},     {"windows", "", false},    {"windows", "ibus", false},
+                 {"offscreen", "ibus", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(inputMethodRepeatsCommits(c.platform, c.module), c.repeats) << c.platform << " " << c.module;
+    EXPECT_FALSE(installCompositionKeeper()) << "on " << QGuiApplication::platformName().toStdString();
+}
