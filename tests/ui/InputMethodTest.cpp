@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
 
 #include "ui/AsciiBox.h"
 #include "ui/CompositionKeeper.h"
@@ -132,4 +136,57 @@ TEST(InputMethod, TheKeeperIsInstalledOnlyWhereTheInputMethodRepeatsItsCommit) {
     for (const auto& c : cases)
         EXPECT_EQ(inputMethodRepeatsCommits(c.platform, c.module), c.repeats) << c.platform << " " << c.module;
     EXPECT_FALSE(installCompositionKeeper()) << "on " << QGuiApplication::platformName().toStdString();
+}
+
+// Pastes as a spreadsheet cell, a mail or a full-width text hand them over, by every way of pasting the box knows.
+TEST(AsciiBox, PastesAreTrimmedAndMadeHalfWidthOrRefusedWhole) {
+    const struct {
+        bool idBox;
+        const char* before;
+        const char* pasted;
+        const char* after;
+        bool refused;
+    } cases[] = {
+        {false, "", "45\r\n", "45", false},
+        {false, "", " 45", "45", false},
+        {false, "", "４５", "45", false},
+        {false, "1", "\t２\r\n", "12", false},
+        {false, "", "45歳", "", true},
+        {false, "1", "234", "1", true},
+        {true, "", "P-0001\r\n", "P-0001", false},
+        {true, "", "ｐ－０００１", "p-0001", false},
+        {true, "", "P-0001-2345-6789-0", "", true},
+        {true, "", "P 0001", "", true},
+        {false, "", " \r\n", "", false},
+    };
+    enum Way { kCtrlV, kShiftInsert, kContextMenu };
+    for (Way way : {kCtrlV, kShiftInsert, kContextMenu}) {
+        for (const auto& c : cases) {
+            QWidget window;
+            AsciiBox* box = c.idBox ? new AsciiBox(QStringLiteral("[A-Za-z0-9-]*"), &window) : new DigitBox(&window);
+            box->setMaxLength(c.idBox ? 16 : 3);
+            QStringList refused;
+            box->setPasteRefusal([&](const QString& pasted) { refused << pasted; });
+            box->setText(c.before);
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
+            if (way == kCtrlV) QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            if (way == kShiftInsert) QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+            if (way == kContextMenu) {
+                QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(1, 1), box->mapToGlobal(QPoint(1, 1)));
+                QApplication::sendEvent(box, &menuEvent);
+                auto* menu = box->findChild<QMenu*>();
+                ASSERT_NE(menu, nullptr);
+                const auto actions = menu->actions();
+                const auto paste = std::find_if(actions.begin(), actions.end(), [](QAction* a) {
+                    return a->text().startsWith(QCoreApplication::translate("QLineEdit", "&Paste"));
+                });
+                ASSERT_NE(paste, actions.end());
+                (*paste)->trigger();
+                menu->close();
+            }
+            EXPECT_EQ(box->text(), QString::fromUtf8(c.after)) << way << " " << c.pasted;
+            EXPECT_EQ(refused, c.refused ? QStringList{QString::fromUtf8(c.pasted).trimmed()} : QStringList{})
+                << way << " " << c.pasted;
+        }
+    }
 }
