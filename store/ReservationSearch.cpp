@@ -92,7 +92,7 @@ QStringList caseVariants(const QString& id) {
 // engine looks up each way of writing it in the index on KANJYAID; the rare ID of many letters is compared in
 // capitals over the whole table, which no index serves.
 QString patientIdCondition(const QString& normalisedId, QVariantList& params) {
-    constexpr int kMostLettersLookedUp = 6;  // 64 index lookups
+    constexpr int kMostLettersLookedUp = 10;  // 1024 index lookups
     const auto letters =
         std::count_if(normalisedId.cbegin(), normalisedId.cend(), [](QChar c) { return c.isLetter(); });
     if (letters > kMostLettersLookedUp) {
