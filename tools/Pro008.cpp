@@ -102,7 +102,7 @@ void PRO008::fillDrives() {
     Drive1->clear();
     // Shown as the platform names them ("C:\\" on Windows); each keeps its root with "/" for the lists.
     for (const QString& root : driveEntries(machineDriveRoots(), QDir::currentPath()))
-        Drive1->addItem(QDir::toNativeSeparators(root), root);
+        Drive1->addItem(driveCaption(root), root);
 }
 
 bool PRO008::locationSetByAdministrator() const { return workstationSettingsBind(ctx_.g.systemSettingsFile); }
