@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QTimer>
 #include <QWidget>
@@ -101,6 +102,7 @@ class PRO001 : public QWidget, public BoardView, public DayChooser {
     // without a database, what start-up could not read then (title, rooms, caption).
     void storeChanged();
     void showUnreadable(bool unreadable);
+    bool timeToLookForStore();
 
     // The day key prefix of the room and date selected; empty while any is missing or the date does not exist.
     QString selectedDayPrefix() const;
@@ -121,6 +123,8 @@ class PRO001 : public QWidget, public BoardView, public DayChooser {
     QString shownDay_;  // the day prefix whose cells grid_ shows; empty for none
     bool repaintPending_ = false;
     int ticksWaited_ = 0;  // ticks passed over while a read was out
+    // Since the last look for a store that start-up could not open; invalid once one is open.
+    QElapsedTimer sinceLookedForStore_;
     bool inTick_ = false;
     bool unloaded_ = false;
     QSet<const QObject*> lists_;  // the selectors' drop-down lists

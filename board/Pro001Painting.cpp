@@ -19,6 +19,7 @@ namespace kesola {
 namespace {
 
 constexpr int kTicksBeforeUnreadable = 4;
+constexpr qint64 kLookForStoreMs = 2000;
 
 QString displayed(const QString& caption) {
     QString text = caption;
@@ -90,6 +91,15 @@ void PRO001::showRead(const DayRead& read, const QString& prefix) {
     showUnreadable(read.failed);
 }
 
+// A store that start-up could not open is looked for every two seconds, not at every tick: a server that is not
+// there may keep each look waiting for its connection timeout, with the user's input queued meanwhile.
+bool PRO001::timeToLookForStore() {
+    if (!sinceLookedForStore_.isValid()) return true;
+    if (sinceLookedForStore_.elapsed() < kLookForStoreMs) return false;
+    sinceLookedForStore_.restart();
+    return true;
+}
+
 void PRO001::showUnreadable(bool unreadable) {
     if (UNREADABLE->isVisibleTo(this) == unreadable) return;
     UNREADABLE->setVisible(unreadable);
@@ -130,7 +140,7 @@ void PRO001::Timer1_Timer() {
     inTick_ = true;
     // A store that went away, or was not there at start-up, is looked for again; one still open is checked by the
     // read itself.
-    if (!ctx_.g.DB && followStoreNamed(ctx_.g)) storeChanged();
+    if (!ctx_.g.DB && timeToLookForStore() && followStoreNamed(ctx_.g)) storeChanged();
     retryPendingRelease(ctx_.g, waits::kRepaintMs);
     startRepaint();
     inTick_ = false;

@@ -43,7 +43,10 @@ void PRO001::Form_Load() {
     // Past the steps above: a database that cannot be opened yet (a mapped drive reconnected only after logon, a
     // server still starting) is looked for at every tick and painted once it opens; one that refuses writes is
     // said at once, before anyone types a booking that cannot be stored.
-    if (!ctx_.g.DB && !ctx_.g.PATH_DB.isEmpty()) ctx_.g.storeGone = true;
+    if (!ctx_.g.DB && !ctx_.g.PATH_DB.isEmpty()) {
+        ctx_.g.storeGone = true;
+        sinceLookedForStore_.start();
+    }
     showUnreadable(!ctx_.g.DB);
     if (ctx_.g.DB) QTimer::singleShot(0, this, [this] { warnIfReadOnly(); });
 }
@@ -115,6 +118,7 @@ void PRO001::warnIfReadOnly() {
 }
 
 void PRO001::storeChanged() {
+    if (ctx_.g.DB) sinceLookedForStore_.invalidate();
     MST_READ();
     if (!ctx_.g.DB || CMB[0]->count() > 0) return;
     readTitle();

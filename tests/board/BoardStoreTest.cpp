@@ -202,8 +202,13 @@ TEST_F(BoardStore, ADatabaseThatComesAfterStartUpIsOpenedAndPainted) {
     EXPECT_TRUE(b.UNREADABLE->isVisibleTo(&b));
 
     ASSERT_TRUE(moveOver(aside, db.path()));
-    tickAndPaint(b);
-    ASSERT_NE(context->g.DB, nullptr);
+    // Looked for every two seconds.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            tickAndPaint(b);
+            return context->g.DB != nullptr;
+        },
+        5000));
     EXPECT_EQ(b.windowTitle(), QStringLiteral("ＭＲＩ予約システム - [ ＭＲＩ室 予約一覧 ]"));
     ASSERT_EQ(b.CMB[0]->count(), 1);
     b.CMB[0]->setCurrentIndex(0);
