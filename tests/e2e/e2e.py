@@ -666,7 +666,8 @@ def scenario_share(s):
 
 def scenario_second_start(s):
     """A second start on the same display brings the minimized board back to the front and ends."""
-    s.xdo("windowminimize", "--sync", s.board)
+    s.xdo("windowminimize", s.board)
+    s.wait("the board minimized", lambda: s.xdo("getactivewindow") != s.board, 5)
     started = time.monotonic()
     second = s.spawn([*s.launcher, s.kesola], cwd=s.folder, **s.user)
     try:
