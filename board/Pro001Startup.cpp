@@ -41,7 +41,7 @@ void PRO001::Form_Load() {
     Timer1.start();
     if (!ctx_.g.DB) QTimer::singleShot(0, this, [this] { reportOpenFailure(); });
     // Past the steps above: a database that cannot be opened yet (a mapped drive reconnected only after logon, a
-    // server still starting) is looked for at every tick and painted once it opens; one that refuses writes is
+    // server still starting) is looked for every two seconds and painted once it opens; one that refuses writes is
     // said at once, before anyone types a booking that cannot be stored.
     if (!ctx_.g.DB && !ctx_.g.PATH_DB.isEmpty()) {
         ctx_.g.storeGone = true;
