@@ -213,10 +213,10 @@ say "libraries ready: $sqlite $openssl $libpq $qtbase"
 # shallow clone has no count to give: it takes KESOLA_VERSION, or else the project's own version (1.0.0), which a
 # build with the history upgrades.
 source_version() {
-    local project commits
+    local project commits git=(git -c safe.directory="$source_root") # run as root in a developer's checkout
     project=$(sed -n 's/^project(kesola VERSION \([0-9]*\.[0-9]*\)\..*/\1/p' CMakeLists.txt)
-    if [ "$(git rev-parse --is-shallow-repository 2>/dev/null)" = false ] &&
-        commits=$(git rev-list --count HEAD 2>/dev/null); then
+    if [ "$("${git[@]}" rev-parse --is-shallow-repository 2>/dev/null)" = false ] &&
+        commits=$("${git[@]}" rev-list --count HEAD 2>/dev/null); then
         echo "$project.$commits"
     else
         echo "$project.0"
