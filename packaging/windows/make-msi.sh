@@ -39,6 +39,7 @@ queries=(
     -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`)
         VALUES ('{${upgrade_code^^}}', '$version', 513, 'WIX_UPGRADE_DETECTED')"
 )
+# shellcheck disable=SC2016 # "$(var.SourceDir)" is wixl's, matched as written
 while read -r id source; do
     file_version=$(file_version "stage/$source")
     [ -n "$file_version" ] || continue
