@@ -708,8 +708,8 @@ def scenario_versions(windows_build, linux_build):
     try:
         prefix.install(make_msi(windows_build, folder, version))
         entries = uninstall_entries(prefix)
-        check([e.get("DisplayVersion") for e in entries] == [version],
-              f"after reinstalling {version}: the entries {entries}", failures)
+        versions = [e.get("DisplayVersion") for e in entries]
+        check(versions == [version], f"after reinstalling {version}: the entries' versions {versions}", failures)
         for entry in entries:
             check(entry.get("InstallLocation") == PROGRAM_FOLDER + "\\", f"install location {entry}", failures)
             check(abs(int(entry.get("Size") or 0) - staged_kb) <= staged_kb // 100,
