@@ -9,10 +9,11 @@
 #
 # Environment:
 #   KESOLA_CI_CACHE          the cache (/var/cache/kesola-ci; CI's fresh root sees the same folder)
+#   KESOLA_VERSION           the build's version; by default 1.0.<commits> from git (source_version below)
 #   KESOLA_SIGN_CERT, KESOLA_SIGN_KEY
-#                            IT's code-signing certificate and private key (PEM files): with both set, every .exe,
-#                            .dll and the .msi are signed with osslsigncode. KESOLA_SIGN_KEY_PASSWORD if the key
-#                            has a password, KESOLA_SIGN_TIMESTAMP_URL for a time-stamping server.
+#                            IT's code-signing certificate and its key (a PEM file, or a key on a PKCS#11 token):
+#                            with both set, the MSI and every program file in it are signed by
+#                            scripts/sign-windows.sh, which tells the other KESOLA_SIGN_* settings.
 #   KESOLA_WINDOWS_DEPS_ONLY=1
 #                            build (or find) the libraries only
 set -euo pipefail
@@ -132,6 +133,46 @@ build_qtbase() {
     find "$prefix/build" -name '*.obj' -delete
 }
 
+# sqlite3.dll as it is installed: build_sqlite's DLL (the same source and options, so the same exports) with version
+# information, for Explorer and the MSI's file table. A recipe of its own, staged over build_sqlite's DLL, so that
+# build_sqlite's cache, and Qt's built on it, stay as they are.
+build_sqlite_versioned() {
+    local prefix=$1 dir version
+    dir=$(fetch_source "$sqlite_source")
+    (cd "$dir" && ./configure --disable-tcl >configure.log 2>&1 && make sqlite3.c >make.log 2>&1)
+    version=$(sed -n 's/^#define SQLITE_VERSION *"\([0-9.]*\)"/\1/p' "$dir/sqlite3.h")
+    sed -e "s/@COMMAS@/${version//./,}/g" -e "s/@VERSION@/$version/g" >sqlite3.rc <<'RC'
+#include <winver.h>
+VS_VERSION_INFO VERSIONINFO
+FILEVERSION @COMMAS@,0
+PRODUCTVERSION @COMMAS@,0
+FILEOS VOS_NT_WINDOWS32
+FILETYPE VFT_DLL
+BEGIN
+    BLOCK "StringFileInfo"
+    BEGIN
+        BLOCK "040904B0"
+        BEGIN
+            VALUE "FileDescription", "SQLite library"
+            VALUE "FileVersion", "@VERSION@"
+            VALUE "LegalCopyright", "Public domain"
+            VALUE "OriginalFilename", "sqlite3.dll"
+            VALUE "ProductName", "SQLite"
+            VALUE "ProductVersion", "@VERSION@"
+        END
+    END
+    BLOCK "VarFileInfo"
+    BEGIN
+        VALUE "Translation", 0x409, 1200
+    END
+END
+RC
+    x86_64-w64-mingw32-windres sqlite3.rc -O coff -o sqlite3-version.o
+    mkdir -p "$prefix/bin"
+    x86_64-w64-mingw32-gcc-posix -O2 -shared -DSQLITE_THREADSAFE=1 -DSQLITE_ENABLE_COLUMN_METADATA \
+        -DSQLITE_API='__declspec(dllexport)' -o "$prefix/bin/sqlite3.dll" "$dir/sqlite3.c" sqlite3-version.o
+}
+
 # cached NAME FUNCTION ARGS...: prints the cache folder of NAME, building it first when it is not there. Its hash
 # covers the recipe's text, the source versions, the toolchain file and the arguments (the folders of what it is
 # built on, themselves named by their hashes).
@@ -160,11 +201,29 @@ cached() {
 }
 
 sqlite=$(cached sqlite build_sqlite)
+sqlite_versioned=$(cached sqlite-versioned build_sqlite_versioned)
 openssl=$(cached openssl build_openssl)
 libpq=$(cached libpq build_libpq "$openssl")
 qtbase=$(cached qtbase build_qtbase "$sqlite" "$libpq" "$openssl")
 say "libraries ready: $sqlite $openssl $libpq $qtbase"
 [ "${KESOLA_WINDOWS_DEPS_ONLY:-0}" = 1 ] && exit 0
+
+# --- The build's version: the project's major and minor version and the number of commits (1.0.<commits>), so that
+# every later commit's MSI upgrades the one before and two builds of one commit are one version. A tarball or a
+# shallow clone has no count to give: it takes KESOLA_VERSION, or else the project's own version (1.0.0), which a
+# build with the history upgrades.
+source_version() {
+    local project commits git=(git -c safe.directory="$source_root") # run as root in a developer's checkout
+    project=$(sed -n 's/^project(kesola VERSION \([0-9]*\.[0-9]*\)\..*/\1/p' CMakeLists.txt)
+    if [ "$("${git[@]}" rev-parse --is-shallow-repository 2>/dev/null)" = false ] &&
+        commits=$("${git[@]}" rev-list --count HEAD 2>/dev/null); then
+        echo "$project.$commits"
+    else
+        echo "$project.0"
+    fi
+}
+version=${KESOLA_VERSION:-$(source_version)}
+say "version $version"
 
 # --- The programs. One CMake project for both platforms; cmake/mingw-w64-x86_64.cmake makes it a Windows build.
 # KESOLA_WINDOWS_TESTS=1 builds the engine's and the store's unit tests too, run under wine by ctest.
@@ -183,7 +242,8 @@ mkdir -p "$build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
     -DKESOLA_WINDOWS_PREFIXES="$qtbase/build;$sqlite;$libpq;$openssl" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" >"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; exit 1; }
+    -DKESOLA_VERSION="$version" -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" >"$out/configure.log" 2>&1 ||
+    { cat "$out/configure.log" >&2; exit 1; }
 targets=(kesola kesola-admin)
 [ "${KESOLA_WINDOWS_TESTS:-0}" = 1 ] && targets+=(engine_tests store_tests)
 cmake --build "$build" -j$jobs --target "${targets[@]}"
@@ -217,38 +277,18 @@ copy_imports() {
 }
 while IFS= read -r binary; do copy_imports "$binary"; done < <(find "$stage" -name '*.exe' -o -name '*.dll')
 # Unstripped, libstdc++ alone is 23 MB.
+# SQLite's DLL with its version information (build_sqlite_versioned), in place of the one the programs were built on.
+cp "$sqlite_versioned/bin/sqlite3.dll" "$stage/sqlite3.dll"
 find "$stage" \( -name '*.exe' -o -name '*.dll' \) -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
 
-# --- Signing, when IT gives a certificate and its key: every program and DLL, then the MSI.
-sign() {
-    local file=$1 password=() timestamp=()
-    [ -n "${KESOLA_SIGN_KEY_PASSWORD:-}" ] && password=(-pass "$KESOLA_SIGN_KEY_PASSWORD")
-    [ -n "${KESOLA_SIGN_TIMESTAMP_URL:-}" ] && timestamp=(-t "$KESOLA_SIGN_TIMESTAMP_URL")
-    osslsigncode sign -certs "$KESOLA_SIGN_CERT" -key "$KESOLA_SIGN_KEY" "${password[@]}" "${timestamp[@]}" \
-        -h sha256 -n "ＭＲＩ予約システム" -in "$file" -out "$file.signed" >/dev/null
-    mv "$file.signed" "$file"
-}
-signing=0
-if [ -n "${KESOLA_SIGN_CERT:-}" ] && [ -n "${KESOLA_SIGN_KEY:-}" ]; then
-    signing=1
-    say "signing every .exe and .dll with $KESOLA_SIGN_CERT"
-    while IFS= read -r binary; do sign "$binary"; done < <(find "$stage" -name '*.exe' -o -name '*.dll')
-fi
-
-# --- The MSI.
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+# --- The MSI, at the build's version, signed when IT gives a certificate and its key.
+rm -f "$out"/kesola-*-x64.msi
 msi=$out/kesola-$version-x64.msi
 say "making $msi with wixl"
-cp app/icons/kesola.ico "$out/kesola.ico"
-(
-    # wixl takes the files' paths relative to the folder it runs in.
-    cd "$out"
-    find stage -type f | sort | wixl-heat --var var.SourceDir -p stage/ --component-group ProgramFiles \
-        --directory-ref INSTALLDIR --win64 >files.wxs
-    wixl -a x64 -D Version="$version" -D SourceDir=stage -D Win64=yes -D IconFile=kesola.ico \
-        -o "$msi" "$source_root/packaging/windows/kesola.wxs" files.wxs
-    "$source_root/packaging/windows/japanese-names.sh" "$msi"
-)
-[ $signing = 1 ] && sign "$msi"
+packaging/windows/make-msi.sh "$stage" "$version" "$msi"
+if [ -n "${KESOLA_SIGN_CERT:-}" ] && [ -n "${KESOLA_SIGN_KEY:-}" ]; then
+    say "signing the MSI and every program file in it with $KESOLA_SIGN_CERT"
+    scripts/sign-windows.sh "$msi"
+fi
 say "done: $(du -h "$msi" | cut -f1)"
 echo "$msi"

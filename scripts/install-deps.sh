@@ -30,9 +30,10 @@ declare -A groups=(
     # The Debian package, its checkers and its test in a fresh root (scripts/package.sh, scripts/package-test.sh).
     [package]="help2man dpkg-dev lintian appstream desktop-file-utils mmdebstrap file mount"
     [bench]="libbenchmark-dev"
-    # The Windows programs and their MSI, cross-built from Debian's sources, signed and tested under wine
-    # (scripts/build-windows.sh, scripts/test-windows.sh).
-    [windows]="g++-mingw-w64-x86-64-posix tcl dpkg-dev wixl msitools osslsigncode wine wine64"
+    # The Windows programs and their MSI, cross-built from Debian's sources, signed (with a PEM key or through a
+    # PKCS#11 token: SoftHSM stands in for one in the tests) and tested under wine (scripts/build-windows.sh,
+    # scripts/sign-windows.sh, scripts/test-windows.sh).
+    [windows]="g++-mingw-w64-x86-64-posix tcl dpkg-dev wixl msitools gcab osslsigncode libengine-pkcs11-openssl softhsm2 opensc wine wine64"
 )
 declare -A uses=(
     [run]="build board"

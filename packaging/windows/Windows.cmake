@@ -1,6 +1,10 @@
 # The Windows programs (scripts/build-windows.sh builds them and makes the MSI from packaging/windows/kesola.wxs):
 # kesola.exe a windowed program with its icon, kesola-admin.exe a console program as on Debian, both with version
 # information and a manifest that keeps them unelevated.
+# The build's version (scripts/build-windows.sh gives 1.0.<commits>), as the version information's four numbers.
+set(KESOLA_VERSION ${PROJECT_VERSION} CACHE STRING "The Windows programs' version")
+string(REPLACE "." "," KESOLA_RC_VERSION "${KESOLA_VERSION},0")
+
 function(kesola_windows_resources target description icon)
     set(KESOLA_RC_NAME ${target})
     set(KESOLA_RC_DESCRIPTION ${description})

@@ -137,13 +137,19 @@ class Session:
         self.user = {}  # how the program and the input method are started: as "nobody" when the harness is root
         self.home = os.path.join(self.folder, "home")  # theirs, apart from the window manager's
         if ime:
-            os.mkdir(self.home, 0o700)
-        if ime and os.geteuid() == 0:
+            self.prepare_input_method(self.folder, self.db, self.kesola)
+        self.launcher = []  # what the program is started through (a network namespace's, for instance)
+
+    def prepare_input_method(self, *paths):
+        """Makes the input method's home; when the harness is root, "nobody" is to run it and owns the home and the
+        paths given."""
+        self.ime = True
+        os.mkdir(self.home, 0o700)
+        if os.geteuid() == 0:
             self.user = dict(user=pwd.getpwnam("nobody").pw_uid, group=grp.getgrnam("nogroup").gr_gid,
                              extra_groups=[])
-            for path in [self.folder, self.home, self.db, self.kesola]:
+            for path in [self.home, *paths]:
                 os.chown(path, self.user["user"], self.user["group"])
-        self.launcher = []  # what the program is started through (a network namespace's, for instance)
 
     def start(self):
         # Two displays started at once may both claim a number whose last server was killed; the loser's clients

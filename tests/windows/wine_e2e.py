@@ -23,6 +23,7 @@ import urllib.parse
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import e2e  # noqa: E402  (the Linux harness, beside this folder)
 
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 PROGRAM_FOLDER = r"C:\Program Files\kesola"
 KESOLA_EXE = PROGRAM_FOLDER + r"\kesola.exe"
 ADMIN_EXE = PROGRAM_FOLDER + r"\kesola-admin.exe"
@@ -108,11 +109,15 @@ class WinePrefix:
 class WineSession(e2e.Session):
     """e2e.py's session with the installed kesola.exe under wine in place of the Linux program."""
 
-    def __init__(self, windows_build, fixture, dpi=96, database=DATABASE):
-        self.ime, self.user, self.home, self.launcher = False, {}, None, []
+    def __init__(self, windows_build, fixture, dpi=96, database=DATABASE, ime=False):
+        self.ime, self.user, self.launcher = False, {}, []
         self.folder = tempfile.mkdtemp(prefix="kesola-wine-")
+        self.home = os.path.join(self.folder, "home")
         self.children, self.known, self.failures = [], set(), []
         self.prefix = WinePrefix(self.folder, msi_of(windows_build), dpi)
+        if ime:
+            # IBus and Mozc run as e2e.py runs them; kesola.exe still runs as the prefix's owner (see spawn).
+            self.prepare_input_method(self.folder)
         done = self.prefix.admin("init", database, "--demo")
         if done.returncode != 0:
             raise e2e.Failure(f"kesola-admin.exe init: {done.returncode} {done.stderr.decode(errors='replace')}")
@@ -128,6 +133,10 @@ class WineSession(e2e.Session):
         xvfb, openbox = super().start_display()
         self.env.update({k: v for k, v in self.prefix.env.items() if k.startswith("WINE") or k == "LC_ALL"})
         self.env.pop("QT_QPA_PLATFORM", None)
+        if self.ime:
+            # Wine passes IBus's XIM server to the program's input context (IMM32). In the C.UTF-8 locale wine uses
+            # XIM's root style, where no commit is lost.
+            self.env["XMODIFIERS"] = "@im=ibus"
         return xvfb, openbox
 
     def start(self):
@@ -139,6 +148,8 @@ class WineSession(e2e.Session):
     def spawn(self, argv, *args, **kw):
         if argv[:1] == self.launcher:
             self.spawned_at = time.monotonic()
+            for key in ("user", "group", "extra_groups"):  # wine runs only as the owner of its prefix
+                kw.pop(key, None)
         return super().spawn(argv, *args, **kw)
 
     def windows(self):
@@ -201,7 +212,7 @@ def scenario_install(windows_build, linux_build):
         with open(user_file, "wb") as f:
             f.write(b"1,2030\r")
 
-        newer = make_newer_msi(windows_build, folder)
+        newer = make_msi(windows_build, folder, "99.0.0")
         prefix.install(newer)
         products = prefix.wine("wine", "reg", "query",
                                r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/s").stdout.decode(
@@ -221,17 +232,12 @@ def scenario_install(windows_build, linux_build):
     return failures
 
 
-def make_newer_msi(windows_build, folder):
-    """The same programs as a later version, made as build-windows.sh makes the MSI."""
-    newer = os.path.join(folder, "kesola-99.0.0-x64.msi")
-    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "windows",
-                          "kesola.wxs")
-    subprocess.run(["wixl", "-a", "x64", "-D", "Version=99.0.0", "-D", "SourceDir=stage", "-D", "Win64=yes",
-                    "-D", "IconFile=kesola.ico", "-o", newer, os.path.abspath(source), "files.wxs"],
-                   cwd=windows_build, check=True, capture_output=True)
-    subprocess.run([os.path.join(os.path.dirname(os.path.abspath(source)), "japanese-names.sh"), newer], check=True,
-                   capture_output=True)
-    return newer
+def make_msi(windows_build, folder, version):
+    """The same programs at that version (another product code), made as build-windows.sh makes the MSI."""
+    msi = os.path.join(folder, f"kesola-{version}-x64.msi")
+    subprocess.run([os.path.join(SOURCE, "packaging", "windows", "make-msi.sh"), os.path.join(windows_build, "stage"),
+                    version, msi], check=True, capture_output=True)
+    return msi
 
 
 def scenario_admin(windows_build, linux_build):
@@ -825,6 +831,186 @@ def scenario_second_start(windows_build, linux_build):
     return s.failures
 
 
+# --- One entry per version, signing on a token, Japanese typed through an input method.
+
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+PUBLISHER = "MRI room reservation book maintainers"
+
+
+def uninstall_entries(prefix):
+    """The prefix's Programs and Features entries of this program: one {value name: data} each."""
+    entries, entry = [], None
+    for line in prefix.wine("wine", "reg", "query", UNINSTALL, "/s").stdout.decode(errors="replace").splitlines():
+        if line.startswith("HKEY_"):
+            entry = {}
+            entries.append(entry)
+        elif line.startswith("    ") and entry is not None:
+            name, _, data = (line.strip().split(None, 2) + [""])[:3]
+            entry[name] = data
+    return [e for e in entries if e.get("Publisher") == PUBLISHER]
+
+
+def msi_table(msi, table):
+    """The rows of one of the MSI's tables, as {column: value}."""
+    lines = subprocess.run(["msiinfo", "export", msi, table], capture_output=True, text=True,
+                           check=True).stdout.splitlines()
+    columns = lines[0].split("\t")
+    return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
+
+
+def scenario_versions(windows_build, linux_build):
+    """The MSI carries the build's version in its programs and its file table, and Japanese as its language. Another
+    build of the same version installed over it leaves one entry, with the install folder and size; a newer version
+    replaces it; the older one is then refused with 1603."""
+    failures = []
+    msi = msi_of(windows_build)
+    version = next(r["Value"] for r in msi_table(msi, "Property") if r["Property"] == "ProductVersion")
+    files = {r["FileName"].split("|")[-1]: r["Version"] for r in msi_table(msi, "File")}
+    for program in ("kesola.exe", "kesola-admin.exe"):
+        check(files.get(program) == version + ".0", f"{program} has the version {files.get(program)!r} in the "
+              f"MSI of {version}", failures)
+    check(files.get("sqlite3.dll", "").startswith("3."), f"sqlite3.dll's version: {files.get('sqlite3.dll')!r}",
+          failures)
+    summary = subprocess.run(["msiinfo", "suminfo", msi], capture_output=True, text=True).stdout
+    check("Template: x64;1041" in summary, f"the package's platform and language: {summary}", failures)
+
+    folder = tempfile.mkdtemp(prefix="kesola-wine-")
+    prefix = WinePrefix(folder, msi)
+    staged_kb = sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(os.path.join(windows_build, "stage"))
+                    for f in fs) // 1024
+    try:
+        prefix.install(make_msi(windows_build, folder, version))
+        entries = uninstall_entries(prefix)
+        versions = [e.get("DisplayVersion") for e in entries]
+        check(versions == [version], f"after reinstalling {version}: the entries' versions {versions}", failures)
+        for entry in entries:
+            check(entry.get("InstallLocation") == PROGRAM_FOLDER + "\\", f"install location {entry}", failures)
+            check(abs(int(entry.get("Size") or 0) - staged_kb) <= staged_kb // 100,
+                  f"size {entry.get('Size')} KB, staged {staged_kb} KB", failures)
+        prefix.install(make_msi(windows_build, folder, "99.0.0"))
+        versions = [e.get("DisplayVersion") for e in uninstall_entries(prefix)]
+        check(versions == ["99.0.0"], f"after the upgrade to 99.0.0: {versions}", failures)
+        older = prefix.wine("wine", "msiexec", "/i", msi, "/qn").returncode
+        prefix.wait()
+        # Wine's exit status reaches Linux as its low byte.
+        check(older in (1603, 1603 % 256), f"installing {version} over 99.0.0 ended with {older}", failures)
+        versions = [e.get("DisplayVersion") for e in uninstall_entries(prefix)]
+        check(versions == ["99.0.0"], f"after the refused downgrade: {versions}", failures)
+    finally:
+        prefix.close()
+    if not failures:
+        shutil.rmtree(folder, ignore_errors=True)
+    return failures
+
+
+class SoftToken:
+    """A fresh SoftHSM token with an RSA key generated in it, and a code-signing certificate for that key issued by
+    a CA of the test's own: IT's token, as far as osslsigncode can tell."""
+
+    MODULE = "/usr/lib/softhsm/libsofthsm2.so"
+    PIN = "1234"
+    KEY = "pkcs11:token=kesola-test;object=codesign;type=private"
+
+    def __init__(self, folder):
+        os.makedirs(os.path.join(folder, "tokens"))
+        self.env = dict(os.environ, SOFTHSM2_CONF=os.path.join(folder, "softhsm2.conf"))
+        with open(self.env["SOFTHSM2_CONF"], "w") as f:
+            f.write(f"directories.tokendir = {folder}/tokens\nobjectstore.backend = file\n")
+        self.run("softhsm2-util", "--init-token", "--free", "--label", "kesola-test", "--so-pin", "5678", "--pin",
+                 self.PIN)
+        tool = ["pkcs11-tool", "--module", self.MODULE, "--token-label", "kesola-test"]
+        self.run(*tool, "--login", "--pin", self.PIN, "--keypairgen", "--key-type", "rsa:2048", "--label",
+                 "codesign", "--id", "01")
+        self.run(*tool, "--read-object", "--type", "pubkey", "--id", "01", "-o", f"{folder}/public.der")
+        self.ca, self.cert = f"{folder}/ca.crt", f"{folder}/cert.pem"
+        self.run("openssl", "pkey", "-pubin", "-inform", "DER", "-in", f"{folder}/public.der", "-out",
+                 f"{folder}/public.pem")
+        self.run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                 "/CN=kesola test CA", "-keyout", f"{folder}/ca.key", "-out", self.ca)
+        # openssl 3.0 issues a certificate only on a request: one made with a throwaway key, the token's public key
+        # put in its place.
+        self.run("openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=kesola test signing",
+                 "-keyout", f"{folder}/throwaway.key", "-out", f"{folder}/request.csr")
+        with open(f"{folder}/extensions", "w") as f:
+            f.write("extendedKeyUsage=codeSigning\nkeyUsage=digitalSignature\n")
+        self.run("openssl", "x509", "-req", "-in", f"{folder}/request.csr", "-force_pubkey", f"{folder}/public.pem",
+                 "-CA", self.ca, "-CAkey", f"{folder}/ca.key", "-CAcreateserial", "-days", "2", "-extfile",
+                 f"{folder}/extensions", "-out", self.cert)
+
+    def run(self, *argv, env=None):
+        done = subprocess.run(argv, env=env or self.env, capture_output=True, text=True)
+        if done.returncode != 0:
+            raise e2e.Failure(f"{' '.join(argv)}: {done.stdout}{done.stderr}")
+        return done.stdout
+
+    def signing_env(self):
+        return dict(self.env, KESOLA_SIGN_CERT=self.cert, KESOLA_SIGN_KEY=self.KEY,
+                    KESOLA_SIGN_PKCS11_MODULE=self.MODULE, KESOLA_SIGN_KEY_PASSWORD=self.PIN)
+
+
+def signed_by(path, ca):
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", ca, "-in", path], capture_output=True).returncode == 0
+
+
+def scenario_token_signing(windows_build, linux_build):
+    """scripts/sign-windows.sh signs the built MSI and every program file in it with a key that stays on a PKCS#11
+    token (SoftHSM); each signature verifies against the token's CA, and the re-packed MSI installs programs that
+    run and carry their signatures."""
+    failures = []
+    folder = tempfile.mkdtemp(prefix="kesola-token-")
+    token = SoftToken(os.path.join(folder, "token"))
+    msi = shutil.copy(msi_of(windows_build), folder)
+    token.run(os.path.join(SOURCE, "scripts", "sign-windows.sh"), msi, env=token.signing_env())
+    check(signed_by(msi, token.ca), "the MSI's signature does not verify", failures)
+    os.mkdir(os.path.join(folder, "files"))
+    token.run("msiextract", "-C", os.path.join(folder, "files"), msi)
+    programs = [os.path.join(d, f) for d, _, fs in os.walk(os.path.join(folder, "files")) for f in fs
+                if f.endswith((".exe", ".dll"))]
+    check(len(programs) > 10, f"only {len(programs)} program files in the MSI", failures)
+    for program in programs:
+        check(signed_by(program, token.ca), f"{program}'s signature does not verify", failures)
+    prefix = WinePrefix(os.path.join(folder, "wine"), msi)
+    try:
+        check(signed_by(prefix.unix(KESOLA_EXE), token.ca), "the installed kesola.exe is not signed", failures)
+        check(prefix.admin("init", DATABASE).returncode == 0, "the installed kesola-admin.exe init failed", failures)
+    finally:
+        prefix.close()
+    if not failures:
+        shutil.rmtree(folder, ignore_errors=True)
+    return failures
+
+
+def type_japanese(s):
+    """Books 7:00 in the first room: 山田 and 造影 typed in romaji and converted by Mozc, Mozc off in between."""
+    s.keys("Down")
+    s.click(s.board, e2e.cell_centre(0), repeat=2)
+    window = s.opened(e2e.reservation_title(e2e.ROOMS[0]))
+    s.keys("Down", "Tab", "Down", "Tab")  # 10 minutes, the first department, on to the name
+    e2e.switch_on_hiragana(s)
+    e2e.convert(s, "yamada")
+    # Under XIM the age box hands its keys to Mozc as well (on Windows Qt detaches the IME from it): Mozc off.
+    s.keys("Zenkaku_Hankaku", "Tab", "Tab", "Down", "Tab", "Down", "Tab")  # no patient ID; body part and sex
+    s.type("45")
+    s.keys("Tab", "Down", "Tab", "Zenkaku_Hankaku")  # the first status; on to the remarks, Mozc on
+    time.sleep(0.5)
+    e2e.convert(s, "zouei")
+    s.keys("Tab", "Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
+    s.closed(window, "the reservation window after 登録")
+    stored = s.rows("SELECT CAST(YNAME AS BLOB), CAST(ETC AS BLOB), AGE FROM KESOLA WHERE CODE = ?",
+                    f"1{e2e.TODAY:%Y%m%d}0700")
+    expected = [(b"\xe5\xb1\xb1\xe7\x94\xb0", b"\xe9\x80\xa0\xe5\xbd\xb1", "45")]  # 山田, 造影 in UTF-8
+    check(stored == expected, f"stored {stored}, expected {expected}", s.failures)
+
+
+def scenario_ime(windows_build, linux_build):
+    """Japanese typed into kesola.exe through IBus with Mozc over XIM, which wine hands to the program's input
+    context (IMM32), and stored as typed."""
+    s = WineSession(windows_build, [], ime=True)
+    run_session(s, type_japanese)
+    s.outcome("ime")
+    return s.failures
+
+
 SCENARIOS = {
     "settings": scenario_settings,
     "location": scenario_location,
@@ -837,6 +1023,9 @@ SCENARIOS = {
     "shared": scenario_shared,
     "dpi": scenario_dpi,
     "tls": scenario_tls,
+    "versions": scenario_versions,
+    "token_signing": scenario_token_signing,
+    "ime": scenario_ime,
 }
 
 
