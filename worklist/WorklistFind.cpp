@@ -3,6 +3,7 @@
 #include <dcmtk/dcmdata/dcdatset.h>
 
 #include <QDate>
+#include <algorithm>
 
 #include "store/WorklistStore.h"
 #include "store/engine/DbError.h"
@@ -14,6 +15,11 @@ namespace kesola::worklist {
 namespace {
 
 constexpr Uint16 kStatusDatabaseUnavailable = 0xC001;
+// A long range is read from the store a month at a time, so that a year's query holds one month of bookings at
+// once, never the year.
+constexpr int kDaysReadAtOnce = 31;
+
+QString dayText(QDate day) { return day.toString(QStringLiteral("yyyyMMdd")); }
 
 }  // namespace
 
@@ -26,31 +32,40 @@ FindEnd findWorklistItems(DcmDataset& identifier, const AssociationContext& cont
     }
     const WorklistQuery& query = std::get<WorklistQuery>(parsed);
     const StoreRead read = storeReadFor(query, context.settings, QDate::currentDate());
-    std::vector<ScheduledBooking> bookings;
-    try {
-        bookings = readScheduledBookings(context.store.database(), read.roomCodes, read.from, read.to);
-    } catch (const DbError& e) {
-        context.store.drop();
-        context.logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));
-        return {kStatusDatabaseUnavailable, QStringLiteral("worklist database unavailable")};
+    if (read.cut) {
+        context.logFailure(QStringLiteral("C-FIND の日付の範囲を %1 から %2 までの %3 日に縮めました")
+                               .arg(dayText(read.from), dayText(read.to))
+                               .arg(kLongestDateRange));
     }
     FindEnd end;
-    for (const ScheduledBooking& booking : bookings) {
-        const auto station = stationFor(booking.code.left(1), query, context.settings);
-        if (!station || !matches(query, booking)) continue;
-        const WorklistItem item = worklistItemOf(booking, *station, context.settings);
-        if (!item.outsideNote.isEmpty())
-            context.logFailure(QStringLiteral("予約 %1: ").arg(booking.code) + item.outsideNote);
-        const auto answer = answerTo(identifier, item);
-        const AnswerSent sent = send(*answer);
-        if (sent == AnswerSent::Broken) {
-            end.broken = true;
-            return end;
+    for (QDate first = read.from; first <= read.to && !read.roomCodes.isEmpty() && !query.performingPhysicianNamed;
+         first = first.addDays(kDaysReadAtOnce)) {
+        const QDate last = std::min(read.to, first.addDays(kDaysReadAtOnce - 1));
+        std::vector<ScheduledBooking> bookings;
+        try {
+            bookings = readScheduledBookings(context.store.database(), read.roomCodes, first, last);
+        } catch (const DbError& e) {
+            context.store.drop();
+            context.logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));
+            return {kStatusDatabaseUnavailable, QStringLiteral("worklist database unavailable"), end.found};
         }
-        ++end.found;
-        if (sent == AnswerSent::Cancelled) {
-            end.status = STATUS_FIND_Cancel_MatchingTerminatedDueToCancelRequest;
-            return end;
+        for (const ScheduledBooking& booking : bookings) {
+            const auto station = stationFor(booking.code.left(1), query, context.settings);
+            if (!station || !matches(query, booking)) continue;
+            const WorklistItem item = worklistItemOf(booking, *station, context.settings);
+            if (!item.outsideNote.isEmpty())
+                context.logFailure(QStringLiteral("予約 %1: ").arg(booking.code) + item.outsideNote);
+            const auto answer = answerTo(identifier, item);
+            const AnswerSent sent = send(*answer);
+            if (sent == AnswerSent::Broken) {
+                end.broken = true;
+                return end;
+            }
+            ++end.found;
+            if (sent == AnswerSent::Cancelled) {
+                end.status = STATUS_FIND_Cancel_MatchingTerminatedDueToCancelRequest;
+                return end;
+            }
         }
     }
     return end;

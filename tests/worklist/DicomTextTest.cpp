@@ -14,6 +14,20 @@ TEST(DicomText, JapaneseNameInIso2022Ir87) {
     EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("〜")), QByteArray("\x1b$B!A\x1b(B"));
 }
 
+TEST(DicomText, HalfWidthKatakanaInIso2022Ir13) {
+    // PS3.5's own example of "ISO 2022 IR 13\ISO 2022 IR 87": katakana as bytes A1-DF, ESC ( J back to JIS X 0201.
+    EXPECT_EQ(encodeIso2022Ir13Ir87(QStringLiteral("ﾔﾏﾀﾞ^ﾀﾛｳ=山田^太郎")),
+              QByteArray("\xd4\xcf\xc0\xde^\xc0\xdb\xb3=\x1b$B;3ED\x1b(J^\x1b$BB@O:\x1b(J"));
+    EXPECT_EQ(encodeIso2022Ir13Ir87(QStringLiteral("造影ｱﾘ 1")), QByteArray("\x1b$BB$1F\x1b(J\xb1\xd8 1"));
+    EXPECT_TRUE(holdsHalfWidthKatakana(QStringLiteral("造影ｱﾘ")));
+    EXPECT_FALSE(holdsHalfWidthKatakana(QStringLiteral("造影アリ")));
+    EXPECT_FALSE(firstOutsideJisX0201AndJisX0208(QStringLiteral("ﾔﾏﾀﾞ 山田")));
+    EXPECT_EQ(firstOutsideJisX0201AndJisX0208(QStringLiteral("ﾔﾏﾀﾞ 髙")), U'髙');
+    std::vector<Substitution> made;
+    EXPECT_EQ(substituteOutsideJisX0208(QStringLiteral("ﾔﾏﾀﾞ 髙①"), &made, true), QStringLiteral("ﾔﾏﾀﾞ 高1"));
+    EXPECT_EQ(describeSubstitutions(made), QStringLiteral("髙→高, ①→1"));
+}
+
 TEST(DicomText, CharactersOutsideJisX0208AreFound) {
     const struct {
         const char* text;

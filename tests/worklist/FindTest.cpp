@@ -1,7 +1,9 @@
 #include <arpa/inet.h>
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdatset.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcsequen.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -84,6 +86,7 @@ TEST_F(WorklistFind, AnswersEveryValueOfABooking) {
         {"0040,0007", "頭部"},
         {"0040,0009", "1203001150930"},
         {"0040,0006", ""},
+        {"0040,1400", ""},
     };
     QMap<QString, QString> values = run.items[0].values;
     const QString studyUid = values.take("0020,000d");
@@ -132,8 +135,103 @@ TEST_F(WorklistFind, MatchesTheKeysScannersSend) {
                                                    << " " << c.keys.patientName.toStdString();
         EXPECT_TRUE(run.tool.err.contains("Received Final Find Response (Success)")) << run.tool.err.toStdString();
     }
+    EXPECT_TRUE(service->log().contains(
+        "MRI1 (127.0.0.1): C-FIND の日付の範囲を 20300116 から 20310116 までの 366 日に縮めました"))
+        << service->log().toStdString();
     // The room's own name and its station follow the room: the answer for MRI2's booking names MRI2.
     EXPECT_EQ(find(*service, {.date = "20300115", .station = ""}).items[2].values["0040,0001"], "MRI2");
+}
+
+TEST_F(WorklistFind, StartTimesAndThePerformingPhysicianAreMatched) {
+    auto service = start();
+    const struct {
+        QString time;
+        QByteArray physician;
+        QStringList found;
+    } cases[] = {
+        {"0930", "", {"1203001150930"}},   {"0931-1000", "", {"1203001151000"}},
+        {"-0959", "*", {"1203001150930"}}, {"10-", "", {"1203001151000"}},
+        {"", "YAMADA^TARO", {}},           {"", "*", {"1203001150930", "1203001151000"}},
+    };
+    for (const auto& c : cases) {
+        const FindRun run =
+            find(*service, {.date = "20300115", .station = "MRI1", .time = c.time, .physician = c.physician});
+        EXPECT_EQ(run.accessionNumbers(), c.found) << c.time.toStdString() << " " << c.physician.toStdString();
+    }
+}
+
+// The bookings of the coming year, each with its patient ID, for queries without a date.
+class WorklistFindComingYear : public WorklistFind {
+  protected:
+    void SetUp() override {
+        WorklistFind::SetUp();
+        const QDate today = QDate::currentDate();
+        const struct {
+            QDate day;
+            const char* time;
+            const char* name;
+            const char* remarks;
+        } bookings[] = {
+            {today.addDays(-1), "0900", "前日 一郎", ""},
+            {today, "0700", "ﾔﾏﾀﾞ ﾀﾛｳ", "造影あり ｱﾚﾙｷﾞｰ"},
+            {today.addDays(365), "0900", "一年後 花子", ""},
+            {today.addDays(366), "0900", "一年後 次郎", ""},
+        };
+        auto connection = db.connect();
+        for (const auto& b : bookings) {
+            const QString key = QStringLiteral("1") + b.day.toString(QStringLiteral("yyyyMMdd")) + b.time;
+            db.addReservation(key, "10", "01", QString::fromUtf8(b.name), "01", "1", "1", "40",
+                              QString::fromUtf8(b.remarks));
+            connection->execute("INSERT INTO KANJYA (CODE, KANJYAID) VALUES (?, ?)", {key, "P-" + key.right(6)});
+            keys << key;
+        }
+    }
+    QStringList keys;  // in the order above
+};
+
+TEST_F(WorklistFindComingYear, NoDateAsksForTheComingYearAndAnEmptyStepForEveryKey) {
+    auto service = start();
+    DcmDataset emptyItem = worklistQuery({.station = "MRI1"});
+    emptyItem.findAndDeleteElement(DCM_ScheduledProcedureStepSequence);
+    auto* sequence = new DcmSequenceOfItems(DCM_ScheduledProcedureStepSequence);
+    sequence->append(new DcmItem());
+    emptyItem.insert(sequence);
+    DcmDataset zeroLength = worklistQuery({.station = "MRI1"});
+    zeroLength.findAndDeleteElement(DCM_ScheduledProcedureStepSequence);
+    zeroLength.insertEmptyElement(DCM_ScheduledProcedureStepSequence);
+    const QMap<QString, QString> everyStepKey{
+        {"0008,0060", "MR"}, {"0040,0001", "MRI1"},      {"0040,0002", keys[1].mid(1, 8)}, {"0040,0003", "070000"},
+        {"0040,0006", ""},   {"0040,0007", "頭部"},      {"0040,0009", keys[1]},           {"0040,0010", ""},
+        {"0040,0011", ""},   {"0040,0020", "SCHEDULED"},
+    };
+    for (DcmDataset* query : {&emptyItem, &zeroLength}) {
+        const FindRun run = findscu(service->port(), "MRI1", *query);
+        ASSERT_EQ(run.accessionNumbers(), QStringList({keys[1], keys[2]})) << run.tool.err.toStdString();
+        for (auto [tag, value] : everyStepKey.asKeyValueRange()) {
+            EXPECT_EQ(run.items[0].values.value(tag, "(absent)"), value) << tag.toStdString();
+        }
+    }
+    EXPECT_EQ(find(*service, {.station = "MRI1"}).accessionNumbers(), QStringList({keys[1], keys[2]}));
+}
+
+TEST_F(WorklistFindComingYear, HalfWidthKatakanaGoInIso2022Ir13AndTheRemarksWithThem) {
+    for (const QString outside : {"substitute", "utf8"}) {
+        auto service = start(QStringLiteral("outside = ") + outside + u'\n');
+        const FindRun run = find(*service, {.station = "MRI1", .accession = keys[1]});
+        ASSERT_EQ(run.items.size(), 1u) << run.tool.err.toStdString();
+        EXPECT_EQ(run.items[0].values["0008,0005"], "ISO 2022 IR 13\\ISO 2022 IR 87");
+        // ﾔﾏﾀﾞ^ﾀﾛｳ as JIS X 0201 bytes; the remarks' kanji after ESC $ B, back to JIS X 0201 with ESC ( J.
+        EXPECT_TRUE(run.items[0].bytes.contains(QByteArrayLiteral("\xd4\xcf\xc0\xde^\xc0\xdb\xb3")));
+        EXPECT_TRUE(run.items[0].bytes.contains(
+            QByteArrayLiteral("\x1b$BB$1F\x24\x22\x24\x6a\x1b(J \xb1\xda\xd9\xb7\xde\xb0")));
+    }
+    for (const char* charset : {"ISO 2022 IR 87", "ISO_IR 192"}) {
+        auto service = start(QStringLiteral("charset = %1\n").arg(charset));
+        const FindRun run = find(*service, {.station = "MRI1", .accession = keys[1]});
+        ASSERT_EQ(run.items.size(), 1u);
+        EXPECT_EQ(run.items[0].values["0010,0010"], "=ﾔﾏﾀﾞ^ﾀﾛｳ") << charset;
+        EXPECT_EQ(run.items[0].values["0040,1400"], "造影あり ｱﾚﾙｷﾞｰ") << charset;
+    }
 }
 
 TEST_F(WorklistFind, ACancelledBookingIsGoneAndADoneOneIsNotOffered) {
