@@ -30,6 +30,8 @@ void Association::notifyAssociationRequest(const T_ASC_Parameters& params, DcmSC
     context_.peer = textOf(params.DULparams.callingPresentationAddress);
     accepted_ = false;
     aborted_ = false;
+    refusal_.clear();
+    broken_.clear();
     finds_ = 0;
     found_ = 0;
     stepCommands_.emplace(steps_, context_);
@@ -38,22 +40,29 @@ void Association::notifyAssociationRequest(const T_ASC_Parameters& params, DcmSC
 
 OFBool Association::checkCalledAETitleAccepted(const OFString& calledAE) {
     if (textOf(calledAE.c_str()) == settings_.aeTitle) return OFTrue;
-    logLine(QStringLiteral("%1 (%2) を断りました: 呼ばれた AE タイトル %3 はこのサービス (%4) ではありません")
-                .arg(context_.calling, context_.peer, textOf(calledAE.c_str()), settings_.aeTitle));
+    refusal_ = QStringLiteral("呼ばれた AE タイトル %1 はこのサービス (%2) ではありません")
+                   .arg(textOf(calledAE.c_str()), settings_.aeTitle);
     return OFFalse;
 }
 
 OFBool Association::checkCallingAETitleAccepted(const OFString& callingAE) {
     const QString title = textOf(callingAE.c_str());
     if (settings_.accept.isEmpty() || settings_.accept.contains(title)) return OFTrue;
-    logLine(QStringLiteral("%1 (%2) を断りました: accept にない AE タイトルです").arg(title, context_.peer));
+    refusal_ = QStringLiteral("accept にない AE タイトルです");
     return OFFalse;
 }
 
-void Association::notifyDIMSEError(const OFCondition& cond) {
-    logLine(QStringLiteral("%1 (%2) との通信が途切れました: %3")
-                .arg(context_.calling, context_.peer, QString::fromLatin1(cond.text())));
+void Association::refuseAssociation(DcmRefuseReasonType reason) {
+    if (refusal_.isEmpty()) {
+        refusal_ = reason == DCMSCP_NO_PRESENTATION_CONTEXTS
+                       ? QStringLiteral("受けられる SOP クラスと転送構文の組がありません")
+                       : QStringLiteral("関連付け要求を受けられません (理由 %1)").arg(static_cast<int>(reason));
+    }
+    logLine(QStringLiteral("%1 (%2) を断りました: %3").arg(context_.calling, context_.peer, refusal_));
+    DcmThreadSCP::refuseAssociation(reason);
 }
+
+void Association::notifyDIMSEError(const OFCondition& cond) { broken_ = QString::fromLatin1(cond.text()); }
 
 void Association::notifyAssociationTermination() {
     if (!accepted_) return;
@@ -62,9 +71,11 @@ void Association::notifyAssociationTermination() {
     if (stepCommands_ && !stepCommands_->done().isEmpty())
         done << QStringLiteral("MPPS ") + stepCommands_->done().join(QStringLiteral(", "));
     if (done.isEmpty()) done << QStringLiteral("要求なし");
-    logLine(QStringLiteral("%1 (%2): %3; %4")
-                .arg(context_.calling, context_.peer, done.join(QStringLiteral(", ")),
-                     aborted_ ? QStringLiteral("中断されました") : QStringLiteral("終了")));
+    const QString end = !broken_.isEmpty() ? QStringLiteral("通信が途切れました (%1)").arg(broken_)
+                        : aborted_         ? QStringLiteral("中断されました")
+                                           : QStringLiteral("終了");
+    logLine(
+        QStringLiteral("%1 (%2): %3; %4").arg(context_.calling, context_.peer, done.join(QStringLiteral(", ")), end));
     DcmThreadSCP::notifyAssociationTermination();
 }
 

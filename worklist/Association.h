@@ -13,9 +13,10 @@
 
 namespace kesola::worklist {
 
-// One scanner's association: its negotiation, its commands (C-FIND, N-CREATE, N-SET, C-ECHO) and its line in the
-// log. The worklist query and the performed steps are answered by WorklistFind and PerformedStepCommands; this class
-// receives their requests and sends their responses.
+// One scanner's association: its negotiation, its commands (C-FIND, N-CREATE, N-SET, C-ECHO) and its one line in
+// the log, written when it ends or is refused (with what it did, and how it ended). The worklist query and the
+// performed steps are answered by WorklistFind and PerformedStepCommands; this class receives their requests and sends
+// their responses.
 class Association : public DcmThreadSCP {
   public:
     Association(const WorklistSettings& settings, PerformedSteps& steps, StoreConnection& store)
@@ -29,6 +30,7 @@ class Association : public DcmThreadSCP {
     void notifyAbortRequest() override { aborted_ = true; }
     void notifyDIMSEError(const OFCondition& cond) override;
     void notifyAssociationTermination() override;
+    void refuseAssociation(DcmRefuseReasonType reason) override;
     OFCondition handleIncomingCommand(T_DIMSE_Message* message, const DcmPresentationContextInfo& context) override;
 
   private:
@@ -45,6 +47,8 @@ class Association : public DcmThreadSCP {
     std::optional<PerformedStepCommands> stepCommands_;
     bool accepted_ = false;
     bool aborted_ = false;
+    QString refusal_;  // why the association is refused, for its log line
+    QString broken_;   // how the association broke, for its log line
     int finds_ = 0;
     int found_ = 0;
 };

@@ -1,20 +1,22 @@
 #include "worklist/WorklistService.h"
 
-#include <arpa/inet.h>
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/dul.h>
 #include <dcmtk/dcmnet/scpthrd.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QRegularExpression>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "worklist/Association.h"
 #include "worklist/AssociationContext.h"
+#include "worklist/IncomingConnections.h"
 #include "worklist/PerformedSteps.h"
 #include "worklist/ServiceLog.h"
 
@@ -60,44 +62,82 @@ void configure(DcmSCPConfig& config, const WorklistSettings& settings) {
     }
 }
 
-// Every answer goes out at once. Debian's dcmtk leaves Nagle's algorithm on, so a response written in two pieces
-// (its command set, then its dataset) waited for the peer's delayed acknowledgement, 40 ms each time. Linux gives an
-// accepted connection the listening socket's TCP_NODELAY; dcmtk does not hand out that socket, so it is found among
-// the process's descriptors as the one listening on the port.
-void answerWithoutDelay(quint16 port) {
-    for (int fd = 0; fd < 1024; ++fd) {
-        int listening = 0;
-        socklen_t length = sizeof listening;
-        sockaddr_storage address{};
-        socklen_t addressLength = sizeof address;
-        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 || !listening) continue;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressLength) != 0) continue;
-        const quint16 bound = address.ss_family == AF_INET6
-                                  ? ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port)
-                                  : ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-        if (bound != port) continue;
-        const int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+// The associations whose request has come, each waiting for a thread to serve it.
+class AssociationQueue {
+  public:
+    // False when it holds as many as may wait: the request is refused then (local limit exceeded).
+    bool push(T_ASC_Association* association) {
+        std::lock_guard lock(mutex_);
+        if (queue_.size() >= static_cast<std::size_t>(kMaxAssociations)) return false;
+        queue_.push_back(association);
+        ready_.notify_one();
+        return true;
     }
+
+    // The next association, or null when none has come for the timeout.
+    T_ASC_Association* take(std::chrono::seconds timeout) {
+        std::unique_lock lock(mutex_);
+        if (!ready_.wait_for(lock, timeout, [this] { return !queue_.empty(); })) return nullptr;
+        T_ASC_Association* association = queue_.front();
+        queue_.pop_front();
+        return association;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<T_ASC_Association*> queue_;
+};
+
+void dropAssociation(T_ASC_Association* association) {
+    ASC_dropAssociation(association);
+    ASC_destroyAssociation(&association);
 }
 
-// One of the service's threads: takes the next association that comes in, serves it to its end, and takes the
-// next. A peer that connects and then says nothing holds its thread until the network timeout, never the others.
-// The thread keeps its database connection from one association to the next (opening one on a server costs more
-// than the query), and closes it when no association has come for the network timeout.
-[[noreturn]] void serveAssociations(T_ASC_Network* network, const DcmSharedSCPConfig& config, ServiceState& state) {
-    StoreConnection connection(state.settings.database);
+void refuseForLoad(T_ASC_Association* association, const QString& peer) {
+    T_ASC_RejectParameters reject{ASC_RESULT_REJECTEDTRANSIENT, ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
+                                  ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
+    ASC_rejectAssociation(association, &reject);
+    dropAssociation(association);
+    logLine(
+        QStringLiteral("%1: 関連付けを断りました: %2 の関連付けが処理を待っています").arg(peer).arg(kMaxAssociations));
+}
+
+// The one thread that takes the connections: each, once its whole association request has come, is read by dcmtk
+// (from the socket handed to it, which is how dcmtk takes a socket it did not accept itself) and queued for the
+// threads that serve associations. Reading the request never waits: it lies whole in the socket's buffer.
+[[noreturn]] void takeConnections(IncomingConnections& incoming, T_ASC_Network* network, AssociationQueue& queue,
+                                  const DcmSharedSCPConfig& config) {
     for (;;) {
+        const IncomingConnections::Ready ready = incoming.next();
         T_ASC_Association* association = nullptr;
+        dcmExternalSocketHandle.set(ready.socket);
         const OFCondition cond =
             ASC_receiveAssociation(network, &association, config->getMaxReceivePDULength(), nullptr, nullptr, OFFalse,
                                    DUL_NOBLOCK, static_cast<int>(kNetworkTimeoutSeconds));
-        if (cond == DUL_NOASSOCIATIONREQUEST) connection.drop();
+        dcmExternalSocketHandle.set(-1);
         if (cond.bad()) {
-            if (association) {
-                ASC_dropAssociation(association);
-                ASC_destroyAssociation(&association);
-            }
+            logLine(
+                QStringLiteral("%1: 関連付け要求を読めません: %2").arg(ready.peer, QString::fromLatin1(cond.text())));
+            // Once dcmtk has made the connection its own, dropping the association closes the socket.
+            const bool socketTaken = association && association->DULassociation;
+            if (association) dropAssociation(association);
+            if (!socketTaken) ::close(ready.socket);
+            continue;
+        }
+        if (!queue.push(association)) refuseForLoad(association, ready.peer);
+    }
+}
+
+// One of the service's threads: serves the associations of the queue one after the other. The thread keeps its
+// database connection from one association to the next (opening one on a server costs more than the query), and
+// closes it when no association has come for the network timeout.
+[[noreturn]] void serveAssociations(AssociationQueue& queue, const DcmSharedSCPConfig& config, ServiceState& state) {
+    StoreConnection connection(state.settings.database);
+    for (;;) {
+        T_ASC_Association* association = queue.take(std::chrono::seconds(kNetworkTimeoutSeconds));
+        if (!association) {
+            connection.drop();
             continue;
         }
         Association scp(state.settings, state.steps, connection);
@@ -110,26 +150,33 @@ void answerWithoutDelay(quint16 port) {
 
 QString runWorklistService(const WorklistSettings& settings) {
     static ServiceState state{settings, {}};
+    static IncomingConnections incoming;
+    static AssociationQueue queue;
     DcmSharedSCPConfig config;
     configure(*config, settings);
     // The log names peers by address; a reverse lookup of each would cost every association a resolver's wait.
     dcmDisableGethostbyaddr.set(OFTrue);
+    const QString listening = incoming.listen(settings.port);
+    if (!listening.isEmpty()) return listening;
+    // dcmtk's network without a listening socket of its own (as when a socket is handed to it): the port is
+    // IncomingConnections'.
     T_ASC_Network* network = nullptr;
+    dcmExternalSocketHandle.set(STDERR_FILENO);
     OFCondition cond =
         ASC_initializeNetwork(NET_ACCEPTOR, settings.port, static_cast<int>(kNetworkTimeoutSeconds), &network);
+    dcmExternalSocketHandle.set(-1);
     if (cond.bad()) return QString::fromLatin1(cond.text());
-    answerWithoutDelay(settings.port);
     logLine(QStringLiteral("%1 をポート %2 で待ち受けます (データベース: %3)")
                 .arg(settings.aeTitle)
                 .arg(settings.port)
                 .arg(withoutPassword(settings.database)));
-    // A fixed set of threads, each taking associations one after the other with its own connection to the store;
-    // a scanner that comes while all are busy waits in the listen queue. dcmtk's own pool is not used: in 3.6.7 a
-    // worker that ends at once (a peer that aborts before anything else) is freed while the pool is still starting
-    // it, and the pool reads every association request on its one listening thread.
-    for (int i = 1; i < kMaxAssociations; ++i)
-        std::thread(serveAssociations, network, config, std::ref(state)).detach();
-    serveAssociations(network, config, state);
+    // A fixed set of threads, each serving associations one after the other with its own connection to the store;
+    // a scanner that comes while all are busy waits in the queue. dcmtk's own pool is not used: in 3.6.7 a worker
+    // that ends at once (a peer that aborts before anything else) is freed while the pool is still starting it,
+    // and the pool reads every association request on its one listening thread, however long the peer takes.
+    for (int i = 0; i < kMaxAssociations; ++i)
+        std::thread(serveAssociations, std::ref(queue), config, std::ref(state)).detach();
+    takeConnections(incoming, network, queue, config);
 }
 
 }  // namespace kesola::worklist

@@ -287,9 +287,11 @@ TEST_F(WorklistFind, RefusesAScannerItDoesNotKnow) {
     EXPECT_TRUE(wrongService.tool.err.contains("Association Rejected"));
     EXPECT_EQ(find(*service, {.date = "20300115", .station = "MRI1"}).items.size(), 2u);
     const QString log = service->log();
-    EXPECT_TRUE(log.contains("CT9 (127.0.0.1) を断りました: accept にない AE タイトルです")) << log.toStdString();
-    EXPECT_TRUE(log.contains(
-        "MRI1 (127.0.0.1) を断りました: 呼ばれた AE タイトル OTHER_MWL はこのサービス (KESOLA_MWL) ではありません"));
+    EXPECT_EQ(log.count("CT9 (127.0.0.1) を断りました: accept にない AE タイトルです"), 1) << log.toStdString();
+    EXPECT_EQ(log.count("MRI1 (127.0.0.1) を断りました: 呼ばれた AE タイトル OTHER_MWL はこのサービス (KESOLA_MWL) "
+                        "ではありません"),
+              1);
+    EXPECT_EQ(log.count("を断りました"), 2);
 }
 
 // The store taken away while the service runs, then put back: the file moved away; on the server, every connection
@@ -346,34 +348,62 @@ TEST_F(WorklistFind, ABusyStoreFailsTheQueryAndTheServiceStaysUp) {
     EXPECT_EQ(find(*service, day).accessionNumbers(), QStringList({"1203001150930", "1203001151000"}));
 }
 
-// Sends bytes on a connection of its own and closes it, as a scanner that stops in the middle would.
-void sendAndHangUp(int port, const QByteArray& bytes) {
+// A connection of its own to the service's port, open until destroyed.
+int connectTo(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && !bytes.isEmpty()) {
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+// Sends bytes on a connection of its own and closes it, as a scanner that stops in the middle would.
+void sendAndHangUp(int port, const QByteArray& bytes) {
+    const int fd = connectTo(port);
+    if (!bytes.isEmpty()) {
         [[maybe_unused]] const auto sent =
             ::send(fd, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL);
     }
     close(fd);
 }
 
-TEST_F(WorklistFind, AssociationsCutOrBrokenLeaveTheServiceServing) {
+// The log's lines that hold the text, once the service has written as many as expected (or after 10 s).
+int linesWith(RunningWorklist& service, const QString& text, int expected) {
+    for (int waited = 0; service.log().count(text) < expected && waited < 10000; waited += 50) QThread::msleep(50);
+    return static_cast<int>(service.log().count(text));
+}
+
+TEST_F(WorklistFind, AssociationsCutOrBrokenLeaveTheServiceServingAndOneLineEach) {
     auto service = start();
     const int historyRows = db.count("RIREKI");
     const QByteArray associateHeader = QByteArray::fromHex("01000000ffff0001");  // A-ASSOCIATE-RQ of 64 KiB ...
-    const QByteArray brokenCases[] = {
-        {},                                           // a connection and nothing
-        associateHeader,                              // ... that never comes
-        associateHeader + QByteArray(200, '\x20'),    // ... cut after 200 bytes
-        QByteArray::fromHex("07000000000400000000"),  // an A-ABORT before any association
-        QByteArray::fromHex("ff00000000020000"),      // a PDU type that does not exist
-        QByteArray(5000, '\xff'),                     // noise
-        QByteArray::fromHex("0100ffffffff"),          // a length of 4 GiB
+    const struct {
+        QByteArray bytes;
+        const char* line;  // the service's line for it, after the peer's address
+    } cases[] = {
+        {{}, nullptr},  // a connection and nothing: a check that the port is open
+        {associateHeader, "127.0.0.1: 関連付け要求の途中で接続が切れました"},  // ... that never comes
+        {associateHeader + QByteArray(200, '\x20'), "127.0.0.1: 関連付け要求の途中で接続が切れました"},
+        {QByteArray::fromHex("07000000000400000000"),  // an A-ABORT before any association
+         "127.0.0.1: 接続を閉じました: DICOM の関連付け要求ではありません"},
+        {QByteArray::fromHex("ff00000000020000"),  // a PDU type that does not exist
+         "127.0.0.1: 接続を閉じました: DICOM の関連付け要求ではありません"},
+        {QByteArray(5000, '\xff'), "127.0.0.1: 接続を閉じました: DICOM の関連付け要求ではありません"},  // noise
+        {QByteArray::fromHex("0100ffffffff"),  // a length of 4 GiB
+         "127.0.0.1: 接続を閉じました: 関連付け要求の長さが 1048576 バイトを超えます"},
     };
-    for (const QByteArray& bytes : brokenCases) sendAndHangUp(service->port(), bytes);
+    QMap<QString, int> expectedLines;
+    for (const auto& c : cases) {
+        sendAndHangUp(service->port(), c.bytes);
+        if (c.line) ++expectedLines[QString::fromUtf8(c.line)];
+    }
+    for (auto [line, count] : expectedLines.asKeyValueRange()) {
+        EXPECT_EQ(linesWith(*service, line, count), count) << line.toStdString() << "\n"
+                                                           << service->log().toStdString();
+    }
+    EXPECT_EQ(service->log().count("127.0.0.1: "), 6) << service->log().toStdString();
     // A scanner that asks and is gone while the answers are still being sent.
     QTemporaryDir dir;
     DcmDataset query = worklistQuery({.date = "20300101-20301231"});
@@ -389,6 +419,22 @@ TEST_F(WorklistFind, AssociationsCutOrBrokenLeaveTheServiceServing) {
     EXPECT_EQ(after.items.size(), 2u) << after.tool.err.toStdString() << service->log().toStdString();
     EXPECT_TRUE(service->running());
     EXPECT_EQ(db.count("RIREKI"), historyRows);
+}
+
+TEST_F(WorklistFind, SilentConnectionsNeverKeepAScannerWaiting) {
+    auto service = start();
+    std::vector<int> silent;
+    for (int i = 0; i < 200; ++i) silent.push_back(connectTo(service->port()));
+    const FindRun run = find(*service, {.date = "20300115", .station = "MRI1"});
+    EXPECT_EQ(run.accessionNumbers(), QStringList({"1203001150930", "1203001151000"})) << run.tool.err.toStdString();
+    const QString closed = QStringLiteral("127.0.0.1: 接続を閉じました: 5 秒のあいだに関連付け要求が届きませんでした");
+    EXPECT_EQ(service->log().count(closed), 0) << "the scanner waited until the silent ones were closed";
+    EXPECT_EQ(linesWith(*service, closed, 200), 200);
+    for (int fd : silent) {
+        char byte = 0;
+        EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "closed by the service";
+        close(fd);
+    }
 }
 
 }  // namespace
