@@ -6,6 +6,7 @@
 #include <dcmtk/dcmnet/scpthrd.h>
 #include <unistd.h>
 
+#include <QDate>
 #include <QRegularExpression>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +15,9 @@
 #include <mutex>
 #include <thread>
 
+#include "store/WorklistStore.h"
+#include "store/engine/DbError.h"
+#include "store/engine/OpenDatabase.h"
 #include "worklist/Association.h"
 #include "worklist/AssociationContext.h"
 #include "worklist/IncomingConnections.h"
@@ -59,6 +63,24 @@ void configure(DcmSCPConfig& config, const WorklistSettings& settings) {
     for (const char* sopClass : {UID_FINDModalityWorklistInformationModel, UID_ModalityPerformedProcedureStepSOPClass,
                                  UID_VerificationSOPClass}) {
         config.addPresentationContext(sopClass, transferSyntaxes);
+    }
+}
+
+// What IT should know at start: a store that cannot be read now (the service still starts, and opens it again at
+// every query), and a station whose scanner `accept` would refuse.
+void logStartWarnings(const WorklistSettings& settings) {
+    try {
+        const auto db = openDatabase(settings.database);
+        readScheduledBookings(*db, {QStringLiteral("1")}, QDate::currentDate(), QDate::currentDate());
+    } catch (const DbError& e) {
+        logLine(QStringLiteral("データベースを開けません (%1): 開けるようになるまで、問い合わせには C001H で答えます")
+                    .arg(e.message()));
+    }
+    if (settings.accept.isEmpty()) return;
+    for (const Station& station : settings.stations) {
+        if (settings.accept.contains(station.aeTitle)) continue;
+        logLine(QStringLiteral("[stations] の %1 (部屋 %2) は accept にないため、その装置の関連付けは断られます")
+                    .arg(station.aeTitle, station.roomCode));
     }
 }
 
@@ -170,6 +192,7 @@ QString runWorklistService(const WorklistSettings& settings) {
                 .arg(settings.aeTitle)
                 .arg(settings.port)
                 .arg(withoutPassword(settings.database)));
+    logStartWarnings(settings);
     // A fixed set of threads, each serving associations one after the other with its own connection to the store;
     // a scanner that comes while all are busy waits in the queue. dcmtk's own pool is not used: in 3.6.7 a worker
     // that ends at once (a peer that aborts before anything else) is freed while the pool is still starting it,

@@ -294,6 +294,28 @@ TEST_F(WorklistFind, RefusesAScannerItDoesNotKnow) {
     EXPECT_EQ(log.count("を断りました"), 2);
 }
 
+TEST_F(WorklistFind, TheStartSaysWhatWillNotWork) {
+    const struct {
+        QString settings;
+        const char* line;
+    } cases[] = {
+        {"database = /nonexistent/KESOLA.MDB\n", "データベースを開けません ("},
+        {"database = " + db.path() + "\naccept = MRI1 CT1\n",
+         "[stations] の MRI2 (部屋 2) は accept にないため、その装置の関連付けは断られます"},
+    };
+    // The service takes its first association once it has said what it had to: after a query, it has.
+    for (const auto& c : cases) {
+        RunningWorklist service(c.settings, kStations);
+        ASSERT_TRUE(service.listening()) << service.log().toStdString();
+        find(service, {.date = "20300115", .station = "MRI1"});
+        EXPECT_EQ(service.log().count(QString::fromUtf8(c.line)), 1) << service.log().toStdString();
+    }
+    auto quiet = start();
+    find(*quiet, {.date = "20300115", .station = "MRI1"});
+    EXPECT_FALSE(quiet->log().contains("を開けません")) << quiet->log().toStdString();
+    EXPECT_FALSE(quiet->log().contains("accept にない")) << quiet->log().toStdString();
+}
+
 // The store taken away while the service runs, then put back: the file moved away; on the server, every connection
 // to the database cut and no new one let in, as when the server goes.
 class StoreAway {
