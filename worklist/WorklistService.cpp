@@ -4,16 +4,19 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/dul.h>
 #include <dcmtk/dcmnet/scpthrd.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QDate>
 #include <QRegularExpression>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "store/WorklistStore.h"
 #include "store/engine/DbError.h"
@@ -84,31 +87,55 @@ void logStartWarnings(const WorklistSettings& settings) {
     }
 }
 
-// The associations whose request has come, each waiting for a thread to serve it.
+// The associations whose request has come, handed to the service's threads. An association goes to the thread that
+// became idle last: under a light load the same few threads serve every scanner, and only their store connections
+// and memory stay warm; the others close theirs after the network timeout. The service's size follows how many
+// scanners ask at once, not how many threads it has.
 class AssociationQueue {
   public:
-    // False when it holds as many as may wait: the request is refused then (local limit exceeded).
+    // One thread's place in the queue.
+    struct Worker {
+        std::condition_variable wake;
+        T_ASC_Association* given = nullptr;
+    };
+
+    // False when as many associations as there are threads already wait: the request is refused then.
     bool push(T_ASC_Association* association) {
         std::lock_guard lock(mutex_);
-        if (queue_.size() >= static_cast<std::size_t>(kMaxAssociations)) return false;
-        queue_.push_back(association);
-        ready_.notify_one();
+        if (!idle_.empty()) {
+            Worker* worker = idle_.back();
+            idle_.pop_back();
+            worker->given = association;
+            worker->wake.notify_one();
+            return true;
+        }
+        if (waiting_.size() >= static_cast<std::size_t>(kMaxAssociations)) return false;
+        waiting_.push_back(association);
         return true;
     }
 
-    // The next association, or null when none has come for the timeout.
-    T_ASC_Association* take(std::chrono::seconds timeout) {
+    // The next association for the thread, or null when none has come for the timeout. A thread without a store
+    // connection (`cold`) waits behind the others.
+    T_ASC_Association* take(Worker& self, bool cold, std::chrono::seconds timeout) {
         std::unique_lock lock(mutex_);
-        if (!ready_.wait_for(lock, timeout, [this] { return !queue_.empty(); })) return nullptr;
-        T_ASC_Association* association = queue_.front();
-        queue_.pop_front();
-        return association;
+        if (!waiting_.empty()) {
+            T_ASC_Association* association = waiting_.front();
+            waiting_.pop_front();
+            return association;
+        }
+        self.given = nullptr;
+        cold ? idle_.push_front(&self) : idle_.push_back(&self);
+        if (self.wake.wait_for(lock, timeout, [&self] { return self.given != nullptr; })) {
+            return std::exchange(self.given, nullptr);
+        }
+        idle_.erase(std::find(idle_.begin(), idle_.end(), &self));
+        return nullptr;
     }
 
   private:
     std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<T_ASC_Association*> queue_;
+    std::deque<T_ASC_Association*> waiting_;
+    std::deque<Worker*> idle_;  // the last one became idle most recently
 };
 
 void dropAssociation(T_ASC_Association* association) {
@@ -156,8 +183,11 @@ void refuseForLoad(T_ASC_Association* association, const QString& peer) {
 // closes it when no association has come for the network timeout.
 [[noreturn]] void serveAssociations(AssociationQueue& queue, const DcmSharedSCPConfig& config, ServiceState& state) {
     StoreConnection connection(state.settings.database);
+    AssociationQueue::Worker self;
+    bool cold = true;
     for (;;) {
-        T_ASC_Association* association = queue.take(std::chrono::seconds(kNetworkTimeoutSeconds));
+        T_ASC_Association* association = queue.take(self, cold, std::chrono::seconds(kNetworkTimeoutSeconds));
+        cold = !association;
         if (!association) {
             connection.drop();
             continue;
@@ -165,6 +195,9 @@ void refuseForLoad(T_ASC_Association* association, const QString& peer) {
         Association scp(state.settings, state.steps, connection);
         scp.setSharedConfig(config);
         scp.run(association);
+        // A year's answers leave megabytes free in this thread's heap; they go back to the system, so that the
+        // service's size settles instead of keeping each thread's largest answer.
+        malloc_trim(0);
     }
 }
 
