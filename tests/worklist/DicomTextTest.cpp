@@ -22,6 +22,9 @@ TEST(DicomText, HalfWidthKatakanaInIso2022Ir13) {
     EXPECT_EQ(encodeIso2022Ir13Ir87(QStringLiteral("ﾔﾏﾀﾞ^ﾀﾛｳ=山田^太郎")),
               QByteArray("\xd4\xcf\xc0\xde^\xc0\xdb\xb3=\x1b$B;3ED\x1b(J^\x1b$BB@O:\x1b(J"));
     EXPECT_EQ(encodeIso2022Ir13Ir87(QStringLiteral("造影ｱﾘ 1")), QByteArray("\x1b$BB$1F\x1b(J\xb1\xd8 1"));
+    for (const QString text : {"=ﾔﾏﾀﾞ^ﾀﾛｳ", "造影ｱﾘ 1", "ｱ山ｲ"}) {
+        EXPECT_EQ(decodeDicomText(encodeIso2022Ir13Ir87(text), QStringLiteral("ISO 2022 IR 13\\ISO 2022 IR 87")), text);
+    }
     EXPECT_TRUE(holdsHalfWidthKatakana(QStringLiteral("造影ｱﾘ")));
     EXPECT_FALSE(holdsHalfWidthKatakana(QStringLiteral("造影アリ")));
     EXPECT_FALSE(firstOutsideJisX0201AndJisX0208(QStringLiteral("ﾔﾏﾀﾞ 山田")));
