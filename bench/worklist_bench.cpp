@@ -1,7 +1,8 @@
 // The scanners' worklist on 2,000,000 reservations: one day's C-FIND as a scanner sees it (association, query,
-// release) and the store's read alone; 20 scanners asking at once; and an MPPS completion until a board on the same
-// database paints the booking grey. The service is the real kesola-worklist, started on a copy of the benchmark
-// file (or on the database given).
+// release) and the store's read alone; the same with 200 silent connections held open beside it; 20 scanners asking
+// at once; a soak of 2,000 queries of mixed sizes with the service's resident size after every 100; and an MPPS
+// completion until a board on the same database paints the booking grey. The service is the real kesola-worklist,
+// started on a copy of the benchmark file (or on the database given).
 //
 //   worklist_bench [reservations=2000000] [runs=200] [database]
 
@@ -13,6 +14,7 @@
 #include <dcmtk/oflog/oflog.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -87,8 +89,8 @@ class Scanner : public DcmSCU {
         return true;
     }
 
-    // The day's worklist for the station; -1 when the query failed.
-    int worklist(const char* station) {
+    // The worklist of the days (a DA value or range) for the station; -1 when the query failed.
+    int worklist(const char* station, const QString& days = kDay.toString(QStringLiteral("yyyyMMdd"))) {
         DcmDataset query;
         query.putAndInsertString(DCM_SpecificCharacterSet, "\\ISO 2022 IR 87");
         for (const DcmTagKey& tag : {DCM_AccessionNumber, DCM_PatientName, DCM_PatientID, DCM_PatientSex,
@@ -99,8 +101,7 @@ class Scanner : public DcmSCU {
         query.findOrCreateSequenceItem(DCM_ScheduledProcedureStepSequence, step, -2);
         step->putAndInsertString(DCM_Modality, "MR");
         step->putAndInsertString(DCM_ScheduledStationAETitle, station);
-        step->putAndInsertString(DCM_ScheduledProcedureStepStartDate,
-                                 kDay.toString(QStringLiteral("yyyyMMdd")).toLatin1().constData());
+        step->putAndInsertString(DCM_ScheduledProcedureStepStartDate, days.toLatin1().constData());
         step->insertEmptyElement(DCM_ScheduledProcedureStepStartTime);
         OFList<QRResponse*> responses;
         const T_ASC_PresentationContextID context =
@@ -180,14 +181,70 @@ class Scanner : public DcmSCU {
 };
 
 // Milliseconds of one whole query as a scanner makes it; -1 when it failed.
-double oneQuery(int port, const char* station, int* items) {
+double oneQuery(int port, const char* station, int* items,
+                const QString& days = kDay.toString(QStringLiteral("yyyyMMdd"))) {
     QElapsedTimer clock;
     clock.start();
     Scanner scanner(port, station);
     if (!scanner.open()) return -1;
-    *items = scanner.worklist(station);
+    *items = scanner.worklist(station, days);
     scanner.releaseAssociation();
     return *items < 0 ? -1 : clock.nsecsElapsed() / 1e6;
+}
+
+// Connections to the service that never say anything, as many as asked, held open until destroyed: each one the
+// service closes (after its few seconds) is opened again at once.
+class SilentConnections {
+  public:
+    SilentConnections(int port, int count) : port_(port), fds_(count, -1) {
+        for (int& fd : fds_) fd = open();
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                std::vector<pollfd> polled;
+                for (int fd : fds_) polled.push_back({fd, POLLIN | POLLRDHUP, 0});
+                poll(polled.data(), polled.size(), 50);
+                for (std::size_t i = 0; i < fds_.size(); ++i) {
+                    if (!polled[i].revents) continue;
+                    close(fds_[i]);
+                    fds_[i] = open();
+                    ++reopened_;
+                }
+            }
+        });
+    }
+    ~SilentConnections() {
+        stop_ = true;
+        thread_.join();
+        for (int fd : fds_) close(fd);
+    }
+    int reopened() const { return reopened_; }
+
+  private:
+    int open() const {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        return fd;
+    }
+
+    int port_;
+    std::vector<int> fds_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> reopened_{0};
+    std::thread thread_;
+};
+
+// The resident size of a process, in MB.
+double residentMegabytes(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return -1;
 }
 
 void printPercentiles(const char* what, const std::vector<double>& times) {
@@ -254,6 +311,26 @@ int main(int argc, char** argv) {
         std::printf("one scanner's C-FIND of the day (%d items), %d failed\n  ", items, failures);
         printPercentiles("", times);
     }
+    // The same with 200 connections held open beside it that never say anything.
+    {
+        SilentConnections silent(port, 200);
+        QThread::msleep(200);
+        std::vector<double> times;
+        int failures = 0;
+        for (int i = 0; i < runs; ++i) {
+            const double ms = oneQuery(port, "MRI1", &items);
+            if (ms < 0) {
+                ++failures;
+            } else {
+                times.push_back(ms);
+            }
+        }
+        std::printf(
+            "the same with 200 silent connections held open (%d opened again after the service closed "
+            "them), %d failed\n  ",
+            silent.reopened(), failures);
+        printPercentiles("", times);
+    }
     // 20 scanners at once, each asking again and again.
     {
         constexpr int kScanners = 20;
@@ -282,6 +359,34 @@ int main(int argc, char** argv) {
         std::printf("%d scanners at once, %d queries each: %d failed, all done in %.0f ms\n  ", kScanners, each,
                     failures.load(), clock.elapsed() * 1.0);
         printPercentiles("", all);
+    }
+    // Soak: 2,000 queries one after the other, of a day, a month or a year (8 in 10, 3 in 20, 1 in 20), and the
+    // service's resident size after every 100.
+    {
+        const QString day = kDay.toString(QStringLiteral("yyyyMMdd"));
+        const QString month = day + u'-' + kDay.addDays(30).toString(QStringLiteral("yyyyMMdd"));
+        const QString year = day + u'-' + kDay.addDays(365).toString(QStringLiteral("yyyyMMdd"));
+        std::printf(
+            "soak: 2000 queries (day, month, year), resident size of the service in MB at the start and after "
+            "every 100:\n  %.1f\n ",
+            residentMegabytes(service.processId()));
+        int failures = 0;
+        long long found = 0;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 1; i <= 2000; ++i) {
+            const int kind = i % 20;
+            const QString& days = kind == 0 ? year : kind < 4 ? month : day;
+            int n = 0;
+            if (oneQuery(port, i % 2 ? "MRI1" : "MRI2", &n, days) < 0) {
+                ++failures;
+            } else {
+                found += n;
+            }
+            if (i % 100 == 0) std::printf(" %.1f%s", residentMegabytes(service.processId()), i % 1000 ? "" : "\n  ");
+            std::fflush(stdout);
+        }
+        std::printf("%lld items in %.0f s, %d failed\n", found, clock.elapsed() / 1000.0, failures);
     }
     // MPPS completion until a board showing that room and day paints the booking grey. The board ticks every
     // 500 ms; each completion is sent at a random moment of a tick, and the ticks between the N-SET's answer and the

@@ -1,6 +1,6 @@
 // What a scanner sends the worklist: a C-FIND identifier or an MPPS attribute list, as the bytes of a dataset in any
-// of the transfer syntaxes it accepts ('d' first), or a stored name as it goes out in ISO 2022 IR 87 (any other
-// first byte).
+// of the transfer syntaxes it accepts ('d' first), or a stored name as it goes out in ISO 2022 IR 87 and in
+// ISO 2022 IR 13 (any other first byte).
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -88,6 +88,14 @@ void checkName(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(decoded.has_value());
     FUZZ_CHECK(decoded->size() == sent.size());
     FUZZ_CHECK(encodeIso2022Ir87(*decoded) == bytes);
+    // The same with half-width katakana kept, in ISO 2022 IR 13.
+    const QString withKatakana = substituteOutsideJisX0208(personNameOf(fuzz::textFrom(data, size)), nullptr, true);
+    FUZZ_CHECK(!firstOutsideJisX0201AndJisX0208(withKatakana));
+    const QByteArray ir13 = encodeIso2022Ir13Ir87(withKatakana);
+    const auto decodedIr13 = decodeDicomText(ir13, QStringLiteral("ISO 2022 IR 13\\ISO 2022 IR 87"));
+    FUZZ_CHECK(decodedIr13.has_value());
+    FUZZ_CHECK(decodedIr13->size() == withKatakana.size());
+    FUZZ_CHECK(encodeIso2022Ir13Ir87(*decodedIr13) == ir13);
 }
 
 }  // namespace

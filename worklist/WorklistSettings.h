@@ -34,7 +34,7 @@ struct WorklistSettings {
     quint16 port = 11112;
     QStringList accept;  // calling AE titles let in; empty: any
     AnswerCharset charset = AnswerCharset::Iso2022Ir87;
-    OutsideJisX0208 outside = OutsideJisX0208::AnswerInUtf8;
+    OutsideJisX0208 outside = OutsideJisX0208::Substitute;
     std::vector<Station> stations;  // in the file's order
 
     // The room of a scanner, or none for an AE title that is not a station.
