@@ -126,6 +126,71 @@ void createPatientIdTable(Database& db) {
 
 bool hasPatientIdTable(Database& db) { return tableReadable(db, patientIdTable().name); }
 
+const TableSchema& recordedPatientIdTable() {
+    static const TableSchema table{QStringLiteral("KANJYA"),
+                                   QStringLiteral("CODE"),
+                                   {QStringLiteral("CODE"), QStringLiteral("KANJYAID"), QStringLiteral("YNAME")}};
+    return table;
+}
+
+const TableSchema& studyTable() {
+    static const TableSchema table{QStringLiteral("KENSA"),
+                                   QStringLiteral("CODE"),
+                                   {QStringLiteral("CODE"), QStringLiteral("STUDYUID"), QStringLiteral("YNAME")}};
+    return table;
+}
+
+const TableSchema& performedStepTable() {
+    static const TableSchema table{
+        QStringLiteral("JISSHI"),
+        QStringLiteral("UID"),
+        {QStringLiteral("UID"), QStringLiteral("CODE"), QStringLiteral("KANJYAID"), QStringLiteral("YNAME"),
+         QStringLiteral("STUDYUID"), QStringLiteral("AE"), QStringLiteral("JYOTAI"), QStringLiteral("NICHIJI")}};
+    return table;
+}
+
+namespace {
+
+void addIdentityRecords(Database& db) {
+    db.execute(QStringLiteral("ALTER TABLE KANJYA ADD COLUMN YNAME TEXT"));
+    addKeyedTable(db, studyTable());
+    addKeyedTable(db, performedStepTable());
+}
+
+bool columnReadable(Database& db, const QString& table, const QString& column) {
+    try {
+        db.select(QStringLiteral("SELECT %1 FROM %2 WHERE 1=0").arg(column, table))->close();
+        return true;
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::Kind::Other) throw;
+        return false;
+    }
+}
+
+}  // namespace
+
+IdentityForm identityFormOf(Database& db) {
+    // The record, KENSA and JISSHI come in one transaction; the column alone tells them.
+    if (columnReadable(db, patientIdTable().name, QStringLiteral("YNAME"))) return IdentityForm::Recorded;
+    return hasPatientIdTable(db) ? IdentityForm::PatientIdsOnly : IdentityForm::NoPatientIds;
+}
+
+void createIdentityRecords(Database& db) {
+    WriteTransaction tx(db);
+    addIdentityRecords(db);
+    tx.commit();
+}
+
+int recordPatientIdOwners(Database& db) {
+    WriteTransaction tx(db);
+    const int recorded = db.execute(
+        QStringLiteral("UPDATE KANJYA SET YNAME = (SELECT KESOLA.YNAME FROM KESOLA WHERE KESOLA.CODE = KANJYA.CODE) "
+                       "WHERE (YNAME IS NULL OR YNAME = '') AND EXISTS (SELECT 1 FROM KESOLA WHERE KESOLA.CODE = "
+                       "KANJYA.CODE)"));
+    tx.commit();
+    return recorded;
+}
+
 void createHistoryTable(Database& db) {
     WriteTransaction tx(db);
     addHistoryTable(db);
@@ -142,6 +207,7 @@ void createSchema(Database& db, const QString& title) {
     db.execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
     addHistoryTable(db);
     addPatientIdTable(db);
+    addIdentityRecords(db);
     tx.commit();
 }
 

@@ -23,6 +23,7 @@
 #include "store/WorklistStore.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
+#include "worklist/BookingsWithoutId.h"
 #include "worklist/PerformedSteps.h"
 #include "worklist/ServiceLog.h"
 #include "worklist/StudyUid.h"
@@ -40,7 +41,8 @@ constexpr Uint32 kNetworkTimeoutSeconds = 60;
 // What every association shares. Set once before the first association and never changed.
 struct ServiceState {
     WorklistSettings settings;
-    PerformedSteps steps;
+    PerformedSteps steps{settings};
+    BookingsWithoutId withoutId{settings};
 };
 ServiceState* g_state = nullptr;
 
@@ -154,6 +156,9 @@ class WorklistScp : public DcmThreadSCP {
         std::vector<ScheduledBooking> bookings;
         try {
             bookings = readScheduledBookings(database(), read.roomCodes, read.from, read.to);
+            g_state->withoutId.leaveOut(bookings, QDate::currentDate(),
+                                        [this](const QString& line) { logFailure(line); });
+            keepStudyUids(database(), bookings);
         } catch (const DbError& e) {
             dropConnection();
             logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));
@@ -193,39 +198,28 @@ class WorklistScp : public DcmThreadSCP {
         return status;
     }
 
-    Uint16 createStep(DcmDataset* dataset, const QString& instanceUid) {
-        if (!dataset)
-            return refuseStep(STATUS_N_MissingAttribute, QStringLiteral("no attribute list"),
-                              QStringLiteral("MPPS N-CREATE に属性がありません"));
-        if (stepStatusOf(*dataset) != StepStatus::InProgress) {
-            return refuseStep(STATUS_N_InvalidAttributeValue, QStringLiteral("status must be IN PROGRESS"),
-                              QStringLiteral("MPPS N-CREATE を断りました: 状態が IN PROGRESS ではありません"));
-        }
-        if (g_state->steps.isKnown(instanceUid)) {
-            return refuseStep(STATUS_N_DuplicateSOPInstance, QStringLiteral("duplicate SOP instance"),
-                              QStringLiteral("MPPS N-CREATE を断りました: %1 はもうあります").arg(instanceUid));
-        }
-        const QStringList keys = scheduledStepKeysOf(*dataset);
-        const HistoryActor actor{calling_, kServiceUser};
+    // Answers one MPPS request from what PerformedSteps made of it; a store that fails refuses it and is opened
+    // afresh for the next.
+    template <typename Step>
+    Uint16 answerStep(const char* request, Step step) {
         try {
-            for (const QString& key : keys) {
-                if (recordExamStep(database(), key, history_actions::kExamStarted, actor) !=
-                    ExamStepOutcome::Recorded) {
-                    continue;
-                }
-                g_state->steps.add(instanceUid, key);
-                steps_ << QStringLiteral("検査開始 %1").arg(key);
-                return STATUS_N_Success;
-            }
+            const StepAnswer answer = step(database());
+            if (!answer.journal.isEmpty()) logFailure(answer.journal);
+            if (!answer.done.isEmpty()) steps_ << answer.done;
+            stepComment_ = answer.comment;
+            return answer.status;
         } catch (const DbError& e) {
             dropConnection();
-            return refuseStep(
-                STATUS_N_ProcessingFailure, QStringLiteral("worklist database unavailable"),
-                QStringLiteral("MPPS N-CREATE に失敗しました: データベースに書けません (%1)").arg(e.message()));
+            return refuseStep(STATUS_N_ProcessingFailure, QStringLiteral("worklist database unavailable"),
+                              QStringLiteral("MPPS %1 に失敗しました: データベースに書けません (%2)")
+                                  .arg(QString::fromLatin1(request), e.message()));
         }
-        return refuseStep(STATUS_N_ProcessingFailure, QStringLiteral("no scheduled step with this accession number"),
-                          QStringLiteral("MPPS N-CREATE を断りました: 予約が見つかりません (%1)")
-                              .arg(keys.isEmpty() ? QStringLiteral("番号なし") : keys.join(u' ')));
+    }
+
+    Uint16 createStep(DcmDataset* dataset, const QString& instanceUid) {
+        return answerStep("N-CREATE", [&](Database& db) {
+            return g_state->steps.create(db, dataset, instanceUid, calling_, QDate::currentDate());
+        });
     }
 
     OFCondition handleCreate(T_DIMSE_N_CreateRQ& request, T_ASC_PresentationContextID context) {
@@ -233,8 +227,7 @@ class WorklistScp : public DcmThreadSCP {
         const auto dataset = receiveDataset(request.DataSetType, context, cond);
         if (cond.bad()) return cond;
         const bool uidGiven = (request.opts & O_NCREATE_AFFECTEDSOPINSTANCEUID) && request.AffectedSOPInstanceUID[0];
-        const QString instanceUid = uidGiven ? textOf(request.AffectedSOPInstanceUID)
-                                             : QStringLiteral("2.25.") + uuidAsDecimal(QUuid::createUuid().toRfc4122());
+        const QString instanceUid = uidGiven ? textOf(request.AffectedSOPInstanceUID) : newUid();
         stepComment_.clear();
         const Uint16 status = createStep(dataset.get(), instanceUid);
         T_DIMSE_Message response{};
@@ -252,44 +245,8 @@ class WorklistScp : public DcmThreadSCP {
     }
 
     Uint16 setStep(DcmDataset* dataset, const QString& instanceUid) {
-        const auto key = g_state->steps.openStep(instanceUid);
-        if (!key) {
-            const bool known = g_state->steps.isKnown(instanceUid);
-            return refuseStep(known ? STATUS_N_ProcessingFailure : STATUS_N_NoSuchSOPInstance,
-                              known ? QStringLiteral("performed procedure step already finished")
-                                    : QStringLiteral("no such performed procedure step"),
-                              QStringLiteral("MPPS N-SET を断りました: %1 は%2")
-                                  .arg(instanceUid, known ? QStringLiteral("もう終わっています")
-                                                          : QStringLiteral("知らない検査です")));
-        }
-        const StepStatus status = dataset ? stepStatusOf(*dataset) : StepStatus::Absent;
-        if (status == StepStatus::Absent || status == StepStatus::InProgress) return STATUS_N_Success;
-        if (status == StepStatus::Other) {
-            return refuseStep(STATUS_N_InvalidAttributeValue, QStringLiteral("unknown performed procedure step status"),
-                              QStringLiteral("MPPS N-SET を断りました: 知らない状態です"));
-        }
-        const HistoryActor actor{calling_, kServiceUser};
-        try {
-            const bool completed = status == StepStatus::Completed;
-            const ExamStepOutcome outcome =
-                completed ? completeExam(database(), *key, actor)
-                          : recordExamStep(database(), *key, history_actions::kExamDiscontinued, actor);
-            if (outcome != ExamStepOutcome::Recorded) {
-                return refuseStep(STATUS_N_ProcessingFailure, QStringLiteral("booking could not be updated"),
-                                  QStringLiteral("MPPS N-SET に失敗しました: 予約 %1 は%2")
-                                      .arg(*key, outcome == ExamStepOutcome::NoSuchBooking
-                                                     ? QStringLiteral("取り消されています")
-                                                     : QStringLiteral("書き換えられませんでした")));
-            }
-            g_state->steps.finish(instanceUid);
-            steps_ << (completed ? QStringLiteral("検査完了 %1") : QStringLiteral("検査中止 %1")).arg(*key);
-            return STATUS_N_Success;
-        } catch (const DbError& e) {
-            dropConnection();
-            return refuseStep(
-                STATUS_N_ProcessingFailure, QStringLiteral("worklist database unavailable"),
-                QStringLiteral("MPPS N-SET に失敗しました: データベースに書けません (%1)").arg(e.message()));
-        }
+        return answerStep("N-SET",
+                          [&](Database& db) { return g_state->steps.set(db, dataset, instanceUid, calling_); });
     }
 
     OFCondition handleSet(T_DIMSE_N_SetRQ& request, T_ASC_PresentationContextID context) {
@@ -404,7 +361,7 @@ void answerWithoutDelay(quint16 port) {
 }  // namespace
 
 QString runWorklistService(const WorklistSettings& settings) {
-    static ServiceState state{settings, {}};
+    static ServiceState state{settings};
     g_state = &state;
     DcmSharedSCPConfig config;
     configure(*config, settings);
