@@ -175,6 +175,8 @@ IdentityForm identityFormOf(Database& db) {
     return hasPatientIdTable(db) ? IdentityForm::PatientIdsOnly : IdentityForm::NoPatientIds;
 }
 
+bool hasIdentityRecords(Database& db) { return identityFormOf(db) == IdentityForm::Recorded; }
+
 void createIdentityRecords(Database& db) {
     WriteTransaction tx(db);
     addIdentityRecords(db);

@@ -79,6 +79,9 @@ const TableSchema& performedStepTable();
 enum class IdentityForm { NoPatientIds, PatientIdsOnly, Recorded };
 IdentityForm identityFormOf(Database& db);
 
+// True when identityFormOf(db) is Recorded. Throws DbError as identityFormOf does.
+bool hasIdentityRecords(Database& db);
+
 // Adds KANJYA's YNAME, KENSA and JISSHI to a database whose KANJYA has none of them (one transaction).
 // Requires: identityFormOf(db) == PatientIdsOnly. Throws DbError.
 void createIdentityRecords(Database& db);
