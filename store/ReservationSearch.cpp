@@ -104,10 +104,10 @@ std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typed
     const IdentityForm form = typedId.isEmpty() ? IdentityForm::NoPatientIds : identityFormOf(db);
     if (isValidPatientId(typedId) && form != IdentityForm::NoPatientIds) {
         // An ID given to another booking under the same key is not found with the booking there now.
-        const QString ownId = form == IdentityForm::Recorded
-                                  ? QStringLiteral(" AND (KANJYA.YNAME IS NULL OR KANJYA.YNAME = '' OR "
-                                                   "KANJYA.YNAME = KESOLA.YNAME)")
-                                  : QString();
+        const QString ownId = form == IdentityForm::Recorded ? QStringLiteral(
+                                                                   " AND (KANJYA.YNAME IS NULL OR KANJYA.YNAME = '' OR "
+                                                                   "KANJYA.YNAME = KESOLA.YNAME)")
+                                                             : QString();
         auto byId = db.selectNative(QStringLiteral("SELECT KESOLA.* FROM KANJYA JOIN KESOLA ON KESOLA.CODE = "
                                                    "KANJYA.CODE WHERE KANJYA.KANJYAID = ?") +
                                         ownId,

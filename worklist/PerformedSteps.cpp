@@ -148,6 +148,34 @@ std::optional<Refusal> changeSince(const PerformedStep& step, const std::optiona
 
 }  // namespace
 
+std::optional<PerformedStep> PerformedSteps::find(Database& db, bool inDatabase, const QString& instanceUid) const {
+    if (inDatabase) return findPerformedStep(db, instanceUid);
+    std::lock_guard lock(mutex_);
+    const auto found = inMemory_.find(instanceUid);
+    if (found == inMemory_.end()) return std::nullopt;
+    return found->second;
+}
+
+StepStart PerformedSteps::start(Database& db, bool inDatabase, const PerformedStep& step) const {
+    const HistoryActor actor{step.aeTitle, kServiceUser};
+    if (inDatabase) return startPerformedStep(db, step, actor);
+    {
+        std::lock_guard lock(mutex_);
+        if (inMemory_.count(step.instanceUid) > 0) return StepStart::Duplicate;
+    }
+    if (recordExamStep(db, step.code, history_actions::kExamStarted, actor) != ExamStepOutcome::Recorded)
+        return StepStart::BookingChanged;
+    std::lock_guard lock(mutex_);
+    return inMemory_.try_emplace(step.instanceUid, step).second ? StepStart::Started : StepStart::Duplicate;
+}
+
+void PerformedSteps::finish(Database& db, bool inDatabase, const QString& instanceUid) const {
+    if (inDatabase) return finishPerformedStep(db, instanceUid);
+    std::lock_guard lock(mutex_);
+    const auto found = inMemory_.find(instanceUid);
+    if (found != inMemory_.end()) found->second.finished = true;
+}
+
 StepAnswer PerformedSteps::create(Database& db, DcmDataset* dataset, const QString& instanceUid,
                                   const QString& callingAe, QDate today) const {
     if (!dataset) {
@@ -158,12 +186,8 @@ StepAnswer PerformedSteps::create(Database& db, DcmDataset* dataset, const QStri
         return refused(STATUS_N_InvalidAttributeValue, QStringLiteral("status must be IN PROGRESS"),
                        QStringLiteral("MPPS N-CREATE を断りました: 状態が IN PROGRESS ではありません"));
     }
-    if (identityFormOf(db) != IdentityForm::Recorded) {
-        return refused(STATUS_N_ProcessingFailure, QStringLiteral("performed steps cannot be kept"),
-                       QStringLiteral("MPPS N-CREATE を断りました: データベースに検査の記録 (JISSHI) がありません。"
-                                      "kesola-admin upgrade で加えてください"));
-    }
-    if (findPerformedStep(db, instanceUid)) {
+    const bool inDatabase = identityFormOf(db) == IdentityForm::Recorded;
+    if (find(db, inDatabase, instanceUid)) {
         return refused(STATUS_N_DuplicateSOPInstance, QStringLiteral("duplicate SOP instance"),
                        QStringLiteral("MPPS N-CREATE を断りました: %1 はもうあります").arg(instanceUid));
     }
@@ -185,7 +209,7 @@ StepAnswer PerformedSteps::create(Database& db, DcmDataset* dataset, const QStri
     keepStudyUids(db, one);
     const PerformedStep step{instanceUid,          booking->code, booking->patientId, booking->booking.YNAME,
                              one.front().studyUid, callingAe};
-    switch (startPerformedStep(db, step, {callingAe, kServiceUser})) {
+    switch (start(db, inDatabase, step)) {
         case StepStart::Started:
             return {STATUS_Success, {}, {}, QStringLiteral("検査開始 %1").arg(step.code)};
         case StepStart::Duplicate:
@@ -200,7 +224,8 @@ StepAnswer PerformedSteps::create(Database& db, DcmDataset* dataset, const QStri
 
 StepAnswer PerformedSteps::set(Database& db, DcmDataset* dataset, const QString& instanceUid,
                                const QString& callingAe) const {
-    const auto step = identityFormOf(db) == IdentityForm::Recorded ? findPerformedStep(db, instanceUid) : std::nullopt;
+    const bool inDatabase = identityFormOf(db) == IdentityForm::Recorded;
+    const auto step = find(db, inDatabase, instanceUid);
     if (!step) {
         return refused(STATUS_N_NoSuchSOPInstance, QStringLiteral("no such performed procedure step"),
                        QStringLiteral("MPPS N-SET を断りました: %1 は知らない検査です").arg(instanceUid));
@@ -236,7 +261,7 @@ StepAnswer PerformedSteps::set(Database& db, DcmDataset* dataset, const QString&
                                      ? QStringLiteral("ほかの患者の予約になりました")
                                      : QStringLiteral("書き換えられませんでした")));
     }
-    finishPerformedStep(db, instanceUid);
+    finish(db, inDatabase, instanceUid);
     return {STATUS_Success,
             {},
             {},

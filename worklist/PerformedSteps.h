@@ -3,7 +3,11 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <map>
+#include <mutex>
+#include <optional>
 
+#include "store/PerformedStepStore.h"
 #include "worklist/WorklistSettings.h"
 
 class DcmDataset;
@@ -40,7 +44,8 @@ struct StepAnswer {
 // the calling scanner: in its station's room, still to be done, dated today or within mpps_days of it, with a patient
 // ID unless without_id = serve, and with the patient the N-CREATE names, if it names one. What identified the
 // booking (key, patient ID, name, study UID) is kept in the database with the step (JISSHI); the N-SET is taken only
-// while the booking under the key is still that one. A refusal writes nothing.
+// while the booking under the key is still that one. A refusal writes nothing. A database not yet upgraded has no
+// JISSHI: its steps are then kept in this service's memory, and a restart loses them.
 class PerformedSteps {
   public:
     explicit PerformedSteps(const WorklistSettings& settings) : settings_(settings) {}
@@ -52,7 +57,13 @@ class PerformedSteps {
     StepAnswer set(Database& db, DcmDataset* dataset, const QString& instanceUid, const QString& callingAe) const;
 
   private:
+    std::optional<PerformedStep> find(Database& db, bool inDatabase, const QString& instanceUid) const;
+    StepStart start(Database& db, bool inDatabase, const PerformedStep& step) const;
+    void finish(Database& db, bool inDatabase, const QString& instanceUid) const;
+
     const WorklistSettings& settings_;
+    mutable std::mutex mutex_;
+    mutable std::map<QString, PerformedStep> inMemory_;
 };
 
 }  // namespace kesola::worklist

@@ -23,9 +23,10 @@ Booking booking(const QString& name, const QString& id = {}) {
 // An older workstation, which knows the seven tables only: it cancels the booking and books the slot anew.
 void rebookAsAnOlderWorkstation(Database& db, const QString& name) {
     db.execute("DELETE FROM KESOLA WHERE CODE = ?", {kKey});
-    db.execute("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
-               "VALUES (?, '30', '01', 'N', ?, '02', '2', '50', '1', '')",
-               {kKey, name});
+    db.execute(
+        "INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
+        "VALUES (?, '30', '01', 'N', ?, '02', '2', '50', '1', '')",
+        {kKey, name});
 }
 
 QString studyUid(Database& db) {
@@ -106,9 +107,10 @@ TEST(PatientIdentity, ADatabaseWithIdsButNoRecordKeepsWorkingUntilTheUpgradeReco
     db.addReservation(kKey, "30", "01", "山田太郎", "02", "1");
     db.addReservation("1200503071000", "30", "01", "佐藤花子", "02", "1");
     makeItAsBeforeTheRecord(*conn);
-    conn->execute("INSERT INTO KANJYA (CODE, KANJYAID) VALUES (?, 'P-1'), ('1200503071000', 'P-2'), "
-                  "('1200503071100', 'P-3')",
-                  {kKey});
+    conn->execute(
+        "INSERT INTO KANJYA (CODE, KANJYAID) VALUES (?, 'P-1'), ('1200503071000', 'P-2'), "
+        "('1200503071100', 'P-3')",
+        {kKey});
     EXPECT_EQ(identityFormOf(*conn), IdentityForm::PatientIdsOnly);
     EXPECT_EQ(findBooking(*conn, kKey)->KANJYAID, "P-1");
     const auto offered = readScheduledBooking(*conn, kKey);

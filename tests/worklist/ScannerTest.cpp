@@ -23,7 +23,8 @@ QString keyOf(const char* room, int days, const char* time) {
 // A scanner played by dcmjs-dimse (tests/worklist/scanner/scanner.js): its answer as JSON.
 QJsonObject scanner(const RunningWorklist& service, const QStringList& args, const QString& ae = "MRI1") {
     const ToolRun run = runTool(
-        "node", QStringList{KESOLA_TEST_SCANNER, "127.0.0.1", QString::number(service.port()), ae, "KESOLA_MWL"} + args);
+        "node",
+        QStringList{KESOLA_TEST_SCANNER, "127.0.0.1", QString::number(service.port()), ae, "KESOLA_MWL"} + args);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     return QJsonDocument::fromJson(run.out.trimmed().section(u'\n', -1).toUtf8()).object();
 }
@@ -190,14 +191,16 @@ TEST_F(WorklistScanner, ACompletionNeverLandsOnAnotherPatient) {
         QString comment;
     } cases[] = {
         {"another patient", cancelAndBook("鈴木 一郎", "P-SUZUKI"), "patient ID changed since the step began"},
-        {"another name under the same ID", cancelAndBook("鈴木 一郎", "P-0001"), "patient changed since the step began"},
+        {"another name under the same ID", cancelAndBook("鈴木 一郎", "P-0001"),
+         "patient changed since the step began"},
         {"the same patient booked anew", cancelAndBook("山田　太郎", "P-0001"), "study changed since the step began"},
         {"an older workstation's new booking",
          [this](Database& c) {
              c.execute("DELETE FROM KESOLA WHERE CODE = ?", {kKey});
-             c.execute("INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
-                       "VALUES (?, '30', '01', 'N', '鈴木 一郎', '01', '1', '50', '1', '')",
-                       {kKey});
+             c.execute(
+                 "INSERT INTO KESOLA (CODE, Min, KA, BYOTO, YNAME, BUI, SEX, AGE, JYOKYO, ETC) "
+                 "VALUES (?, '30', '01', 'N', '鈴木 一郎', '01', '1', '50', '1', '')",
+                 {kKey});
          },
          "patient ID changed since the step began"},
     };
@@ -240,6 +243,22 @@ TEST_F(WorklistScanner, SitesThatServeBookingsWithoutIdOfferAndTakeThem) {
     EXPECT_EQ(scanner(*service, {"exam", keyOf("1", 1, "0930"), "COMPLETED"})["set"].toInt(), kSuccess)
         << "tomorrow's booking lies within mpps_days";
     EXPECT_FALSE(service->log().contains("患者 ID がないため"));
+}
+
+// A database made before patient IDs were kept, on either engine: its examinations are taken, the links in memory.
+TEST_F(WorklistScanner, ADatabaseNotYetUpgradedStillTakesItsExaminations) {
+    auto connection = db.connect();
+    for (const char* table : {"JISSHI", "KENSA", "KANJYA"}) connection->execute(QString("DROP TABLE %1").arg(table));
+    start("without_id = serve");
+    EXPECT_EQ(offered(), QStringList({kKey, kNoId, kKato}));
+    const QJsonObject discontinued = scanner(*service, {"exam", kKato, "DISCONTINUED"});
+    EXPECT_EQ(discontinued["create"].toInt(), kSuccess) << discontinued["createComment"].toString().toStdString();
+    EXPECT_EQ(discontinued["set"].toInt(), kSuccess) << discontinued["setComment"].toString().toStdString();
+    const QJsonObject completed = scanner(*service, {"exam", kKey, "COMPLETED"});
+    EXPECT_EQ(completed["set"].toInt(), kSuccess) << completed["setComment"].toString().toStdString();
+    EXPECT_EQ(statusOf(kKey), "2");
+    EXPECT_EQ(historyOf(db, kKato).mid(2),
+              QStringList({"MRI1/kesola-worklist/検査開始", "MRI1/kesola-worklist/検査中止"}));
 }
 
 }  // namespace
