@@ -1,23 +1,43 @@
 #include "worklist/BookingsWithoutId.h"
 
+#include <QSet>
+#include <QStringList>
 #include <algorithm>
+#include <mutex>
 
 namespace kesola::worklist {
 
-void BookingsWithoutId::leaveOut(std::vector<ScheduledBooking>& bookings, QDate today,
-                                 const std::function<void(const QString&)>& journal) {
-    if (settings_.withoutId == WithoutPatientId::Serve) return;
+namespace {
+
+// The bookings already named today.
+struct NamedToday {
+    std::mutex mutex;
+    QDate day;
+    QSet<QString> codes;
+};
+
+NamedToday& namedToday() {
+    static NamedToday named;
+    return named;
+}
+
+}  // namespace
+
+void leaveOutBookingsWithoutId(std::vector<ScheduledBooking>& bookings, const WorklistSettings& settings, QDate today,
+                               const std::function<void(const QString&)>& journal) {
+    if (settings.withoutId == WithoutPatientId::Serve) return;
     const auto without = [](const ScheduledBooking& s) { return s.patientId.isEmpty(); };
     QStringList toName;
     {
-        std::lock_guard lock(mutex_);
-        if (day_ != today) {
-            day_ = today;
-            named_.clear();
+        NamedToday& named = namedToday();
+        std::lock_guard lock(named.mutex);
+        if (named.day != today) {
+            named.day = today;
+            named.codes.clear();
         }
         for (const ScheduledBooking& s : bookings) {
-            if (without(s) && !named_.contains(s.code)) {
-                named_.insert(s.code);
+            if (without(s) && !named.codes.contains(s.code)) {
+                named.codes.insert(s.code);
                 toName << s.code;
             }
         }

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QDate>
-#include <QSet>
 #include <QString>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "store/WorklistStore.h"
@@ -12,23 +10,11 @@
 
 namespace kesola::worklist {
 
-// The bookings that have no patient ID yet. With without_id = skip they are not offered: the journal names each
-// such booking once a day, the first time a scanner's query would have found it, so that IT can ask reception to
-// complete it. Shared by every association.
-class BookingsWithoutId {
-  public:
-    explicit BookingsWithoutId(const WorklistSettings& settings) : settings_(settings) {}
-
-    // Removes the bookings without a patient ID (nothing with without_id = serve), and calls `journal` with one line
-    // for each one not yet named today.
-    void leaveOut(std::vector<ScheduledBooking>& bookings, QDate today,
-                  const std::function<void(const QString&)>& journal);
-
-  private:
-    const WorklistSettings& settings_;
-    std::mutex mutex_;
-    QDate day_;
-    QSet<QString> named_;
-};
+// With without_id = skip, removes the bookings that have no patient ID from what a query found (nothing with
+// serve), and calls `journal` with one line for each such booking the first time on a day that a scanner's query
+// would have found it, so that IT can ask reception to complete it. The day's memory is the service's, shared by
+// every association.
+void leaveOutBookingsWithoutId(std::vector<ScheduledBooking>& bookings, const WorklistSettings& settings, QDate today,
+                               const std::function<void(const QString&)>& journal);
 
 }  // namespace kesola::worklist

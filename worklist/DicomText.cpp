@@ -13,6 +13,7 @@ namespace {
 constexpr char kEscape = '\x1b';
 const QByteArray kToJisX0208 = QByteArrayLiteral("\x1b$B");
 const QByteArray kToAscii = QByteArrayLiteral("\x1b(B");
+const QByteArray kToJisX0201Roman = QByteArrayLiteral("\x1b(J");
 constexpr char32_t kGeta = U'\u3013';  // 〓: the mark Japanese systems print for a character they cannot
 
 // Variants common in names that cp932 holds outside JIS X 0208, and the form everyone writes instead.
@@ -174,23 +175,25 @@ std::optional<QString> decodeIso2022(const QByteArray& bytes, bool katakanaInG1)
     return out;
 }
 
-}  // namespace
-
-std::optional<char32_t> firstOutsideJisX0208(const QString& text) {
-    for (char32_t c : codePoints(text)) {
-        if (!fitsIso2022Ir87(c)) return c;
-    }
-    return std::nullopt;
-}
-
-QByteArray encodeIso2022Ir87(const QString& text) {
+// ISO 2022 with JIS X 0208 switched into G0 for its runs. The G0 set each value starts and ends with is ASCII, or
+// JIS X 0201's roman half when the first value of Specific Character Set is ISO 2022 IR 13; there half-width
+// katakana stay in G1, written as bytes A1 to DF without any escape.
+QByteArray encodeIso2022(const QString& text, bool jisX0201) {
+    const QByteArray& toInitial = jisX0201 ? kToJisX0201Roman : kToAscii;
     QByteArray out;
     bool inJisX0208 = false;
     for (char32_t c : codePoints(text)) {
         if (isAscii(c)) {
-            if (inJisX0208) out += kToAscii;
+            if (inJisX0208) out += toInitial;
             inJisX0208 = false;
             out += static_cast<char>(c);
+            continue;
+        }
+        if (jisX0201 && isHalfWidthKatakana(c)) {
+            // GR does not change with G0; still, readers that take any byte after ESC $ B as JIS X 0208 are spared.
+            if (inJisX0208) out += toInitial;
+            inJisX0208 = false;
+            out += static_cast<char>(c - 0xFF61 + 0xA1);
             continue;
         }
         const auto position = jisX0208Position(c);
@@ -200,11 +203,36 @@ QByteArray encodeIso2022Ir87(const QString& text) {
         out += static_cast<char>(position->first + 0x20);
         out += static_cast<char>(position->second + 0x20);
     }
-    if (inJisX0208) out += kToAscii;
+    if (inJisX0208) out += toInitial;
     return out;
 }
 
-QString substituteOutsideJisX0208(const QString& text, std::vector<Substitution>* made) {
+}  // namespace
+
+std::optional<char32_t> firstOutsideJisX0208(const QString& text) {
+    for (char32_t c : codePoints(text)) {
+        if (!fitsIso2022Ir87(c)) return c;
+    }
+    return std::nullopt;
+}
+
+QByteArray encodeIso2022Ir87(const QString& text) { return encodeIso2022(text, false); }
+
+QByteArray encodeIso2022Ir13Ir87(const QString& text) { return encodeIso2022(text, true); }
+
+bool holdsHalfWidthKatakana(const QString& text) {
+    const auto points = codePoints(text);
+    return std::any_of(points.begin(), points.end(), isHalfWidthKatakana);
+}
+
+std::optional<char32_t> firstOutsideJisX0201AndJisX0208(const QString& text) {
+    for (char32_t c : codePoints(text)) {
+        if (!fitsIso2022Ir87(c) && !isHalfWidthKatakana(c)) return c;
+    }
+    return std::nullopt;
+}
+
+QString substituteOutsideJisX0208(const QString& text, std::vector<Substitution>* made, bool keepHalfWidthKatakana) {
     const auto record = [made](const QString& from, const QString& to) {
         if (made) made->push_back({from, to});
     };
@@ -212,7 +240,7 @@ QString substituteOutsideJisX0208(const QString& text, std::vector<Substitution>
     const std::vector<char32_t> points = codePoints(text);
     for (size_t i = 0; i < points.size(); ++i) {
         const char32_t c = points[i];
-        if (fitsIso2022Ir87(c)) {
+        if (fitsIso2022Ir87(c) || (keepHalfWidthKatakana && isHalfWidthKatakana(c))) {
             out += Cp932::characterText(c);
             continue;
         }

@@ -19,6 +19,18 @@ std::optional<char32_t> firstOutsideJisX0208(const QString& text);
 // before the delimiters ^ and =). Requires: no character outside JIS X 0208 (see firstOutsideJisX0208).
 QByteArray encodeIso2022Ir87(const QString& text);
 
+// True when the text holds half-width katakana (U+FF61 to U+FF9F).
+bool holdsHalfWidthKatakana(const QString& text);
+
+// The first character of the text that neither JIS X 0208 nor JIS X 0201 (ASCII and half-width katakana) holds.
+std::optional<char32_t> firstOutsideJisX0201AndJisX0208(const QString& text);
+
+// The text as a value of "ISO 2022 IR 13\ISO 2022 IR 87", as Japanese consoles take half-width katakana: the value
+// starts in JIS X 0201 (its roman half, which is ASCII but for \ and ~, and its katakana as bytes A1 to DF), each run
+// of JIS X 0208 after ESC $ B, and ESC ( J back to JIS X 0201 before every ASCII character that follows such a run and
+// at the end. Requires: no character outside both sets (see firstOutsideJisX0201AndJisX0208).
+QByteArray encodeIso2022Ir13Ir87(const QString& text);
+
 // One replacement made by substituteOutsideJisX0208, for the log: "髙→高".
 struct Substitution {
     QString from;
@@ -28,8 +40,10 @@ struct Substitution {
 // The text with every character outside JIS X 0208 replaced by its usual substitute: the common variant forms of
 // names (髙 → 高, 﨑 → 崎, 德 → 徳 ...), then the compatibility form (half-width katakana → full width), and 〓 for a
 // character that has none. A run of half-width katakana is replaced as a whole, so that ﾀﾞ becomes ダ. The replacements
-// made are appended to `made`.
-QString substituteOutsideJisX0208(const QString& text, std::vector<Substitution>* made = nullptr);
+// made are appended to `made`. With `keepHalfWidthKatakana`, half-width katakana stay as they are (for an answer in
+// ISO 2022 IR 13).
+QString substituteOutsideJisX0208(const QString& text, std::vector<Substitution>* made = nullptr,
+                                  bool keepHalfWidthKatakana = false);
 
 // "髙→高, 﨑→崎" for a log line.
 QString describeSubstitutions(const std::vector<Substitution>& made);

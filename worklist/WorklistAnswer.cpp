@@ -16,8 +16,21 @@ namespace kesola::worklist {
 namespace {
 
 const QString kModality = QStringLiteral("MR");
-const QString kIso2022Ir87 = QStringLiteral("\\ISO 2022 IR 87");
-const QString kUtf8 = QStringLiteral("ISO_IR 192");
+
+// The character set one item goes out in: the configured one, or for the texts of this item another.
+enum class ItemCharset { Iso2022Ir87, Iso2022Ir13Ir87, Utf8 };
+
+QString specificCharacterSetOf(ItemCharset charset) {
+    switch (charset) {
+        case ItemCharset::Iso2022Ir87:
+            return QStringLiteral("\\ISO 2022 IR 87");
+        case ItemCharset::Iso2022Ir13Ir87:
+            return QStringLiteral("ISO 2022 IR 13\\ISO 2022 IR 87");
+        case ItemCharset::Utf8:
+            break;
+    }
+    return QStringLiteral("ISO_IR 192");
+}
 
 // A long string holds no backslash (the value delimiter) and no control character.
 QString longStringOf(const QString& text) {
@@ -37,34 +50,50 @@ struct ItemTexts {
     QString patientName;
     QString department;
     QString bodyPart;
+    QString remarks;
 
     void forEach(const std::function<void(QString&)>& apply) {
-        apply(patientName);
-        apply(department);
-        apply(bodyPart);
+        for (QString* text : {&patientName, &department, &bodyPart, &remarks}) apply(*text);
     }
 };
 
 // Chooses the item's character set and brings the texts into it; returns the set and the note for the log.
-std::pair<AnswerCharset, QString> chooseCharset(ItemTexts& texts, const WorklistSettings& settings) {
-    if (settings.charset == AnswerCharset::Utf8) return {AnswerCharset::Utf8, {}};
+// Half-width katakana go in ISO 2022 IR 13, as Japanese consoles take them; a character outside JIS X 0201 and
+// JIS X 0208 makes the item UTF-8 or is substituted, as the settings say.
+std::pair<ItemCharset, QString> chooseCharset(ItemTexts& texts, const WorklistSettings& settings) {
+    if (settings.charset == AnswerCharset::Utf8) return {ItemCharset::Utf8, {}};
     std::optional<char32_t> outside;
     texts.forEach([&](QString& t) {
-        if (!outside) outside = firstOutsideJisX0208(t);
+        if (!outside) outside = firstOutsideJisX0201AndJisX0208(t);
     });
-    if (!outside) return {AnswerCharset::Iso2022Ir87, {}};
-    if (settings.outside == OutsideJisX0208::AnswerInUtf8) {
-        return {AnswerCharset::Utf8, QStringLiteral("JIS X 0208 にない文字「%1」があるため ISO_IR 192 で送りました")
-                                         .arg(QString::fromUcs4(&*outside, 1))};
+    QString note;
+    if (outside && settings.outside == OutsideJisX0208::AnswerInUtf8) {
+        return {ItemCharset::Utf8, QStringLiteral("JIS X 0208 にない文字「%1」があるため ISO_IR 192 で送りました")
+                                       .arg(QString::fromUcs4(&*outside, 1))};
     }
-    std::vector<Substitution> made;
-    texts.forEach([&](QString& t) { t = substituteOutsideJisX0208(t, &made); });
-    return {AnswerCharset::Iso2022Ir87,
-            QStringLiteral("JIS X 0208 にない文字を置き換えて送りました (%1)").arg(describeSubstitutions(made))};
+    if (outside) {
+        std::vector<Substitution> made;
+        texts.forEach([&](QString& t) { t = substituteOutsideJisX0208(t, &made, true); });
+        note = QStringLiteral("JIS X 0208 にない文字を置き換えて送りました (%1)").arg(describeSubstitutions(made));
+    }
+    bool katakana = false;
+    texts.forEach([&](QString& t) { katakana = katakana || holdsHalfWidthKatakana(t); });
+    return {katakana ? ItemCharset::Iso2022Ir13Ir87 : ItemCharset::Iso2022Ir87, note};
 }
 
-void putText(DcmItem& item, const DcmTagKey& tag, const QString& text, AnswerCharset charset) {
-    const QByteArray bytes = charset == AnswerCharset::Utf8 ? text.toUtf8() : encodeIso2022Ir87(text);
+void putText(DcmItem& item, const DcmTagKey& tag, const QString& text, ItemCharset charset) {
+    QByteArray bytes;
+    switch (charset) {
+        case ItemCharset::Iso2022Ir87:
+            bytes = encodeIso2022Ir87(text);
+            break;
+        case ItemCharset::Iso2022Ir13Ir87:
+            bytes = encodeIso2022Ir13Ir87(text);
+            break;
+        case ItemCharset::Utf8:
+            bytes = text.toUtf8();
+            break;
+    }
     item.putAndInsertOFStringArray(tag, OFString(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
@@ -84,8 +113,8 @@ void fillKeys(DcmItem& request, DcmItem& source, DcmItem& answer) {
             DcmItem* requestItem = static_cast<DcmSequenceOfItems*>(key)->getItem(0);
             DcmItem* sourceItem = nullptr;
             if (source.findAndGetSequenceItem(tag, sourceItem, 0).bad() || !sourceItem) continue;
-            // A zero-length sequence asks for every key of its item.
-            if (!requestItem) {
+            // A zero-length sequence, or one with an empty item, asks for every key of its item.
+            if (!requestItem || requestItem->card() == 0) {
                 answerSequence->insert(new DcmItem(*sourceItem));
                 continue;
             }
@@ -114,9 +143,9 @@ QString dicomAgeOf(const QString& storedAge) {
 WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stationAeTitle,
                             const WorklistSettings& settings) {
     ItemTexts texts{personNameOf(booking.booking.YNAME), longStringOf(booking.departmentName),
-                    longStringOf(booking.bodyPartName)};
+                    longStringOf(booking.bodyPartName), longStringOf(booking.booking.ETC)};
     const auto [charset, note] = chooseCharset(texts, settings);
-    WorklistItem item{std::make_unique<DcmDataset>(), charset == AnswerCharset::Utf8 ? kUtf8 : kIso2022Ir87, note};
+    WorklistItem item{std::make_unique<DcmDataset>(), specificCharacterSetOf(charset), note};
     DcmDataset& d = *item.dataset;
     const QString& key = booking.code;
     putAscii(d, DCM_AccessionNumber, key);
@@ -128,6 +157,7 @@ WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stat
     putText(d, DCM_RequestingService, texts.department, charset);
     putText(d, DCM_RequestedProcedureDescription, texts.bodyPart, charset);
     putAscii(d, DCM_RequestedProcedureID, key);
+    putText(d, DCM_RequestedProcedureComments, texts.remarks, charset);
     DcmItem* step = nullptr;
     d.findOrCreateSequenceItem(DCM_ScheduledProcedureStepSequence, step, -2);
     putAscii(*step, DCM_Modality, kModality);
@@ -137,6 +167,11 @@ WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stat
     putText(*step, DCM_ScheduledProcedureStepDescription, texts.bodyPart, charset);
     putAscii(*step, DCM_ScheduledProcedureStepID, key);
     putAscii(*step, DCM_ScheduledProcedureStepStatus, QStringLiteral("SCHEDULED"));
+    // Type 2 keys of the step that the bookings do not hold: present, and empty.
+    for (const DcmTagKey& tag :
+         {DCM_ScheduledPerformingPhysicianName, DCM_ScheduledStationName, DCM_ScheduledProcedureStepLocation}) {
+        step->insertEmptyElement(tag);
+    }
     return item;
 }
 

@@ -6,6 +6,8 @@
 #include <dcmtk/dcmdata/dcitem.h>
 
 #include <QByteArray>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "worklist/DicomText.h"
 
@@ -50,6 +52,37 @@ std::optional<std::pair<QDate, QDate>> dateRangeOf(const QString& text) {
     if (!from || !to) return std::nullopt;
     if (from->isValid() && to->isValid() && *from > *to) return std::nullopt;
     return std::pair{*from, *to};
+}
+
+// One end of a TM range: "HH", "HHMM", "HHMMSS" or "HHMMSS.F" to "HHMMSS.FFFFFF", filled up to the start of what
+// it leaves out (`upper`: to its end, so that "12" as an upper end takes 12:59:59.999). None for anything else.
+std::optional<QTime> timeOf(const QString& text, bool upper) {
+    static const QRegularExpression tm(QStringLiteral(R"(^(\d\d)(\d\d)?(\d\d)?(?:\.(\d{1,6}))?$)"));
+    const auto match = tm.match(text);
+    if (!match.hasMatch() || (match.hasCaptured(4) && !match.hasCaptured(3))) return std::nullopt;
+    const auto part = [&](int i, int missing) { return match.hasCaptured(i) ? match.captured(i).toInt() : missing; };
+    const int milliseconds =
+        match.hasCaptured(4) ? match.captured(4).leftJustified(3, u'0').left(3).toInt() : (upper ? 999 : 0);
+    const QTime time(part(1, 0), part(2, upper ? 59 : 0), part(3, upper ? 59 : 0), milliseconds);
+    if (!time.isValid()) return std::nullopt;
+    return time;
+}
+
+// "T", "T1-T2", "-T2" or "T1-": a single time takes everything its precision leaves open.
+std::optional<std::pair<QTime, QTime>> timeRangeOf(const QString& text) {
+    const qsizetype dash = text.indexOf(u'-');
+    const QString first = dash < 0 ? text : text.left(dash);
+    const QString last = dash < 0 ? text : text.mid(dash + 1);
+    if (first.isEmpty() && last.isEmpty()) return std::nullopt;
+    const auto from = first.isEmpty() ? std::optional<QTime>(QTime(0, 0)) : timeOf(first, false);
+    const auto to = last.isEmpty() ? std::optional<QTime>(QTime(23, 59, 59, 999)) : timeOf(last, true);
+    if (!from || !to || *from > *to) return std::nullopt;
+    return std::pair{*from, *to};
+}
+
+// A person name of wildcards and delimiters alone asks for any name, as an empty one does.
+bool isUniversalName(const QByteArray& name) {
+    return std::all_of(name.begin(), name.end(), [](char c) { return c == '*' || c == '^' || c == '=' || c == ' '; });
 }
 
 // The person name as matched: the first group that holds anything, spaces as component delimiters, trailing
@@ -123,6 +156,13 @@ std::variant<WorklistQuery, QString> parseWorklistQuery(DcmDataset& identifier) 
             if (!query.dates)
                 return QStringLiteral("Scheduled Procedure Step Start Date '%1' is not a date or range").arg(date);
         }
+        const QString time = asciiValue(*step, DCM_ScheduledProcedureStepStartTime);
+        if (!time.isEmpty()) {
+            query.times = timeRangeOf(time);
+            if (!query.times)
+                return QStringLiteral("Scheduled Procedure Step Start Time '%1' is not a time or range").arg(time);
+        }
+        query.performingPhysicianNamed = !isUniversalName(rawValue(*step, DCM_ScheduledPerformingPhysicianName));
     }
     return query;
 }
@@ -135,13 +175,16 @@ StoreRead storeReadFor(const WorklistQuery& query, const WorklistSettings& setti
         }
     }
     if (!keyMatches(query.modality, kModality)) read.roomCodes.clear();
-    auto [from, to] = query.dates.value_or(std::pair{QDate(), QDate()});
     if (!query.dates) {
         const auto key = exactReservationKey(query.accessionNumber);
         const auto stepKey = key ? key : exactReservationKey(query.stepId);
         const QDate keyDay = stepKey ? dateOf(stepKey->mid(1, 8)).value_or(QDate()) : QDate();
-        from = to = keyDay.isValid() ? keyDay : today;
+        read.from = keyDay.isValid() ? keyDay : today;
+        read.to = keyDay.isValid() ? keyDay : today.addDays(kLongestDateRange - 1);
+        return read;
     }
+    auto [from, to] = *query.dates;
+    read.cut = !from.isValid() || !to.isValid() || from.daysTo(to) >= kLongestDateRange;
     if (!from.isValid()) from = to.addDays(1 - kLongestDateRange);
     if (!to.isValid() || from.daysTo(to) >= kLongestDateRange) to = from.addDays(kLongestDateRange - 1);
     read.from = from;
@@ -160,10 +203,15 @@ std::optional<QString> stationFor(const QString& roomCode, const WorklistQuery& 
 bool matches(const WorklistQuery& query, const ScheduledBooking& booking) {
     if (!keyMatches(query.accessionNumber, booking.code) || !keyMatches(query.stepId, booking.code)) return false;
     if (!keyMatches(query.patientId, booking.patientId)) return false;
+    if (query.performingPhysicianNamed) return false;
     if (query.dates) {
         const QDate day = QDate::fromString(booking.code.mid(1, 8), QStringLiteral("yyyyMMdd"));
         const auto [from, to] = *query.dates;
         if ((from.isValid() && day < from) || (to.isValid() && day > to)) return false;
+    }
+    if (query.times) {
+        const QTime start = QTime::fromString(booking.code.mid(9, 4), QStringLiteral("HHmm"));
+        if (start < query.times->first || start > query.times->second) return false;
     }
     if (isUniversal(query.patientName)) return true;
     const QString wanted = nameForMatching(query.patientName);

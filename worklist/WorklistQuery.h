@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 #include <optional>
 #include <variant>
 
@@ -18,6 +19,12 @@ namespace kesola::worklist {
 struct WorklistQuery {
     // Scheduled Procedure Step Start Date: none when universal; an open end is an invalid QDate.
     std::optional<std::pair<QDate, QDate>> dates;
+    // Scheduled Procedure Step Start Time: none when universal; each end as precise as the query gave it (an open
+    // end is the start or the end of the day). Matched on every day by itself: no combined date-time matching.
+    std::optional<std::pair<QTime, QTime>> times;
+    // A Scheduled Performing Physician's Name other than a universal one (empty, or wildcards alone). The bookings
+    // name no physician, so such a query matches nothing.
+    bool performingPhysicianNamed = false;
     QString modality;
     QString stationAeTitle;
     QString patientName;  // decoded from the query's character set
@@ -30,13 +37,15 @@ struct WorklistQuery {
 // Comment) when a key cannot be read: a date that is not one, a name in a character set the worklist cannot read.
 std::variant<WorklistQuery, QString> parseWorklistQuery(DcmDataset& identifier);
 
-// The days and rooms the store is asked for. Universal date matching means today; an open range and a range longer
-// than kLongestDateRange days are cut to kLongestDateRange days from their known end. An exact accession number or
-// step ID without a date asks for that key's own day. No rooms when no station matches.
+// The days and rooms the store is asked for. Universal date matching means every day, bounded to today and the
+// kLongestDateRange - 1 days after it; an open range and a range longer than kLongestDateRange days are cut to
+// kLongestDateRange days from their known end (`cut` then says so, for the log). An exact accession number or step
+// ID without a date asks for that key's own day. No rooms when no station matches.
 struct StoreRead {
     QStringList roomCodes;
     QDate from;
     QDate to;
+    bool cut = false;
 };
 inline constexpr int kLongestDateRange = 366;
 StoreRead storeReadFor(const WorklistQuery& query, const WorklistSettings& settings, QDate today);

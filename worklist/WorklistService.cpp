@@ -1,40 +1,33 @@
 #include "worklist/WorklistService.h"
 
-#include <arpa/inet.h>
 #include <dcmtk/config/osconfig.h>
-#include <dcmtk/dcmdata/dcdatset.h>
-#include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/dul.h>
 #include <dcmtk/dcmnet/scpthrd.h>
-#include <dcmtk/ofstd/ofstd.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDate>
 #include <QRegularExpression>
-#include <QUuid>
-#include <memory>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <thread>
 
-#include "store/ExamSteps.h"
-#include "store/History.h"
 #include "store/WorklistStore.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
-#include "worklist/BookingsWithoutId.h"
+#include "worklist/Association.h"
+#include "worklist/AssociationContext.h"
+#include "worklist/IncomingConnections.h"
 #include "worklist/PerformedSteps.h"
 #include "worklist/ServiceLog.h"
-#include "worklist/StudyUid.h"
-#include "worklist/WorklistAnswer.h"
-#include "worklist/WorklistQuery.h"
 
 namespace kesola::worklist {
 
 namespace {
 
-constexpr Uint16 kStatusDatabaseUnavailable = 0xC001;
 // How long a silent peer may keep its association's thread: a scanner switched off in the middle of a query.
 constexpr Uint32 kNetworkTimeoutSeconds = 60;
 
@@ -42,244 +35,6 @@ constexpr Uint32 kNetworkTimeoutSeconds = 60;
 struct ServiceState {
     WorklistSettings settings;
     PerformedSteps steps{settings};
-    BookingsWithoutId withoutId{settings};
-};
-ServiceState* g_state = nullptr;
-
-QString textOf(const char* text) { return QString::fromLatin1(text).trimmed(); }
-
-std::unique_ptr<DcmDataset> errorComment(const QString& comment) {
-    auto detail = std::make_unique<DcmDataset>();
-    detail->putAndInsertString(DCM_ErrorComment, comment.left(64).toLatin1().constData());
-    return detail;
-}
-
-// One scanner's association: its commands, its database connection, its line in the log.
-class WorklistScp : public DcmThreadSCP {
-  public:
-    // The connection slot of the thread that serves this association.
-    void useConnection(std::unique_ptr<QtSqlDatabase>& connection) { connection_ = &connection; }
-
-  protected:
-    void notifyAssociationRequest(const T_ASC_Parameters& params, DcmSCPActionType& desiredAction) override {
-        calling_ = textOf(params.DULparams.callingAPTitle);
-        peer_ = textOf(params.DULparams.callingPresentationAddress);
-        accepted_ = false;
-        aborted_ = false;
-        finds_ = 0;
-        found_ = 0;
-        steps_.clear();
-        DcmThreadSCP::notifyAssociationRequest(params, desiredAction);
-    }
-
-    OFBool checkCalledAETitleAccepted(const OFString& calledAE) override {
-        if (textOf(calledAE.c_str()) == settings().aeTitle) return OFTrue;
-        logLine(QStringLiteral("%1 (%2) を断りました: 呼ばれた AE タイトル %3 はこのサービス (%4) ではありません")
-                    .arg(calling_, peer_, textOf(calledAE.c_str()), settings().aeTitle));
-        return OFFalse;
-    }
-
-    OFBool checkCallingAETitleAccepted(const OFString& callingAE) override {
-        const QString title = textOf(callingAE.c_str());
-        if (settings().accept.isEmpty() || settings().accept.contains(title)) return OFTrue;
-        logLine(QStringLiteral("%1 (%2) を断りました: accept にない AE タイトルです").arg(title, peer_));
-        return OFFalse;
-    }
-
-    void notifyAssociationAcknowledge() override { accepted_ = true; }
-    void notifyAbortRequest() override { aborted_ = true; }
-
-    void notifyDIMSEError(const OFCondition& cond) override {
-        logLine(QStringLiteral("%1 (%2) との通信が途切れました: %3")
-                    .arg(calling_, peer_, QString::fromLatin1(cond.text())));
-    }
-
-    void notifyAssociationTermination() override {
-        if (!accepted_) return;
-        QStringList done;
-        if (finds_ > 0) done << QStringLiteral("C-FIND %1 回 %2 件").arg(finds_).arg(found_);
-        if (!steps_.isEmpty()) done << QStringLiteral("MPPS ") + steps_.join(QStringLiteral(", "));
-        if (done.isEmpty()) done << QStringLiteral("要求なし");
-        logLine(QStringLiteral("%1 (%2): %3; %4")
-                    .arg(calling_, peer_, done.join(QStringLiteral(", ")),
-                         aborted_ ? QStringLiteral("中断されました") : QStringLiteral("終了")));
-        DcmThreadSCP::notifyAssociationTermination();
-    }
-
-    OFCondition handleIncomingCommand(T_DIMSE_Message* message, const DcmPresentationContextInfo& context) override {
-        switch (message->CommandField) {
-            case DIMSE_C_FIND_RQ:
-                return handleFind(message->msg.CFindRQ, context.presentationContextID);
-            case DIMSE_N_CREATE_RQ:
-                return handleCreate(message->msg.NCreateRQ, context.presentationContextID);
-            case DIMSE_N_SET_RQ:
-                return handleSet(message->msg.NSetRQ, context.presentationContextID);
-            case DIMSE_C_CANCEL_RQ:
-                return EC_Normal;  // it came after the last answer had gone
-            default:
-                return DcmThreadSCP::handleIncomingCommand(message, context);
-        }
-    }
-
-  private:
-    static const WorklistSettings& settings() { return g_state->settings; }
-
-    // The thread's connection, which serves one association at a time: opened at its first use, opened again when
-    // the file it reads is no longer the one the settings name (deleted, or put back from a backup), and dropped
-    // after any failure, so that a store that comes back is served again at the next query.
-    Database& database() {
-        std::unique_ptr<QtSqlDatabase>& db = *connection_;
-        if (db && !db->stillTheStoreNamed()) db.reset();
-        if (!db) db = openDatabase(settings().database);
-        return *db;
-    }
-
-    void dropConnection() { connection_->reset(); }
-
-    void logFailure(const QString& what) { logLine(QStringLiteral("%1 (%2): %3").arg(calling_, peer_, what)); }
-
-    OFCondition handleFind(T_DIMSE_C_FindRQ& request, T_ASC_PresentationContextID context) {
-        DcmDataset* received = nullptr;
-        const OFCondition cond = receiveFINDRequest(request, context, received);
-        if (cond.bad()) return cond;
-        std::unique_ptr<DcmDataset> identifier(received);
-        const OFString sopClass = request.AffectedSOPClassUID;
-        ++finds_;
-        auto parsed = parseWorklistQuery(*identifier);
-        if (const auto* error = std::get_if<QString>(&parsed)) {
-            logFailure(QStringLiteral("C-FIND を断りました: ") + *error);
-            return sendFINDResponse(context, request.MessageID, sopClass, nullptr,
-                                    STATUS_FIND_Error_DataSetDoesNotMatchSOPClass, errorComment(*error).get());
-        }
-        const WorklistQuery& query = std::get<WorklistQuery>(parsed);
-        const StoreRead read = storeReadFor(query, settings(), QDate::currentDate());
-        std::vector<ScheduledBooking> bookings;
-        try {
-            bookings = readScheduledBookings(database(), read.roomCodes, read.from, read.to);
-            g_state->withoutId.leaveOut(bookings, QDate::currentDate(),
-                                        [this](const QString& line) { logFailure(line); });
-            keepStudyUids(database(), bookings);
-        } catch (const DbError& e) {
-            dropConnection();
-            logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));
-            return sendFINDResponse(context, request.MessageID, sopClass, nullptr, kStatusDatabaseUnavailable,
-                                    errorComment(QStringLiteral("worklist database unavailable")).get());
-        }
-        for (const ScheduledBooking& booking : bookings) {
-            const auto station = stationFor(booking.code.left(1), query, settings());
-            if (!station || !matches(query, booking)) continue;
-            const WorklistItem item = worklistItemOf(booking, *station, settings());
-            if (!item.outsideNote.isEmpty())
-                logFailure(QStringLiteral("予約 %1: ").arg(booking.code) + item.outsideNote);
-            const auto answer = answerTo(*identifier, item);
-            const OFCondition sent = sendFINDResponse(context, request.MessageID, sopClass, answer.get(),
-                                                      STATUS_FIND_Pending_MatchesAreContinuing);
-            if (sent.bad()) return sent;
-            ++found_;
-            if (checkForCANCEL(context, request.MessageID).good()) {
-                return sendFINDResponse(context, request.MessageID, sopClass, nullptr,
-                                        STATUS_FIND_Cancel_MatchingTerminatedDueToCancelRequest);
-            }
-        }
-        return sendFINDResponse(context, request.MessageID, sopClass, nullptr, STATUS_FIND_Success);
-    }
-
-    std::unique_ptr<DcmDataset> receiveDataset(T_DIMSE_DataSetType type, T_ASC_PresentationContextID context,
-                                               OFCondition& cond) {
-        DcmDataset* received = nullptr;
-        if (type != DIMSE_DATASET_NULL) cond = receiveDIMSEDataset(&context, &received);
-        return std::unique_ptr<DcmDataset>(received);
-    }
-
-    // Answers a step whose write failed or was refused; `comment` goes to the scanner, `why` to the log.
-    Uint16 refuseStep(Uint16 status, const QString& comment, const QString& why) {
-        logFailure(why);
-        stepComment_ = comment;
-        return status;
-    }
-
-    // Answers one MPPS request from what PerformedSteps made of it; a store that fails refuses it and is opened
-    // afresh for the next.
-    template <typename Step>
-    Uint16 answerStep(const char* request, Step step) {
-        try {
-            const StepAnswer answer = step(database());
-            if (!answer.journal.isEmpty()) logFailure(answer.journal);
-            if (!answer.done.isEmpty()) steps_ << answer.done;
-            stepComment_ = answer.comment;
-            return answer.status;
-        } catch (const DbError& e) {
-            dropConnection();
-            return refuseStep(STATUS_N_ProcessingFailure, QStringLiteral("worklist database unavailable"),
-                              QStringLiteral("MPPS %1 に失敗しました: データベースに書けません (%2)")
-                                  .arg(QString::fromLatin1(request), e.message()));
-        }
-    }
-
-    Uint16 createStep(DcmDataset* dataset, const QString& instanceUid) {
-        return answerStep("N-CREATE", [&](Database& db) {
-            return g_state->steps.create(db, dataset, instanceUid, calling_, QDate::currentDate());
-        });
-    }
-
-    OFCondition handleCreate(T_DIMSE_N_CreateRQ& request, T_ASC_PresentationContextID context) {
-        OFCondition cond = EC_Normal;
-        const auto dataset = receiveDataset(request.DataSetType, context, cond);
-        if (cond.bad()) return cond;
-        const bool uidGiven = (request.opts & O_NCREATE_AFFECTEDSOPINSTANCEUID) && request.AffectedSOPInstanceUID[0];
-        const QString instanceUid = uidGiven ? textOf(request.AffectedSOPInstanceUID) : newUid();
-        stepComment_.clear();
-        const Uint16 status = createStep(dataset.get(), instanceUid);
-        T_DIMSE_Message response{};
-        response.CommandField = DIMSE_N_CREATE_RSP;
-        T_DIMSE_N_CreateRSP& r = response.msg.NCreateRSP;
-        r.MessageIDBeingRespondedTo = request.MessageID;
-        OFStandard::strlcpy(r.AffectedSOPClassUID, request.AffectedSOPClassUID, sizeof r.AffectedSOPClassUID);
-        OFStandard::strlcpy(r.AffectedSOPInstanceUID, instanceUid.toLatin1().constData(),
-                            sizeof r.AffectedSOPInstanceUID);
-        r.DimseStatus = status;
-        r.DataSetType = DIMSE_DATASET_NULL;
-        r.opts = O_NCREATE_AFFECTEDSOPCLASSUID | O_NCREATE_AFFECTEDSOPINSTANCEUID;
-        const auto detail = stepComment_.isEmpty() ? nullptr : errorComment(stepComment_);
-        return sendDIMSEMessage(context, &response, nullptr, detail.get());
-    }
-
-    Uint16 setStep(DcmDataset* dataset, const QString& instanceUid) {
-        return answerStep("N-SET",
-                          [&](Database& db) { return g_state->steps.set(db, dataset, instanceUid, calling_); });
-    }
-
-    OFCondition handleSet(T_DIMSE_N_SetRQ& request, T_ASC_PresentationContextID context) {
-        OFCondition cond = EC_Normal;
-        const auto dataset = receiveDataset(request.DataSetType, context, cond);
-        if (cond.bad()) return cond;
-        const QString instanceUid = textOf(request.RequestedSOPInstanceUID);
-        stepComment_.clear();
-        const Uint16 status = setStep(dataset.get(), instanceUid);
-        T_DIMSE_Message response{};
-        response.CommandField = DIMSE_N_SET_RSP;
-        T_DIMSE_N_SetRSP& r = response.msg.NSetRSP;
-        r.MessageIDBeingRespondedTo = request.MessageID;
-        OFStandard::strlcpy(r.AffectedSOPClassUID, request.RequestedSOPClassUID, sizeof r.AffectedSOPClassUID);
-        OFStandard::strlcpy(r.AffectedSOPInstanceUID, request.RequestedSOPInstanceUID, sizeof r.AffectedSOPInstanceUID);
-        r.DimseStatus = status;
-        r.DataSetType = DIMSE_DATASET_NULL;
-        r.opts = O_NSET_AFFECTEDSOPCLASSUID | O_NSET_AFFECTEDSOPINSTANCEUID;
-        const auto detail = stepComment_.isEmpty() ? nullptr : errorComment(stepComment_);
-        return sendDIMSEMessage(context, &response, nullptr, detail.get());
-    }
-
-    inline static const QString kServiceUser = QStringLiteral("kesola-worklist");
-
-    std::unique_ptr<QtSqlDatabase>* connection_ = nullptr;
-    QString calling_;
-    QString peer_;
-    bool accepted_ = false;
-    bool aborted_ = false;
-    int finds_ = 0;
-    int found_ = 0;
-    QStringList steps_;
-    QString stepComment_;
 };
 
 // The database line for the log: a server URI's password is not written to the journal.
@@ -311,49 +66,104 @@ void configure(DcmSCPConfig& config, const WorklistSettings& settings) {
     }
 }
 
-// Every answer goes out at once. Debian's dcmtk leaves Nagle's algorithm on, so a response written in two pieces
-// (its command set, then its dataset) waited for the peer's delayed acknowledgement, 40 ms each time. Linux gives an
-// accepted connection the listening socket's TCP_NODELAY; dcmtk does not hand out that socket, so it is found among
-// the process's descriptors as the one listening on the port.
-void answerWithoutDelay(quint16 port) {
-    for (int fd = 0; fd < 1024; ++fd) {
-        int listening = 0;
-        socklen_t length = sizeof listening;
-        sockaddr_storage address{};
-        socklen_t addressLength = sizeof address;
-        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 || !listening) continue;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressLength) != 0) continue;
-        const quint16 bound = address.ss_family == AF_INET6
-                                  ? ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port)
-                                  : ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-        if (bound != port) continue;
-        const int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+// What IT should know at start: a store that cannot be read now (the service still starts, and opens it again at
+// every query), and a station whose scanner `accept` would refuse.
+void logStartWarnings(const WorklistSettings& settings) {
+    try {
+        const auto db = openDatabase(settings.database);
+        readScheduledBookings(*db, {QStringLiteral("1")}, QDate::currentDate(), QDate::currentDate());
+    } catch (const DbError& e) {
+        logLine(QStringLiteral("データベースを開けません (%1): 開けるようになるまで、問い合わせには C001H で答えます")
+                    .arg(e.message()));
+    }
+    if (settings.accept.isEmpty()) return;
+    for (const Station& station : settings.stations) {
+        if (settings.accept.contains(station.aeTitle)) continue;
+        logLine(QStringLiteral("[stations] の %1 (部屋 %2) は accept にないため、その装置の関連付けは断られます")
+                    .arg(station.aeTitle, station.roomCode));
     }
 }
 
-// One of the service's threads: takes the next association that comes in, serves it to its end, and takes the
-// next. A peer that connects and then says nothing holds its thread until the network timeout, never the others.
-// The thread keeps its database connection from one association to the next (opening one on a server costs more
-// than the query), and closes it when no association has come for the network timeout.
-[[noreturn]] void serveAssociations(T_ASC_Network* network, const DcmSharedSCPConfig& config) {
-    std::unique_ptr<QtSqlDatabase> connection;
+// The associations whose request has come, each waiting for a thread to serve it.
+class AssociationQueue {
+  public:
+    // False when it holds as many as may wait: the request is refused then (local limit exceeded).
+    bool push(T_ASC_Association* association) {
+        std::lock_guard lock(mutex_);
+        if (queue_.size() >= static_cast<std::size_t>(kMaxAssociations)) return false;
+        queue_.push_back(association);
+        ready_.notify_one();
+        return true;
+    }
+
+    // The next association, or null when none has come for the timeout.
+    T_ASC_Association* take(std::chrono::seconds timeout) {
+        std::unique_lock lock(mutex_);
+        if (!ready_.wait_for(lock, timeout, [this] { return !queue_.empty(); })) return nullptr;
+        T_ASC_Association* association = queue_.front();
+        queue_.pop_front();
+        return association;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<T_ASC_Association*> queue_;
+};
+
+void dropAssociation(T_ASC_Association* association) {
+    ASC_dropAssociation(association);
+    ASC_destroyAssociation(&association);
+}
+
+void refuseForLoad(T_ASC_Association* association, const QString& peer) {
+    T_ASC_RejectParameters reject{ASC_RESULT_REJECTEDTRANSIENT, ASC_SOURCE_SERVICEPROVIDER_PRESENTATION_RELATED,
+                                  ASC_REASON_SP_PRES_LOCALLIMITEXCEEDED};
+    ASC_rejectAssociation(association, &reject);
+    dropAssociation(association);
+    logLine(
+        QStringLiteral("%1: 関連付けを断りました: %2 の関連付けが処理を待っています").arg(peer).arg(kMaxAssociations));
+}
+
+// The one thread that takes the connections: each, once its whole association request has come, is read by dcmtk
+// (from the socket handed to it, which is how dcmtk takes a socket it did not accept itself) and queued for the
+// threads that serve associations. Reading the request never waits: it lies whole in the socket's buffer.
+[[noreturn]] void takeConnections(IncomingConnections& incoming, T_ASC_Network* network, AssociationQueue& queue,
+                                  const DcmSharedSCPConfig& config) {
     for (;;) {
+        const IncomingConnections::Ready ready = incoming.next();
         T_ASC_Association* association = nullptr;
+        dcmExternalSocketHandle.set(ready.socket);
         const OFCondition cond =
             ASC_receiveAssociation(network, &association, config->getMaxReceivePDULength(), nullptr, nullptr, OFFalse,
                                    DUL_NOBLOCK, static_cast<int>(kNetworkTimeoutSeconds));
-        if (cond == DUL_NOASSOCIATIONREQUEST) connection.reset();
+        dcmExternalSocketHandle.set(-1);
         if (cond.bad()) {
-            if (association) {
-                ASC_dropAssociation(association);
-                ASC_destroyAssociation(&association);
-            }
+            logLine(
+                QStringLiteral("%1: 関連付け要求を読めません: %2").arg(ready.peer, QString::fromLatin1(cond.text())));
+            // Once dcmtk has made the connection its own, dropping the association closes the socket.
+            const bool socketTaken = association && association->DULassociation;
+            if (association) dropAssociation(association);
+            if (!socketTaken) ::close(ready.socket);
             continue;
         }
-        WorklistScp scp;
+        if (!queue.push(association)) refuseForLoad(association, ready.peer);
+    }
+}
+
+// One of the service's threads: serves the associations of the queue one after the other. The thread keeps its
+// database connection from one association to the next (opening one on a server costs more than the query), and
+// closes it when no association has come for the network timeout.
+[[noreturn]] void serveAssociations(AssociationQueue& queue, const DcmSharedSCPConfig& config, ServiceState& state) {
+    StoreConnection connection(state.settings.database);
+    for (;;) {
+        T_ASC_Association* association = queue.take(std::chrono::seconds(kNetworkTimeoutSeconds));
+        if (!association) {
+            connection.drop();
+            continue;
+        }
+        Association scp(state.settings, state.steps, connection);
         scp.setSharedConfig(config);
-        scp.useConnection(connection);
         scp.run(association);
     }
 }
@@ -362,26 +172,34 @@ void answerWithoutDelay(quint16 port) {
 
 QString runWorklistService(const WorklistSettings& settings) {
     static ServiceState state{settings};
-    g_state = &state;
+    static IncomingConnections incoming;
+    static AssociationQueue queue;
     DcmSharedSCPConfig config;
     configure(*config, settings);
     // The log names peers by address; a reverse lookup of each would cost every association a resolver's wait.
     dcmDisableGethostbyaddr.set(OFTrue);
+    const QString listening = incoming.listen(settings.port);
+    if (!listening.isEmpty()) return listening;
+    // dcmtk's network without a listening socket of its own (as when a socket is handed to it): the port is
+    // IncomingConnections'.
     T_ASC_Network* network = nullptr;
+    dcmExternalSocketHandle.set(STDERR_FILENO);
     OFCondition cond =
         ASC_initializeNetwork(NET_ACCEPTOR, settings.port, static_cast<int>(kNetworkTimeoutSeconds), &network);
+    dcmExternalSocketHandle.set(-1);
     if (cond.bad()) return QString::fromLatin1(cond.text());
-    answerWithoutDelay(settings.port);
     logLine(QStringLiteral("%1 をポート %2 で待ち受けます (データベース: %3)")
                 .arg(settings.aeTitle)
                 .arg(settings.port)
                 .arg(withoutPassword(settings.database)));
-    // A fixed set of threads, each taking associations one after the other with its own connection to the store;
-    // a scanner that comes while all are busy waits in the listen queue. dcmtk's own pool is not used: in 3.6.7 a
-    // worker that ends at once (a peer that aborts before anything else) is freed while the pool is still starting
-    // it, and the pool reads every association request on its one listening thread.
-    for (int i = 1; i < kMaxAssociations; ++i) std::thread(serveAssociations, network, config).detach();
-    serveAssociations(network, config);
+    logStartWarnings(settings);
+    // A fixed set of threads, each serving associations one after the other with its own connection to the store;
+    // a scanner that comes while all are busy waits in the queue. dcmtk's own pool is not used: in 3.6.7 a worker
+    // that ends at once (a peer that aborts before anything else) is freed while the pool is still starting it,
+    // and the pool reads every association request on its one listening thread, however long the peer takes.
+    for (int i = 0; i < kMaxAssociations; ++i)
+        std::thread(serveAssociations, std::ref(queue), config, std::ref(state)).detach();
+    takeConnections(incoming, network, queue, config);
 }
 
 }  // namespace kesola::worklist

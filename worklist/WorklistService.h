@@ -6,8 +6,8 @@
 
 namespace kesola::worklist {
 
-// How many associations are served at once, each in a thread of its own with its own database connection; one
-// more waits in the listen queue until one ends.
+// How many associations are served at once, each in a thread of its own with its own database connection. As many
+// more wait in a queue until one ends; an association beyond those is refused (local limit exceeded).
 inline constexpr int kMaxAssociations = 32;
 
 // Serves the Modality Worklist (C-FIND), MPPS (N-CREATE, N-SET) and Verification on the settings' port until the

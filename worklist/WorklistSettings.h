@@ -44,7 +44,7 @@ struct WorklistSettings {
     quint16 port = 11112;
     QStringList accept;  // calling AE titles let in; empty: any
     AnswerCharset charset = AnswerCharset::Iso2022Ir87;
-    OutsideJisX0208 outside = OutsideJisX0208::AnswerInUtf8;
+    OutsideJisX0208 outside = OutsideJisX0208::Substitute;
     std::vector<Station> stations;  // in the file's order
     // An examination is reported (MPPS N-CREATE) only for a booking dated today or at most this many days before or
     // after it.

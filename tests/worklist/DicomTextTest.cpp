@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QRegularExpression>
+
 #include "worklist/DicomText.h"
 
 namespace kesola::worklist {
@@ -12,6 +15,20 @@ TEST(DicomText, JapaneseNameInIso2022Ir87) {
     // cp932's form of the wave dash and the JIS standard's are the same JIS character 1-33.
     EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("～")), QByteArray("\x1b$B!A\x1b(B"));
     EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("〜")), QByteArray("\x1b$B!A\x1b(B"));
+}
+
+TEST(DicomText, HalfWidthKatakanaInIso2022Ir13) {
+    // PS3.5's own example of "ISO 2022 IR 13\ISO 2022 IR 87": katakana as bytes A1-DF, ESC ( J back to JIS X 0201.
+    EXPECT_EQ(encodeIso2022Ir13Ir87(QStringLiteral("ﾔﾏﾀﾞ^ﾀﾛｳ=山田^太郎")),
+              QByteArray("\xd4\xcf\xc0\xde^\xc0\xdb\xb3=\x1b$B;3ED\x1b(J^\x1b$BB@O:\x1b(J"));
+    EXPECT_EQ(encodeIso2022Ir13Ir87(QStringLiteral("造影ｱﾘ 1")), QByteArray("\x1b$BB$1F\x1b(J\xb1\xd8 1"));
+    EXPECT_TRUE(holdsHalfWidthKatakana(QStringLiteral("造影ｱﾘ")));
+    EXPECT_FALSE(holdsHalfWidthKatakana(QStringLiteral("造影アリ")));
+    EXPECT_FALSE(firstOutsideJisX0201AndJisX0208(QStringLiteral("ﾔﾏﾀﾞ 山田")));
+    EXPECT_EQ(firstOutsideJisX0201AndJisX0208(QStringLiteral("ﾔﾏﾀﾞ 髙")), U'髙');
+    std::vector<Substitution> made;
+    EXPECT_EQ(substituteOutsideJisX0208(QStringLiteral("ﾔﾏﾀﾞ 髙①"), &made, true), QStringLiteral("ﾔﾏﾀﾞ 高1"));
+    EXPECT_EQ(describeSubstitutions(made), QStringLiteral("髙→高, ①→1"));
 }
 
 TEST(DicomText, CharactersOutsideJisX0208AreFound) {
@@ -49,6 +66,45 @@ TEST(DicomText, OutsideCharactersGetTheirUsualSubstitutes) {
         EXPECT_EQ(describeSubstitutions(made), QString::fromUtf8(c.log)) << c.text;
         EXPECT_FALSE(firstOutsideJisX0208(out)) << c.text;
     }
+}
+
+// The conformance statement's table of substitutes is the one the service uses: each character it names, row by
+// row, becomes what the row says.
+TEST(DicomText, TheConformanceStatementsSubstitutesAreTheServices) {
+    QFile statement(QStringLiteral(KESOLA_CONFORMANCE_STATEMENT));
+    ASSERT_TRUE(statement.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(statement.readAll());
+    const qsizetype table = text.indexOf(QStringLiteral("| Character | Substitute |"));
+    ASSERT_GE(table, 0);
+    static const QRegularExpression codePoint(QStringLiteral(R"(\(U\+[0-9A-F]+\))"));
+    int checked = 0;
+    for (QString row : text.mid(table).split(u'\n').mid(2)) {
+        if (!row.startsWith(u'|')) break;
+        row.remove(codePoint);
+        const QStringList cells = row.split(u'|', Qt::SkipEmptyParts);
+        ASSERT_EQ(cells.size(), 2) << row.toStdString();
+        QStringList from = cells[0].split(u' ', Qt::SkipEmptyParts);
+        QStringList to = cells[1].split(u' ', Qt::SkipEmptyParts);
+        if (cells[0].contains(u'(')) {  // "anything else (a b c …)": the examples, each to the one substitute
+            from = cells[0].section(u'(', 1).section(u')', 0, 0).split(u' ', Qt::SkipEmptyParts);
+            from.removeAll(QStringLiteral("…"));
+            if (cells[1].contains(u'(')) {  // "that character (① → 1, Ⅰ → I)"
+                to.clear();
+                from.clear();
+                for (const QString& pair : cells[1].section(u'(', 1).section(u')', 0, 0).split(QStringLiteral(", "))) {
+                    from << pair.section(QStringLiteral(" → "), 0, 0);
+                    to << pair.section(QStringLiteral(" → "), 1);
+                }
+            } else {
+                to = QStringList(from.size(), to.value(0));
+            }
+        }
+        ASSERT_EQ(from.size(), to.size()) << row.toStdString();
+        for (qsizetype i = 0; i < from.size(); ++i, ++checked) {
+            EXPECT_EQ(substituteOutsideJisX0208(from[i]), to[i]) << from[i].toStdString();
+        }
+    }
+    EXPECT_GE(checked, 29);
 }
 
 TEST(DicomText, QueryValuesAreDecodedByTheirCharacterSet) {

@@ -63,15 +63,17 @@ TEST(WorklistQuery, DatesAndStationsChooseWhatTheStoreReads) {
         QStringList rooms;
         QDate from;
         QDate to;
+        bool cut;
     } cases[] = {
-        {"20261208", "", "", {"1", "2"}, today, today},
-        {"20261207-20261209", "MRI2", "MR", {"2"}, QDate(2026, 12, 7), QDate(2026, 12, 9)},
-        {"", "MRI*", "", {"1", "2"}, today, today},
-        {"20261210-", "MRI1", "", {"1"}, QDate(2026, 12, 10), QDate(2027, 12, 10)},
-        {"-20261208", "", "", {"1", "2"}, QDate(2025, 12, 8), today},
-        {"20200101-20261208", "", "", {"1", "2"}, QDate(2020, 1, 1), QDate(2020, 12, 31)},
-        {"20261208", "CT1", "", {}, today, today},
-        {"20261208", "", "CT", {}, today, today},
+        {"20261208", "", "", {"1", "2"}, today, today, false},
+        {"20261207-20261209", "MRI2", "MR", {"2"}, QDate(2026, 12, 7), QDate(2026, 12, 9), false},
+        {"", "MRI*", "", {"1", "2"}, today, QDate(2027, 12, 8), false},  // universal: a year from today
+        {"20261210-", "MRI1", "", {"1"}, QDate(2026, 12, 10), QDate(2027, 12, 10), true},
+        {"-20261208", "", "", {"1", "2"}, QDate(2025, 12, 8), today, true},
+        {"20200101-20261208", "", "", {"1", "2"}, QDate(2020, 1, 1), QDate(2020, 12, 31), true},
+        {"20261208-20271208", "", "", {"1", "2"}, today, QDate(2027, 12, 8), false},
+        {"20261208", "CT1", "", {}, today, today, false},
+        {"20261208", "", "CT", {}, today, today, false},
     };
     for (const auto& c : cases) {
         DcmDataset q = queryWith(c.date, c.station, c.modality);
@@ -79,6 +81,38 @@ TEST(WorklistQuery, DatesAndStationsChooseWhatTheStoreReads) {
         EXPECT_EQ(read.roomCodes, c.rooms) << c.date << c.station;
         EXPECT_EQ(read.from, c.from) << c.date;
         EXPECT_EQ(read.to, c.to) << c.date;
+        EXPECT_EQ(read.cut, c.cut) << c.date;
+    }
+}
+
+TEST(WorklistQuery, StartTimesAndThePerformingPhysicianAreMatched) {
+    ScheduledBooking booking;
+    booking.code = QStringLiteral("1202612080930");
+    const struct {
+        const char* time;
+        const char* physician;
+        bool matches;
+    } cases[] = {
+        {"", "", true},
+        {"0930", "", true},
+        {"093000", "*", true},
+        {"09", "", true},
+        {"0900-1000", "", true},
+        {"0931-", "", false},
+        {"-0929", "", false},
+        {"-09", "", true},
+        {"10-", "", false},
+        {"093000.000000-093000.5", "", true},
+        {"", "YAMADA^TARO", false},
+        {"", "*^*", true},
+    };
+    for (const auto& c : cases) {
+        DcmDataset q = queryWith("");
+        DcmItem* step = nullptr;
+        q.findAndGetSequenceItem(DCM_ScheduledProcedureStepSequence, step, 0);
+        step->putAndInsertString(DCM_ScheduledProcedureStepStartTime, c.time);
+        step->putAndInsertString(DCM_ScheduledPerformingPhysicianName, c.physician);
+        EXPECT_EQ(matches(parsed(q), booking), c.matches) << c.time << " " << c.physician;
     }
 }
 
@@ -95,6 +129,13 @@ TEST(WorklistQuery, UnreadableKeysAreRefused) {
         DcmDataset q = queryWith(date);
         EXPECT_TRUE(std::holds_alternative<QString>(parseWorklistQuery(q))) << date;
     }
+    for (const char* time : {"9", "0960", "2400", "1000-0900", "-", "09:30", "0930.5"}) {
+        DcmDataset q = queryWith("20261208");
+        DcmItem* step = nullptr;
+        q.findAndGetSequenceItem(DCM_ScheduledProcedureStepSequence, step, 0);
+        step->putAndInsertString(DCM_ScheduledProcedureStepStartTime, time);
+        EXPECT_TRUE(std::holds_alternative<QString>(parseWorklistQuery(q))) << time;
+    }
     DcmDataset q = queryWith("20261208");
     q.putAndInsertString(DCM_PatientName, "\xe5\xb1\xb1*");  // bytes with no character set named
     EXPECT_TRUE(std::holds_alternative<QString>(parseWorklistQuery(q)));
@@ -109,11 +150,10 @@ TEST(WorklistAnswer, AgesAndStudyUids) {
     QByteArray max(16, '\xff');
     EXPECT_EQ(uuidAsDecimal(max), "340282366920938463463374607431768211455");
     EXPECT_EQ(uuidAsDecimal(QByteArray(15, '\0') + '\x0b'), "11");
-    const QString uid = studyInstanceUid("MWL", "1202612080930", "P-1", "山田");
+    const QString uid = newUid();
     EXPECT_TRUE(uid.startsWith("2.25."));
     EXPECT_LE(uid.size(), 64);
-    EXPECT_EQ(uid, studyInstanceUid("MWL", "1202612080930", "P-1", "山田"));
-    EXPECT_NE(uid, studyInstanceUid("MWL", "1202612080930", "P-1", "川田"));
+    EXPECT_NE(uid, newUid());
 }
 
 }  // namespace

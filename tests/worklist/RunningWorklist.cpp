@@ -44,13 +44,10 @@ QMap<QString, QString> dumpedValues(const QString& dump) {
     return values;
 }
 
-// dcmdump prints values as their bytes are. dcmtk's own conversion (+U8) cannot read ISO 2022 IR 87 with Debian's
-// iconv names, so the dump of such an answer is read as ISO-2022-JP by iconv itself: a reader this project did not
-// write.
-QString dumpText(const QByteArray& dump) {
-    if (!dump.contains("ISO 2022 IR 87")) return QString::fromUtf8(dump);
-    iconv_t converter = iconv_open("UTF-8", "ISO-2022-JP");
-    QByteArray in = dump;
+// The dump in UTF-8, read by iconv: a reader this project did not write.
+QString iconvToUtf8(const QByteArray& bytes, const char* from) {
+    iconv_t converter = iconv_open("UTF-8", from);
+    QByteArray in = bytes;
     QByteArray out(in.size() * 4 + 16, '\0');
     char* inPointer = in.data();
     char* outPointer = out.data();
@@ -58,9 +55,37 @@ QString dumpText(const QByteArray& dump) {
     size_t outLeft = static_cast<size_t>(out.size());
     const size_t result = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
     iconv_close(converter);
-    if (result == static_cast<size_t>(-1)) return QStringLiteral("(not ISO-2022-JP) ") + QString::fromLatin1(dump);
+    if (result == static_cast<size_t>(-1)) return QStringLiteral("(not %1) ").arg(from) + QString::fromLatin1(bytes);
     out.truncate(out.size() - static_cast<qsizetype>(outLeft));
     return QString::fromUtf8(out);
+}
+
+// dcmdump prints values as their bytes are. dcmtk's own conversion (+U8) cannot read ISO 2022 IR 87 with Debian's
+// iconv names, so the dump of such an answer is read as ISO-2022-JP. ISO 2022 IR 13's katakana (bytes A1-DF in G1)
+// have no 8-bit form in iconv's ISO 2022 tables: each run is given its 7-bit designation (ESC ( I), and JIS X
+// 0201's roman half after it, as the value was in before, and read as ISO-2022-JP-3.
+QString dumpText(const QByteArray& dump) {
+    if (dump.contains("ISO 2022 IR 13")) {
+        QByteArray sevenBit;
+        for (qsizetype i = 0; i < dump.size(); ++i) {
+            const auto b = static_cast<unsigned char>(dump[i]);
+            if (b < 0xA1 || b > 0xDF) {
+                sevenBit += dump[i];
+                continue;
+            }
+            sevenBit += "\x1b(I";
+            for (; i < dump.size() && static_cast<unsigned char>(dump[i]) >= 0xA1 &&
+                   static_cast<unsigned char>(dump[i]) <= 0xDF;
+                 ++i) {
+                sevenBit += static_cast<char>(static_cast<unsigned char>(dump[i]) - 0x80);
+            }
+            sevenBit += "\x1b(J";
+            --i;
+        }
+        return iconvToUtf8(sevenBit, "ISO-2022-JP-3");
+    }
+    if (dump.contains("ISO 2022 IR 87")) return iconvToUtf8(dump, "ISO-2022-JP");
+    return QString::fromUtf8(dump);
 }
 
 }  // namespace
@@ -174,9 +199,9 @@ DcmDataset worklistQuery(const QueryKeys& keys) {
     put(q, DCM_AccessionNumber, keys.accession);
     q.putAndInsertOFStringArray(DCM_PatientName, OFString(keys.patientName.constData(), keys.patientName.size()));
     put(q, DCM_PatientID, keys.patientId);
-    for (const DcmTagKey& tag :
-         {DCM_PatientSex, DCM_PatientAge, DCM_PatientBirthDate, DCM_StudyInstanceUID, DCM_RequestingService,
-          DCM_RequestedProcedureDescription, DCM_RequestedProcedureID, DCM_ReferringPhysicianName}) {
+    for (const DcmTagKey& tag : {DCM_PatientSex, DCM_PatientAge, DCM_PatientBirthDate, DCM_StudyInstanceUID,
+                                 DCM_RequestingService, DCM_RequestedProcedureDescription, DCM_RequestedProcedureID,
+                                 DCM_ReferringPhysicianName, DCM_RequestedProcedureComments}) {
         q.insertEmptyElement(tag);
     }
     DcmItem* step = nullptr;
@@ -184,8 +209,10 @@ DcmDataset worklistQuery(const QueryKeys& keys) {
     put(*step, DCM_Modality, QStringLiteral("MR"));
     put(*step, DCM_ScheduledStationAETitle, keys.station);
     put(*step, DCM_ScheduledProcedureStepStartDate, keys.date);
-    for (const DcmTagKey& tag : {DCM_ScheduledProcedureStepStartTime, DCM_ScheduledProcedureStepDescription,
-                                 DCM_ScheduledProcedureStepID, DCM_ScheduledPerformingPhysicianName}) {
+    put(*step, DCM_ScheduledProcedureStepStartTime, keys.time);
+    step->putAndInsertOFStringArray(DCM_ScheduledPerformingPhysicianName,
+                                    OFString(keys.physician.constData(), keys.physician.size()));
+    for (const DcmTagKey& tag : {DCM_ScheduledProcedureStepDescription, DCM_ScheduledProcedureStepID}) {
         step->insertEmptyElement(tag);
     }
     return q;

@@ -70,6 +70,8 @@ struct QueryKeys {
     QString patientId = {};
     QString accession = {};
     QString charset = QStringLiteral("\\ISO 2022 IR 87");
+    QString time = {};
+    QByteArray physician = {};
 };
 DcmDataset worklistQuery(const QueryKeys& keys);
 

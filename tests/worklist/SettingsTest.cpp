@@ -39,7 +39,7 @@ TEST(WorklistSettings, DefaultsWhereTheFileIsSilent) {
     EXPECT_EQ(read.settings->port, 11112);
     EXPECT_TRUE(read.settings->accept.isEmpty());
     EXPECT_EQ(read.settings->charset, AnswerCharset::Iso2022Ir87);
-    EXPECT_EQ(read.settings->outside, OutsideJisX0208::AnswerInUtf8);
+    EXPECT_EQ(read.settings->outside, OutsideJisX0208::Substitute);
 }
 
 TEST(WorklistSettings, ABadSettingNamesItsLine) {
