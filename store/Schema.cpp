@@ -42,9 +42,11 @@ std::unique_ptr<Table> openTable(Database& db, const QString& name) { return db.
 
 namespace {
 
+// Reservation keys order as bytes wherever they are kept, a performed step's CODE too.
 QString columnDefinition(const TableSchema& table, const QString& column, const QString& keyCollation) {
     QString def = column + QStringLiteral(" TEXT");
-    if (column == table.keyColumn) def += keyCollation + QStringLiteral(" NOT NULL");
+    if (column == table.keyColumn) return def + keyCollation + QStringLiteral(" NOT NULL");
+    if (column == QStringLiteral("CODE")) def += keyCollation;
     return def;
 }
 
@@ -176,11 +178,20 @@ IdentityForm identityFormOf(Database& db) {
     return hasPatientIdTable(db) ? IdentityForm::PatientIdsOnly : IdentityForm::NoPatientIds;
 }
 
-bool hasIdentityRecords(Database& db) { return identityFormOf(db) == IdentityForm::Recorded; }
+bool hasIdentityRecords(Database& db) {
+    return identityFormOf(db) == IdentityForm::Recorded && tableReadable(db, studyTable().name) &&
+           tableReadable(db, performedStepTable().name);
+}
 
 void createIdentityRecords(Database& db) {
+    // What a database half made by hand already has is kept.
+    const bool recorded = columnReadable(db, patientIdTable().name, QStringLiteral("YNAME"));
+    const bool studies = tableReadable(db, studyTable().name);
+    const bool steps = tableReadable(db, performedStepTable().name);
     WriteTransaction tx(db);
-    addIdentityRecords(db);
+    if (!recorded) db.execute(QStringLiteral("ALTER TABLE KANJYA ADD COLUMN YNAME TEXT"));
+    if (!studies) addKeyedTable(db, studyTable());
+    if (!steps) addKeyedTable(db, performedStepTable());
     tx.commit();
 }
 

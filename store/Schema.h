@@ -79,11 +79,11 @@ const TableSchema& performedStepTable();
 enum class IdentityForm { NoPatientIds, PatientIdsOnly, Recorded };
 IdentityForm identityFormOf(Database& db);
 
-// True when identityFormOf(db) is Recorded. Throws DbError as identityFormOf does.
+// True when the database holds KANJYA's YNAME, KENSA and JISSHI. Throws DbError as identityFormOf does.
 bool hasIdentityRecords(Database& db);
 
-// Adds KANJYA's YNAME, KENSA and JISSHI to a database whose KANJYA has none of them (one transaction).
-// Requires: identityFormOf(db) == PatientIdsOnly. Throws DbError.
+// Adds those of KANJYA's YNAME, KENSA and JISSHI that the database lacks (one transaction). Requires: KANJYA.
+// Throws DbError.
 void createIdentityRecords(Database& db);
 
 // Records, for every patient ID row without the record, the name of the booking stored under its key (rows without
