@@ -12,6 +12,7 @@
 #include "admin/CopyCommand.h"
 #include "admin/DemoData.h"
 #include "admin/HistoryCommand.h"
+#include "admin/WithoutIdCommand.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/PostgresUri.h"
@@ -28,6 +29,7 @@ QString adminUsage() {
                "                            [--csv FILE]\n"
                "       kesola-admin backup DATABASE DEST\n"
                "       kesola-admin check DATABASE [--quiet]\n"
+               "       kesola-admin without-id DATABASE [--from YYYY-MM-DD] [--days N]\n"
                "\n"
                "A DATABASE is either the path of a database file or a PostgreSQL connection URI\n"
                "(postgresql://[user@]host[:port]/database[?sslmode=...]), as the settings file KESOLA.INI holds it.\n"
@@ -45,8 +47,10 @@ QString adminUsage() {
                "      missing or empty; one that holds any row is refused. Stop the workstations first.\n"
                "      The history table RIREKI and the patient ID table KANJYA are created in DEST when they are\n"
                "      missing there.\n"
-               "upgrade  adds the history table RIREKI and the patient ID table KANJYA to a database made without\n"
-               "      them; no existing row changes.\n"
+               "upgrade  adds the history table RIREKI, the patient ID table KANJYA, the record of the booking\n"
+               "      each patient ID was given to (KANJYA's YNAME), the studies KENSA and the performed steps JISSHI\n"
+               "      to a database made without them, and records for every patient ID saved without that record\n"
+               "      the name of the booking now under its key. No other row changes.\n"
                "      From then on every booking, change and cancellation, every master change and every lock\n"
                "      forced free with L is recorded with the time, the workstation, the user and the row before\n"
                "      and after.\n"
@@ -65,11 +69,16 @@ QString adminUsage() {
                "      rows, reservation keys (13 digits, a real date, a start from 7:00 to 19:50) and the room,\n"
                "      department and body part each reservation names. One line per problem, exit status 1 when\n"
                "      there is any, 0 when there is none; it also says whether the workstation lock is held.\n"
+               "      It lists patient IDs whose booking is not the one they were given to (an older workstation\n"
+               "      cancelled and booked the slot anew): they are not served or shown.\n"
                "      --quiet prints the problems only.\n"
+               "without-id  lists the bookings still to be done that have no patient ID, from --from (default\n"
+               "      today) for --days N days (default 1): the scanners are not offered them (without_id = skip).\n"
                "\n"
                "Options of init:\n"
                "  --title TEXT  the system title shown in every window caption (default \"%1\")\n"
-               "  --demo        add rooms, departments, body parts and reservations around today\n"
+               "  --demo        add rooms, departments, body parts and reservations around today, each\n"
+               "                with a patient ID\n"
                "  --help        show this text\n")
         .arg(kDefaultTitle);
 }
@@ -190,6 +199,7 @@ int runAdmin(const QStringList& args, QTextStream& out, QTextStream& err, QDate 
         return runBackup(args[1], args[2], out, err, ::isatty(fileno(stderr)) == 1);
     }
     if (args[0] == QStringLiteral("check")) return runCheck(args, out, err);
+    if (args[0] == QStringLiteral("without-id")) return runWithoutId(args, out, err, today);
     err << "kesola-admin: unknown command " << args[0] << "\n" << adminUsage();
     return 2;
 }

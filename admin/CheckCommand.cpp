@@ -104,14 +104,25 @@ void checkPatientIds(QtSqlDatabase& db, QStringList& problems) {
         problems << QStringLiteral("table KANJYA has no MAIN_KEY index");
     ProblemKind orphans(QStringLiteral("patient IDs without a booking"));
     ProblemKind malformed(QStringLiteral("patient IDs a scanner does not take"));
-    auto rs = db.selectNative(QStringLiteral("SELECT KANJYA.CODE AS CODE, KANJYAID, KESOLA.CODE AS BOOKED FROM KANJYA "
-                                             "LEFT JOIN KESOLA ON KESOLA.CODE = KANJYA.CODE ORDER BY KANJYA.CODE"),
+    ProblemKind givenToAnother(QStringLiteral("patient IDs given to another booking under the same key"));
+    const bool recorded = hasIdentityRecords(db);
+    auto rs = db.selectNative(QStringLiteral("SELECT KANJYA.CODE AS CODE, KANJYAID, KESOLA.CODE AS BOOKED, "
+                                             "KESOLA.YNAME AS BOOKEDNAME%1 FROM KANJYA LEFT JOIN KESOLA ON "
+                                             "KESOLA.CODE = KANJYA.CODE ORDER BY KANJYA.CODE")
+                                  .arg(recorded ? QStringLiteral(", KANJYA.YNAME AS GIVENTO") : QString()),
                               {});
     for (; !rs->eof(); rs->moveNext()) {
         const QString key = rs->field(QStringLiteral("CODE"));
         const QString id = rs->field(QStringLiteral("KANJYAID"));
-        if (rs->field(QStringLiteral("BOOKED")).isEmpty())
+        const QString givenTo = rs->field(QStringLiteral("GIVENTO"));
+        const QString bookedName = rs->field(QStringLiteral("BOOKEDNAME"));
+        if (rs->field(QStringLiteral("BOOKED")).isEmpty()) {
             orphans.add(QStringLiteral("patient ID \"%1\" under %2: no booking has that key").arg(id, key));
+        } else if (!givenTo.isEmpty() && givenTo != bookedName) {
+            givenToAnother.add(QStringLiteral("patient ID \"%1\" under %2: given to \"%3\", the booking is \"%4\"; "
+                                              "it is not served or shown")
+                                   .arg(id, key, givenTo, bookedName));
+        }
         if (!isValidPatientId(id))
             malformed.add(QStringLiteral("patient ID \"%1\" under %2: not up to %3 letters, digits and hyphens")
                               .arg(id, key)
@@ -119,6 +130,7 @@ void checkPatientIds(QtSqlDatabase& db, QStringList& problems) {
     }
     rs->close();
     orphans.appendTo(problems);
+    givenToAnother.appendTo(problems);
     malformed.appendTo(problems);
 }
 

@@ -59,6 +59,10 @@ void addDay(Database& db, QDate day, QDate today, int room, int seed) {
              QString::number(1 + n % 2), QString::number(20 + (seed * 7 + n * 13) % 70),
              day < today ? QStringLiteral("2") : QStringLiteral("1"),
              n % 3 == 0 ? QStringLiteral("造影あり") : QString()});
+        // Every demo booking has its patient's ID, as the scanners need it; the same patient, the same ID.
+        const QString name = QString::fromUtf8(kPatients[(seed * 3 + n) % 10]);
+        db.execute(QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID, YNAME) VALUES (?, ?, ?)"),
+                   {key, QStringLiteral("P-%1").arg(1001 + (seed * 3 + n) % 10), name});
         cell += minutes / 10 + (seed + n) % 4;
         ++n;
     }

@@ -164,8 +164,12 @@ int runUpgrade(const QString& location, QTextStream& out, QTextStream& err) {
     } additions[] = {
         {"the history table RIREKI", hasHistoryTable, createHistoryTable},
         {"the patient ID table KANJYA", hasPatientIdTable, createPatientIdTable},
+        {"the record of what each patient ID was given to (KANJYA.YNAME), the studies KENSA and the performed steps "
+         "JISSHI",
+         hasIdentityRecords, createIdentityRecords},
     };
     QStringList added;
+    int recorded = 0;
     try {
         auto db = openDatabase(location);
         for (const auto& table : additions) {
@@ -173,16 +177,19 @@ int runUpgrade(const QString& location, QTextStream& out, QTextStream& err) {
             table.create(*db);
             added << QString::fromLatin1(table.what);
         }
+        // IDs saved before their booking was recorded with them stay their bookings' IDs: the record is added now.
+        recorded = recordPatientIdOwners(*db);
     } catch (const DbError& e) {
         for (const QString& what : added) out << "added " << what << " to " << shown(location) << "\n";
         err << "kesola-admin: cannot upgrade " << shown(location) << ": " << e.message() << "\n";
         return 1;
     }
-    if (added.isEmpty()) {
-        out << shown(location) << " already has the history table RIREKI and the patient ID table KANJYA; nothing "
-            << "changed\n";
+    if (added.isEmpty() && recorded == 0) {
+        out << shown(location) << " already has the history table RIREKI, the patient ID table KANJYA and its "
+            << "records; nothing changed\n";
     }
     for (const QString& what : added) out << "added " << what << " to " << shown(location) << "\n";
+    if (recorded > 0) out << "recorded the booking of " << recorded << " patient IDs\n";
     return 0;
 }
 

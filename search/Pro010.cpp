@@ -66,7 +66,7 @@ void PRO010::buildControls() {
     buildList();
     setTabChain({TXT, CMB[kFromYear], CMB[kFromMonth], CMB[kFromDay], CMB[kToYear], CMB[kToMonth], CMB[kToDay],
                  BTN[kSearchButton], CMB[kRoomSelector], CMB[kDurationSelector], CMB[kFirstYear], CMB[kFirstMonth],
-                 CMB[kFirstDay], BTN[kFreeSlotButton], LST, BTN[kBackButton]});
+                 CMB[kFirstDay], BTN[kFreeSlotButton], LST, BTN[kBackButton], BTN[kWithoutIdButton]});
 }
 
 void PRO010::buildHeadings() {
@@ -120,7 +120,8 @@ void PRO010::buildSelectors() {
 void PRO010::buildButtons() {
     const Placed buttons[] = {{kSearchButton, kSearch, QRect(11700, kRowTop[0], 1020, 360)},
                               {kFreeSlotButton, kSearchFree, QRect(11445, kRowTop[1], 1275, 360)},
-                              {kBackButton, texts::kBackCaption, QRect(225, 7260, 1020, 360)}};
+                              {kBackButton, texts::kBackCaption, QRect(225, 7260, 1020, 360)},
+                              {kWithoutIdButton, kSearchWithoutId, QRect(11445, 7260, 1275, 360)}};
     for (const Placed& b : buttons) {
         BTN[b.index] = makeButton(this, QStringLiteral("BTN%1").arg(b.index), b.caption, b.twips, kPoints, kButtonFace);
         // Enter belongs to the name box and the list, never to a dialog's default button.
@@ -162,6 +163,9 @@ void PRO010::BTN_Click(int index) {
             break;
         case kBackButton:
             close();
+            break;
+        case kWithoutIdButton:
+            NO_ID_SEARCH();
             break;
         default:
             break;

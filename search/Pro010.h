@@ -28,7 +28,7 @@ class PRO010 : public QDialog {
     Q_OBJECT
   public:
     static constexpr int kSelectorCount = 11;
-    static constexpr int kButtonCount = 3;
+    static constexpr int kButtonCount = 4;
     static constexpr int kLabelCount = 14;
     // The selectors: the period's first and last date, the free slot's room, duration and first date.
     enum Selector {
@@ -44,7 +44,7 @@ class PRO010 : public QDialog {
         kFirstMonth = 9,
         kFirstDay = 10,
     };
-    enum Button { kSearchButton = 0, kFreeSlotButton = 1, kBackButton = 2 };
+    enum Button { kSearchButton = 0, kFreeSlotButton = 1, kBackButton = 2, kWithoutIdButton = 3 };
     static constexpr int kNameBoxLength = 20;
     // The columns of the result list.
     static constexpr int kColumnCount = 10;
@@ -61,6 +61,9 @@ class PRO010 : public QDialog {
     // The free-slot search: at least ten starts at which the room is free for the duration, ending by 20:00, none
     // that has passed. A first date before today is refused.
     void FREE_SEARCH();
+    // The bookings still to be done of the free slot's first date, in every room, that have no patient ID: the
+    // scanners are not offered them until reception enters one.
+    void NO_ID_SEARCH();
     // Shows the chosen result's room and day on the board and closes the window; says so when the board cannot.
     void LST_Jump();
 

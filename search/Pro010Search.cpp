@@ -10,8 +10,10 @@
 #include "store/Clock.h"
 #include "store/DateCheck.h"
 #include "store/NameMatch.h"
+#include "store/ReservationKey.h"
 #include "store/ReservationSearch.h"
 #include "store/Texts.h"
+#include "store/WorklistStore.h"
 #include "store/engine/DbError.h"
 #include "ui/WindowKit.h"
 
@@ -151,6 +153,33 @@ void PRO010::FREE_SEARCH() {
             LST->addTopLevelItem(freeSlotItem(slot, minutes, boardRooms_[room]));
         }
         LST->setCurrentItem(LST->topLevelItem(0));
+    } catch (const DbError& e) {
+        reportFailure(e);
+    }
+}
+
+void PRO010::NO_ID_SEARCH() {
+    const QString title = windowTitle();
+    LST->clear();
+    const QDate day = chosenDate(CMB[kFirstYear], CMB[kFirstMonth], CMB[kFirstDay]);
+    if (!day.isValid()) {
+        ctx_.messages().notice(texts::kWrongDate, title);
+        return;
+    }
+    QStringList roomCodes;
+    for (const MasterEntry& room : rooms_) roomCodes << room.code;
+    try {
+        std::vector<FoundBooking> found;
+        for (ScheduledBooking& s : readBookingsWithoutPatientId(requireDatabase(ctx_.g), roomCodes, day, day)) {
+            found.push_back({s.code, day, startCellOfKey(s.code).value_or(0), std::move(s.booking)});
+        }
+        if (found.empty()) {
+            ctx_.messages().notice(kEveryBookingHasId, title);
+            return;
+        }
+        std::stable_sort(found.begin(), found.end(),
+                         [](const FoundBooking& a, const FoundBooking& b) { return a.startCell < b.startCell; });
+        showBookings(found);
     } catch (const DbError& e) {
         reportFailure(e);
     }

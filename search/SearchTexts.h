@@ -13,6 +13,7 @@ inline const QString kPeriod = QStringLiteral("期間");
 inline const QString kFreeSlot = QStringLiteral("空き枠");
 inline const QString kSearch = QStringLiteral("検索");
 inline const QString kSearchFree = QStringLiteral("空き検索");
+inline const QString kSearchWithoutId = QStringLiteral("ID未登録");
 
 // The list's column headings; the booking's own field words come from the shared texts.
 inline const QString kDate = QStringLiteral("日付");
@@ -23,6 +24,7 @@ inline const QString kName = QStringLiteral("氏名");
 
 inline const QString kEnterName = QStringLiteral("患者名の入力を行なってください。");
 inline const QString kNothingFound = QStringLiteral("該当する予約はありません。");
+inline const QString kEveryBookingHasId = QStringLiteral("患者IDのない予約はありません。");
 // Says how far the free-slot search looks: kFreeSlotSearchYears.
 inline const QString kNoFreeSlot = QStringLiteral("指定日から１年以内に空き枠はありません。");
 inline const QString kPastDate = QStringLiteral("過去の日付は選択できません。");

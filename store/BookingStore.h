@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "store/History.h"
+#include "store/Schema.h"
 
 namespace kesola {
 
@@ -52,9 +53,13 @@ struct ExportFilter {
 // The export's statement in the Jet dialect, the keys quoted as literals (the layer binds them).
 QString exportStatement(const ExportFilter& filter);
 
-// The booking stored under the 13-character reservation key, or none. Requires: outside a transaction (it asks
-// whether the database keeps patient IDs). Throws DbError.
+// The booking stored under the 13-character reservation key, or none. Its patient ID is the one saved with it: an ID
+// row given to another booking under the same key (one an older workstation cancelled) is not read as its own.
+// Requires: outside a transaction (it asks what the database keeps). Throws DbError.
 std::optional<Booking> findBooking(Database& db, const QString& key);
+
+// The same, for a caller that asked identityFormOf before its transaction began. Throws DbError.
+std::optional<Booking> readBooking(Database& db, const QString& key, IdentityForm form);
 
 // What a reservation window found under its key when it opened: the booking it loaded, or none for a free cell.
 // The lock records no owner, so L on another board frees a live lock; a write therefore checks that the row is
@@ -73,7 +78,9 @@ enum class StoreOutcome {
 };
 
 // Stores the booking under the key in one transaction: a new row, or the row already under that key with every
-// field replaced; its patient ID row in KANJYA is written, replaced or removed (for an empty ID) with it. Inside the
+// field replaced; its patient ID row in KANJYA is written, replaced or removed (for an empty ID) with it, whatever
+// row was there before, and carries the booking's name as what it was given to. Where the database keeps studies,
+// the booking keeps the Study Instance UID made for it, and a new booking under the key gets a new one. Inside the
 // transaction the row under the key is compared with `shown` first (ChangedMeanwhile when it differs), then the day's
 // stored bookings are checked, so that a booking made while the painted board was stale (the workstation lock forced
 // free at the wrong moment) is still refused; then nothing is written. Only cells 0 to 77 are examined: a span may run
@@ -94,7 +101,8 @@ enum class CancelOutcome {
     ChangedMeanwhile,
 };
 
-// Deletes the booking, and its patient ID, under the key in one transaction, only when it is still exactly `shown`.
+// Deletes the booking, any patient ID row and its study under the key in one transaction, only when it is still
+// exactly `shown`.
 // Throws DbError; the transaction is then rolled back and nothing is deleted.
 CancelOutcome deleteBooking(Database& db, const QString& key, const ShownBooking& shown);
 

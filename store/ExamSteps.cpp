@@ -17,19 +17,23 @@ constexpr int kCompletionTries = 3;
 }  // namespace
 
 ExamStepOutcome recordExamStep(Database& db, const QString& key, const QString& action, const HistoryActor& actor) {
+    // Asked before the transaction: on the server a failed question (a table not there yet) ends the transaction.
+    const IdentityForm form = identityFormOf(db);
     HistoryWriter history(db, actor);
     WriteTransaction transaction(db);
-    if (!findBooking(db, key)) return ExamStepOutcome::NoSuchBooking;
+    if (!readBooking(db, key, form)) return ExamStepOutcome::NoSuchBooking;
     const TableSchema& reservations = tableNamed(kReservations);
     history.record(action, reservations, key, history.rowUnder(reservations, key));
     transaction.commit();
     return ExamStepOutcome::Recorded;
 }
 
-ExamStepOutcome completeExam(Database& db, const QString& key, const HistoryActor& actor) {
+ExamStepOutcome completeExam(Database& db, const QString& key, const HistoryActor& actor,
+                             const std::function<bool(const Booking&)>& stillThePatient) {
     for (int attempt = 0; attempt < kCompletionTries; ++attempt) {
         const std::optional<Booking> read = findBooking(db, key);
         if (!read) return ExamStepOutcome::NoSuchBooking;
+        if (stillThePatient && !stillThePatient(*read)) return ExamStepOutcome::OtherPatient;
         Booking done = *read;
         done.JYOKYO = kDone;
         switch (storeBooking(db, key, done, read, actor)) {

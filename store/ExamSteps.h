@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "store/History.h"
 
 namespace kesola {
 
 class Database;
+struct Booking;
 
 // What a scanner reports of an examination (its Modality Performed Procedure Step), written with the same rules
 // as a workstation's writes.
@@ -18,6 +20,8 @@ enum class ExamStepOutcome {
     // The booking could not be set done: it changed under every try, or its stored day holds an overlap that the
     // registration rules refuse.
     NotStored,
+    // The booking under the key is another patient's than the one the step was begun for.
+    OtherPatient,
 };
 
 // The history names `actor` as the one who made the change (a scanner: its AE title and the service).
@@ -28,8 +32,10 @@ enum class ExamStepOutcome {
 ExamStepOutcome recordExamStep(Database& db, const QString& key, const QString& action, const HistoryActor& actor);
 
 // Sets the booking done (JYOKYO "2") as the reservation window would: the booking is read, then stored with the
-// new status in place of what was read, in one write transaction with its history row. Throws DbError; nothing is
-// written then.
-ExamStepOutcome completeExam(Database& db, const QString& key, const HistoryActor& actor);
+// new status in place of what was read, in one write transaction with its history row. With `stillThePatient`
+// given, the booking read must pass it (OtherPatient otherwise); the write then happens only while the row is still
+// the one read. Throws DbError; nothing is written then.
+ExamStepOutcome completeExam(Database& db, const QString& key, const HistoryActor& actor,
+                             const std::function<bool(const Booking&)>& stillThePatient = {});
 
 }  // namespace kesola

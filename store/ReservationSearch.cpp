@@ -133,11 +133,18 @@ std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typed
     }
     rows->close();
     const QString typedId = normalisedPatientId(typedName);
-    if (!typedId.isEmpty() && isValidPatientId(typedId) && hasPatientIdTable(db)) {
+    const IdentityForm form = typedId.isEmpty() ? IdentityForm::NoPatientIds : identityFormOf(db);
+    if (isValidPatientId(typedId) && form != IdentityForm::NoPatientIds) {
         QVariantList idParams;
         const QString idCondition = patientIdCondition(typedId, idParams);
+        // An ID given to another booking under the same key is not found with the booking there now.
+        const QString ownId = form == IdentityForm::Recorded ? QStringLiteral(
+                                                                   " AND (KANJYA.YNAME IS NULL OR KANJYA.YNAME = '' OR "
+                                                                   "KANJYA.YNAME = KESOLA.YNAME)")
+                                                             : QString();
         auto byId = db.selectNative(
-            QStringLiteral("SELECT KESOLA.* FROM KANJYA JOIN KESOLA ON KESOLA.CODE = KANJYA.CODE WHERE ") + idCondition,
+            QStringLiteral("SELECT KESOLA.* FROM KANJYA JOIN KESOLA ON KESOLA.CODE = KANJYA.CODE WHERE ") +
+                idCondition + ownId,
             idParams);
         for (; !byId->eof(); byId->moveNext()) {
             const QString code = byId->field(QStringLiteral("CODE"));

@@ -42,9 +42,11 @@ std::unique_ptr<Table> openTable(Database& db, const QString& name) { return db.
 
 namespace {
 
+// Reservation keys order as bytes wherever they are kept, a performed step's CODE too.
 QString columnDefinition(const TableSchema& table, const QString& column, const QString& keyCollation) {
     QString def = column + QStringLiteral(" TEXT");
-    if (column == table.keyColumn) def += keyCollation + QStringLiteral(" NOT NULL");
+    if (column == table.keyColumn) return def + keyCollation + QStringLiteral(" NOT NULL");
+    if (column == QStringLiteral("CODE")) def += keyCollation;
     return def;
 }
 
@@ -98,7 +100,8 @@ void addKeyedTable(Database& db, const TableSchema& table) {
 // Whether a table can be read; a store that is busy or gone cannot say, and that is not taken for "missing".
 bool tableReadable(Database& db, const QString& name) {
     try {
-        db.select(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(name))->close();
+        // One count, whatever columns the table gains later: the statement stays prepared on a server.
+        db.select(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE 1=0").arg(name))->close();
         return true;
     } catch (const DbError& e) {
         if (e.kind() != DbError::Kind::Other) throw;
@@ -126,6 +129,82 @@ void createPatientIdTable(Database& db) {
 
 bool hasPatientIdTable(Database& db) { return tableReadable(db, patientIdTable().name); }
 
+const TableSchema& recordedPatientIdTable() {
+    static const TableSchema table{QStringLiteral("KANJYA"),
+                                   QStringLiteral("CODE"),
+                                   {QStringLiteral("CODE"), QStringLiteral("KANJYAID"), QStringLiteral("YNAME")}};
+    return table;
+}
+
+const TableSchema& studyTable() {
+    static const TableSchema table{QStringLiteral("KENSA"),
+                                   QStringLiteral("CODE"),
+                                   {QStringLiteral("CODE"), QStringLiteral("STUDYUID"), QStringLiteral("YNAME")}};
+    return table;
+}
+
+const TableSchema& performedStepTable() {
+    static const TableSchema table{
+        QStringLiteral("JISSHI"),
+        QStringLiteral("UID"),
+        {QStringLiteral("UID"), QStringLiteral("CODE"), QStringLiteral("KANJYAID"), QStringLiteral("YNAME"),
+         QStringLiteral("STUDYUID"), QStringLiteral("AE"), QStringLiteral("JYOTAI"), QStringLiteral("NICHIJI")}};
+    return table;
+}
+
+namespace {
+
+void addIdentityRecords(Database& db) {
+    db.execute(QStringLiteral("ALTER TABLE KANJYA ADD COLUMN YNAME TEXT"));
+    addKeyedTable(db, studyTable());
+    addKeyedTable(db, performedStepTable());
+}
+
+bool columnReadable(Database& db, const QString& table, const QString& column) {
+    try {
+        db.select(QStringLiteral("SELECT %1 FROM %2 WHERE 1=0").arg(column, table))->close();
+        return true;
+    } catch (const DbError& e) {
+        if (e.kind() != DbError::Kind::Other) throw;
+        return false;
+    }
+}
+
+}  // namespace
+
+IdentityForm identityFormOf(Database& db) {
+    // The record, KENSA and JISSHI come in one transaction; the column alone tells them.
+    if (columnReadable(db, patientIdTable().name, QStringLiteral("YNAME"))) return IdentityForm::Recorded;
+    return hasPatientIdTable(db) ? IdentityForm::PatientIdsOnly : IdentityForm::NoPatientIds;
+}
+
+bool hasIdentityRecords(Database& db) {
+    return identityFormOf(db) == IdentityForm::Recorded && tableReadable(db, studyTable().name) &&
+           tableReadable(db, performedStepTable().name);
+}
+
+void createIdentityRecords(Database& db) {
+    // What a database half made by hand already has is kept.
+    const bool recorded = columnReadable(db, patientIdTable().name, QStringLiteral("YNAME"));
+    const bool studies = tableReadable(db, studyTable().name);
+    const bool steps = tableReadable(db, performedStepTable().name);
+    WriteTransaction tx(db);
+    if (!recorded) db.execute(QStringLiteral("ALTER TABLE KANJYA ADD COLUMN YNAME TEXT"));
+    if (!studies) addKeyedTable(db, studyTable());
+    if (!steps) addKeyedTable(db, performedStepTable());
+    tx.commit();
+}
+
+int recordPatientIdOwners(Database& db) {
+    WriteTransaction tx(db);
+    const int recorded = db.execute(
+        QStringLiteral("UPDATE KANJYA SET YNAME = (SELECT KESOLA.YNAME FROM KESOLA WHERE KESOLA.CODE = KANJYA.CODE) "
+                       "WHERE (YNAME IS NULL OR YNAME = '') AND EXISTS (SELECT 1 FROM KESOLA WHERE KESOLA.CODE = "
+                       "KANJYA.CODE)"));
+    tx.commit();
+    return recorded;
+}
+
 void createHistoryTable(Database& db) {
     WriteTransaction tx(db);
     addHistoryTable(db);
@@ -142,6 +221,7 @@ void createSchema(Database& db, const QString& title) {
     db.execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
     addHistoryTable(db);
     addPatientIdTable(db);
+    addIdentityRecords(db);
     tx.commit();
 }
 

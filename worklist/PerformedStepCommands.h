@@ -20,7 +20,7 @@ struct StepReply {
 };
 
 // The MPPS commands of one association: N-CREATE starts the examination of the booking the step names, N-SET
-// completes or discontinues it. Every refusal is logged with the peer.
+// completes or discontinues it, as PerformedSteps decides. Every refusal is logged with the peer.
 class PerformedStepCommands {
   public:
     PerformedStepCommands(PerformedSteps& steps, const AssociationContext& context)
@@ -35,6 +35,8 @@ class PerformedStepCommands {
 
   private:
     StepReply refuse(Uint16 status, const QString& comment, const QString& why);
+    template <typename Step>
+    StepReply answer(const char* request, Step step);
 
     PerformedSteps& steps_;
     const AssociationContext& context_;

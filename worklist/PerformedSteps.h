@@ -1,12 +1,20 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <map>
 #include <mutex>
 #include <optional>
 
+#include "store/PerformedStepStore.h"
+#include "worklist/WorklistSettings.h"
+
 class DcmDataset;
+
+namespace kesola {
+class Database;
+}
 
 namespace kesola::worklist {
 
@@ -18,25 +26,44 @@ StepStatus stepStatusOf(DcmDataset& dataset);
 // and Scheduled Procedure Step ID, trimmed, without empty or repeated ones, in order.
 QStringList scheduledStepKeysOf(DcmDataset& dataset);
 
-// The performed steps the scanners have created, by SOP Instance UID, shared by every association: an N-SET names
-// only the UID its N-CREATE gave.
+// True when the Patient's Name a scanner sent (decoded, with its component groups) names the stored booking's
+// patient: one of its groups is the name as the worklist offers it (family^given, trailing empty components left
+// out), or as it went out with its characters outside JIS X 0208 substituted.
+bool nameNamesBooking(const QString& personName, const QString& storedName);
+
+// The answer to one MPPS request: its DIMSE status, the Error Comment for the scanner ("" for none), the journal's
+// line ("" for none), and what was done for the association's closing line ("" for nothing).
+struct StepAnswer {
+    quint16 status = 0;
+    QString comment;
+    QString journal;
+    QString done;
+};
+
+// The scanners' reports of their examinations (MPPS). A step is created only for a booking the service would offer
+// the calling scanner: in its station's room, still to be done, dated today or within mpps_days of it, with a patient
+// ID unless without_id = serve, and with the patient the N-CREATE names, if it names one. What identified the
+// booking (key, patient ID, name, study UID) is kept in the database with the step (JISSHI); the N-SET is taken only
+// while the booking under the key is still that one. A refusal writes nothing. A database not yet upgraded has no
+// JISSHI: its steps are then kept in this service's memory, and a restart loses them.
 class PerformedSteps {
   public:
-    enum class Add { Added, Duplicate };
-    Add add(const QString& instanceUid, const QString& reservationKey);
-    // The reservation key of a step that may still be set; none for an unknown or finished one.
-    std::optional<QString> openStep(const QString& instanceUid) const;
-    bool isKnown(const QString& instanceUid) const;
-    // A step that was completed or discontinued takes no further N-SET.
-    void finish(const QString& instanceUid);
+    explicit PerformedSteps(const WorklistSettings& settings) : settings_(settings) {}
+
+    // N-CREATE. Throws DbError when the store cannot be read or written; nothing is written then.
+    StepAnswer create(Database& db, DcmDataset* dataset, const QString& instanceUid, const QString& callingAe,
+                      QDate today) const;
+    // N-SET. Throws DbError as create does.
+    StepAnswer set(Database& db, DcmDataset* dataset, const QString& instanceUid, const QString& callingAe) const;
 
   private:
-    struct Step {
-        QString key;
-        bool finished = false;
-    };
+    std::optional<PerformedStep> find(Database& db, bool inDatabase, const QString& instanceUid) const;
+    StepStart start(Database& db, bool inDatabase, const PerformedStep& step) const;
+    void finish(Database& db, bool inDatabase, const QString& instanceUid) const;
+
+    const WorklistSettings& settings_;
     mutable std::mutex mutex_;
-    std::map<QString, Step> steps_;
+    mutable std::map<QString, PerformedStep> inMemory_;
 };
 
 }  // namespace kesola::worklist

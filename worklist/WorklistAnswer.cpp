@@ -10,7 +10,6 @@
 
 #include "store/Numbers.h"
 #include "worklist/DicomText.h"
-#include "worklist/StudyUid.h"
 
 namespace kesola::worklist {
 
@@ -154,8 +153,7 @@ WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stat
     putAscii(d, DCM_PatientID, booking.patientId);
     putAscii(d, DCM_PatientSex, sexOf(booking.booking.SEX));
     putAscii(d, DCM_PatientAge, dicomAgeOf(booking.booking.AGE));
-    putAscii(d, DCM_StudyInstanceUID,
-             studyInstanceUid(settings.aeTitle, key, booking.patientId, booking.booking.YNAME));
+    putAscii(d, DCM_StudyInstanceUID, booking.studyUid);
     putText(d, DCM_RequestingService, texts.department, charset);
     putText(d, DCM_RequestedProcedureDescription, texts.bodyPart, charset);
     putAscii(d, DCM_RequestedProcedureID, key);

@@ -7,6 +7,7 @@
 
 #include "store/WorklistStore.h"
 #include "store/engine/DbError.h"
+#include "worklist/BookingsWithoutId.h"
 #include "worklist/WorklistAnswer.h"
 #include "worklist/WorklistQuery.h"
 
@@ -44,6 +45,10 @@ FindEnd findWorklistItems(DcmDataset& identifier, const AssociationContext& cont
         std::vector<ScheduledBooking> bookings;
         try {
             bookings = readScheduledBookings(context.store.database(), read.roomCodes, first, last);
+            leaveOutBookingsWithoutId(bookings, context.settings, QDate::currentDate(),
+                                      [&context](const QString& line) { context.logFailure(line); });
+            // A booking first offered gets its study UID now, kept for every later query and its examination.
+            keepStudyUids(context.store.database(), bookings);
         } catch (const DbError& e) {
             context.store.drop();
             context.logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));

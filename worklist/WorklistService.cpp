@@ -37,7 +37,7 @@ constexpr Uint32 kNetworkTimeoutSeconds = 60;
 // What every association shares. Set once before the first association and never changed.
 struct ServiceState {
     WorklistSettings settings;
-    PerformedSteps steps;
+    PerformedSteps steps{settings};
 };
 
 // The database line for the log: a server URI's password is not written to the journal.
@@ -204,7 +204,7 @@ void refuseForLoad(T_ASC_Association* association, const QString& peer) {
 }  // namespace
 
 QString runWorklistService(const WorklistSettings& settings) {
-    static ServiceState state{settings, {}};
+    static ServiceState state{settings};
     static IncomingConnections incoming;
     static AssociationQueue queue;
     DcmSharedSCPConfig config;

@@ -107,8 +107,29 @@ class Parser {
                 return fail(number,
                             QStringLiteral("outside の値「%1」は utf8 でも substitute でもありません").arg(value));
             }
+        } else if (key == QStringLiteral("mpps_days") || key == QStringLiteral("without_id")) {
+            return parseIdentityKey(key, value, number);
         } else {
             return fail(number, QStringLiteral("[worklist] に %1 というキーはありません").arg(key));
+        }
+        return true;
+    }
+
+    // The keys that decide which bookings the scanners may take and report.
+    bool parseIdentityKey(const QString& key, const QString& value, int number) {
+        if (key == QStringLiteral("mpps_days")) {
+            bool ok = false;
+            const uint days = value.toUInt(&ok);
+            if (!ok || days > kMaxMppsDays) {
+                return fail(number, QStringLiteral("mpps_days の値「%1」は 0 から %2 までの数ではありません")
+                                        .arg(value)
+                                        .arg(kMaxMppsDays));
+            }
+            settings_.mppsDays = static_cast<int>(days);
+        } else if (value == QStringLiteral("skip") || value == QStringLiteral("serve")) {
+            settings_.withoutId = value == QStringLiteral("skip") ? WithoutPatientId::Skip : WithoutPatientId::Serve;
+        } else {
+            return fail(number, QStringLiteral("without_id の値「%1」は skip でも serve でもありません").arg(value));
         }
         return true;
     }

@@ -21,6 +21,16 @@ enum class OutsideJisX0208 {
     Substitute,    // the character becomes its usual substitute (髙 → 高); 〓 when it has none
 };
 
+// What becomes of a booking that has no patient ID: most consoles refuse an item without one (Patient ID is Type 1)
+// or file its images under an empty ID.
+enum class WithoutPatientId {
+    Skip,   // not offered, and its examination not taken; the journal names it once a day
+    Serve,  // offered with an empty Patient ID
+};
+
+// The most days around today for which a scanner's report of an examination is taken (mpps_days).
+constexpr int kMaxMppsDays = 31;
+
 // A scanner's AE title and the CODE of the room it stands in.
 struct Station {
     QString aeTitle;
@@ -36,6 +46,10 @@ struct WorklistSettings {
     AnswerCharset charset = AnswerCharset::Iso2022Ir87;
     OutsideJisX0208 outside = OutsideJisX0208::Substitute;
     std::vector<Station> stations;  // in the file's order
+    // An examination is reported (MPPS N-CREATE) only for a booking dated today or at most this many days before or
+    // after it.
+    int mppsDays = 0;
+    WithoutPatientId withoutId = WithoutPatientId::Skip;
 
     // The room of a scanner, or none for an AE title that is not a station.
     std::optional<QString> roomOfStation(const QString& aeTitle) const;

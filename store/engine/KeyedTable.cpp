@@ -19,7 +19,10 @@ class QtTable : public Table {
         mode_ = Mode::None;
         pending_.clear();
         row_.clear();
-        auto rs = db_.selectNative(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(schema_.name, schema_.keyColumn),
+        // The columns are named: a server keeps the statement prepared, and a column added to the table later
+        // (kesola-admin upgrade while workstations run) would change the result of "SELECT *" under it.
+        auto rs = db_.selectNative(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                       .arg(schema_.columns.join(u','), schema_.name, schema_.keyColumn),
                                    {key});
         found_ = !rs->isEmpty();
         if (found_) {

@@ -212,7 +212,7 @@ std::unique_ptr<RecordSet> QtSqlDatabase::select(const QString& jetSql) {
 
 std::unique_ptr<Table> QtSqlDatabase::openTable(const TableSchema& table) {
     // Opening checks that the table is there, as opening a table recordset does.
-    selectNative(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table.name), {})->close();
+    selectNative(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE 1 = 0").arg(table.name), {})->close();
     return makeKeyedTable(*this, table);
 }
 

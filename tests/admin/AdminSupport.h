@@ -69,7 +69,7 @@ inline void fillVariedStore(const QString& location) {
     db->execute(QStringLiteral("INSERT INTO BYOTO (CODE, BNAME) VALUES ('1', ?)"), {QStringLiteral("東病棟")});
     db->execute(
         QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) SELECT CODE, 'P-' || CODE FROM KESOLA "
-                       "WHERE CODE LIKE '2%'"));
+                       "WHERE CODE LIKE '2%' AND CODE NOT IN (SELECT CODE FROM KANJYA)"));
 }
 
 }  // namespace kesola::test

@@ -212,3 +212,16 @@ TEST_F(Admin, HistoryListsChangesOldestFirstFiltersThemAndWritesCsv) {
             "日時,端末,利用者,操作,テーブル,キー,内容\r\n"
             "2026-12-06 09:00:00,ws1,sato,登録,KESOLA,1202612070930,\"YNAME: 山田\t太郎; ETC: a,\"\"b\"\"\"\r\n"));
 }
+
+TEST_F(Admin, WithoutIdListsTheBookingsStillToBeCompleted) {
+    const QString path = file("KESOLA.MDB");
+    ASSERT_EQ(runAdminCommand({QStringLiteral("init"), path, QStringLiteral("--demo")}).status, 0);
+    const AdminRun complete = runAdminCommand({QStringLiteral("without-id"), path});
+    EXPECT_EQ(complete.out, QStringLiteral("every booking to be done has a patient ID\n")) << "the demo gives IDs";
+    openDatabase(path)->execute(QStringLiteral("DELETE FROM KANJYA WHERE CODE IN ('1200503080830', '2200503070900')"));
+    const AdminRun listed = runAdminCommand({QStringLiteral("without-id"), path, QStringLiteral("--days"), "2"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("2005-03-08 08:30  room 1  1200503080830  ")))
+        << listed.out.toStdString();
+    EXPECT_EQ(runAdminCommand({QStringLiteral("without-id"), path, QStringLiteral("--days"), "0"}).status, 2);
+}

@@ -94,8 +94,11 @@ TEST_F(BackupCheck, CheckNamesEachProblemOnALineOfItsOwn) {
          QStringLiteral("reservation 5202601010930: room \"5\" does not exist in ROOM")},
         {QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) VALUES ('1202601010930', 'P-1')"),
          QStringLiteral("patient ID \"P-1\" under 1202601010930: no booking has that key")},
-        {QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) SELECT CODE, 'ＩＤ 1' FROM KESOLA LIMIT 1"),
+        {QStringLiteral("UPDATE KANJYA SET KANJYAID = 'ＩＤ 1' WHERE CODE = (SELECT MIN(CODE) FROM KANJYA)"),
          QStringLiteral("patient ID \"ＩＤ 1\" under ")},
+        // An older workstation booked the slot anew for another patient: the ID stays with the name it was given to.
+        {QStringLiteral("UPDATE KESOLA SET YNAME = '別人' WHERE CODE = (SELECT MIN(CODE) FROM KANJYA)"),
+         QStringLiteral("patient ID \"P-")},
         {QStringLiteral("DROP INDEX MAIN_KEY_KANJYA"), QStringLiteral("table KANJYA has no MAIN_KEY index")},
     };
     int n = 0;

@@ -58,9 +58,12 @@ TEST_F(PatientIdTest, TheIdIsStoredChangedRemovedAndCancelledWithItsBooking) {
                                 rs->field(QStringLiteral("ATO"))}
                         .join(u'|');
     }
-    const QString row = QStringLiteral("CODE=%1\tKANJYAID=").arg(key);
-    EXPECT_EQ(recorded, (QStringList{"登録||" + row + "P-0001", "変更|" + row + "P-0001|" + row + "P-0002",
-                                     "変更|" + row + "P-0002|", "変更||" + row + "A1", "取消|" + row + "A1|"}));
+    // Each ID row names the booking it was given to.
+    const auto row = [&key](const char* id) {
+        return QStringLiteral("CODE=%1\tKANJYAID=%2\tYNAME=山田太郎").arg(key, QString::fromLatin1(id));
+    };
+    EXPECT_EQ(recorded, (QStringList{"登録||" + row("P-0001"), "変更|" + row("P-0001") + "|" + row("P-0002"),
+                                     "変更|" + row("P-0002") + "|", "変更||" + row("A1"), "取消|" + row("A1") + "|"}));
 }
 
 TEST_F(PatientIdTest, ADatabaseWithoutPatientIdsGreysTheBoxAndStillBooks) {

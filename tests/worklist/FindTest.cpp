@@ -48,9 +48,10 @@ class WorklistFind : public ::testing::Test {
         }
     }
 
+    // The queries' matching is tested on every booking: those without a patient ID are served too here.
     std::unique_ptr<RunningWorklist> start(const QString& more = {}) {
-        auto service =
-            std::make_unique<RunningWorklist>(QStringLiteral("database = ") + db.path() + u'\n' + more, kStations);
+        auto service = std::make_unique<RunningWorklist>(
+            QStringLiteral("database = ") + db.path() + QStringLiteral("\nwithout_id = serve\n") + more, kStations);
         EXPECT_TRUE(service->listening()) << service->log().toStdString();
         return service;
     }

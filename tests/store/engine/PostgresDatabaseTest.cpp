@@ -71,10 +71,13 @@ TEST_F(PostgresStore, SchemaHasTextColumnsByteOrderedKeysAndUniqueMainKeys) {
         }
     }
     rs->close();
-    EXPECT_EQ(columns, 2 + 8 + 2 + 2 + 10 + 2 + 2 + 9 + 2) << "the seven tables, RIREKI and KANJYA";
+    EXPECT_EQ(columns, 2 + 8 + 2 + 2 + 10 + 2 + 2 + 9 + 3 + 3 + 8)
+        << "the seven tables, RIREKI, KANJYA, KENSA and JISSHI";
 
     std::vector<TableSchema> keyed = allTables();
     keyed.push_back(patientIdTable());
+    keyed.push_back(studyTable());
+    keyed.push_back(performedStepTable());
     for (const TableSchema& table : keyed) {
         auto index =
             conn->selectNative(QStringLiteral("SELECT indexdef FROM pg_indexes WHERE tablename = ? AND indexname = ?"),

@@ -3,7 +3,10 @@
 //
 //   node scanner.js HOST PORT CALLING_AE CALLED_AE worklist YYYYMMDD
 //   node scanner.js HOST PORT CALLING_AE CALLED_AE exam ACCESSION [COMPLETED|DISCONTINUED]
-//   node scanner.js HOST PORT CALLING_AE CALLED_AE create ACCESSION
+//   node scanner.js HOST PORT CALLING_AE CALLED_AE create ACCESSION [PATIENT_ID [PATIENT_NAME]]
+//   node scanner.js HOST PORT CALLING_AE CALLED_AE set SOP_INSTANCE_UID COMPLETED|DISCONTINUED
+// An MPPS answer carries its status and, when the service gives one, its Error Comment; create also prints the SOP
+// Instance UID it used, for a later set.
 'use strict';
 
 const dimse = require('dcmjs-dimse');
@@ -42,8 +45,10 @@ async function worklist(date) {
   return { status: responses[responses.length - 1].getStatus(), items };
 }
 
-function performedStep(accession, status) {
+function performedStep(accession, status, patient = {}) {
   return new Dataset({
+    ...(patient.name ? { SpecificCharacterSet: 'ISO_IR 192', PatientName: patient.name } : {}),
+    ...(patient.id ? { PatientID: patient.id } : {}),
     PerformedProcedureStepStatus: status,
     PerformedStationAETitle: callingAe,
     Modality: 'MR',
@@ -53,11 +58,15 @@ function performedStep(accession, status) {
   });
 }
 
-async function create(accession, uid) {
+function answer(response) {
+  return { status: response.getStatus(), comment: response.getErrorComment() || '' };
+}
+
+async function create(accession, uid, patient) {
   const request = new NCreateRequest(SopClass.ModalityPerformedProcedureStep, uid);
-  request.setDataset(performedStep(accession, 'IN PROGRESS'));
+  request.setDataset(performedStep(accession, 'IN PROGRESS', patient));
   const [response] = await send([request]);
-  return response.getStatus();
+  return answer(response);
 }
 
 async function set(uid, status) {
@@ -66,7 +75,7 @@ async function set(uid, status) {
                                    PerformedProcedureStepEndDate: '20261208',
                                    PerformedProcedureStepEndTime: '100000' }));
   const [response] = await send([request]);
-  return response.getStatus();
+  return answer(response);
 }
 
 async function main() {
@@ -76,9 +85,14 @@ async function main() {
     result = await worklist(value);
   } else if (mode === 'exam') {
     const created = await create(value, uid);
-    result = { create: created, set: await set(uid, finalStatus || 'COMPLETED') };
+    const finished = await set(uid, finalStatus || 'COMPLETED');
+    result = { create: created.status, set: finished.status, createComment: created.comment, setComment: finished.comment };
   } else if (mode === 'create') {
-    result = { create: await create(value, uid) };
+    const created = await create(value, uid, { id: finalStatus, name: process.argv[9] });
+    result = { create: created.status, comment: created.comment, uid };
+  } else if (mode === 'set') {
+    const finished = await set(value, finalStatus);
+    result = { set: finished.status, comment: finished.comment };
   } else {
     throw new Error('unknown mode ' + mode);
   }
