@@ -133,6 +133,14 @@ TEST(Cp932, FormsOf2004AndJisSymbolsAreWrittenAsTheirCp932Form) {
     EXPECT_EQ(kanji, 39);
 }
 
+// The characters of the Basic Multilingual Plane that cp932 writes: the 9402 of Microsoft's table as Windows'
+// conversion writes them, and the 48 of the list of forms there.
+TEST(Cp932, BothBuildsWriteTheSameCharacters) {
+    int withForm = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) withForm += Cp932::hasForm(c) ? 1 : 0;
+    EXPECT_EQ(withForm, 9402 + 48);
+}
+
 TEST(Cp932, FirstCharacterWithoutFormIsFound) {
     EXPECT_EQ(Cp932::firstWithoutForm(QStringLiteral("山田太郎 ?ｶﾅ①髙")), std::nullopt);
     EXPECT_EQ(Cp932::firstWithoutForm(QStringLiteral("吉田𠮷男😀")), std::optional<char32_t>(U'𠮷'));
