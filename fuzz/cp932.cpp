@@ -30,12 +30,18 @@ void checkEncoding(const QString& text) {
     FUZZ_CHECK(Cp932::byteWidth(text) == bytes.size());
     if (text.size() > kCheckedCharacters) return;
     QByteArray each;
+    bool substituted = false;
     for (char32_t c : text.toUcs4()) {
         const QByteArray one = Cp932::encode(Cp932::characterText(c));
         FUZZ_CHECK(one.size() == (Cp932::isDoubleByte(c) ? 2 : 1));
+        // A character has a form exactly when it is written as something other than the substitute.
+        const bool withoutForm = one == "?" && c != U'?';
+        FUZZ_CHECK(Cp932::hasForm(c) == !withoutForm);
+        substituted = substituted || withoutForm;
         each += one;
     }
     FUZZ_CHECK(bytes == each);
+    FUZZ_CHECK(Cp932::firstWithoutForm(text).has_value() == substituted);
     // What was written is read back as written: a character with a form of its own comes back as itself (or, for
     // the one-way fallbacks, as the character Windows reads there), and decoding again changes nothing.
     const QString back = Cp932::decode(bytes);

@@ -154,6 +154,8 @@ bool NameMasterEditor::DATA_SAVE() {
         ctx_.messages().notice(texts::kSelectSlot, windowTitle());
         return true;
     }
+    // After the checks of the width and the slot, which keep their order.
+    if (!name.isEmpty() && !isWritable(name, ctx_.messages(), windowTitle())) return true;
     try {
         writeSlot(code, name);
     } catch (const DbError& e) {

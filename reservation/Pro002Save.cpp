@@ -32,6 +32,12 @@ void PRO002::RSV_SAVE() {
         refuse(kOverlapsLater);
         return;
     }
+    // After every check above, so that each keeps its place: a character that cp932 cannot write would reach
+    // the export file and the worklist as "?".
+    const QString title = windowTitle();
+    if (!isWritable(TXT[kNameBox]->text(), ctx_.messages(), title) ||
+        !isWritable(TXT[kRemarksBox]->text(), ctx_.messages(), title))
+        return;
     storeAndClose();
 }
 

@@ -109,8 +109,7 @@ void appendConverted(QByteArray& out, UConverter* handle, const char16_t* text, 
 
 QByteArray encode(const QString& text) {
     if (text.isEmpty()) return {};
-    QString forms = text;
-    for (QChar& c : forms) c = QChar(roundTripForm(c.unicode()));
+    const QString forms = withRoundTripForms(text);
     // Most of what is written (codes, digits, commas) is ASCII: the converter is only asked for the runs between.
     const char16_t* chars = reinterpret_cast<const char16_t*>(forms.utf16());
     const qsizetype length = forms.size();

@@ -56,8 +56,7 @@ QString decodeRun(const QByteArray& bytes) {
 }  // namespace
 
 QByteArray encode(const QString& text) {
-    QString forms = text;
-    for (QChar& c : forms) c = QChar(roundTripForm(c.unicode()));
+    const QString forms = withRoundTripForms(text);
     // A character beyond the Basic Multilingual Plane has no cp932 form; Windows would write a "?" for each of its
     // two UTF-16 units. It is one character, so it becomes one substitute here.
     const auto* units = reinterpret_cast<const wchar_t*>(forms.utf16());

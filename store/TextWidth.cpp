@@ -35,6 +35,27 @@ QString truncateToWidth(const QString& trimmed, int maximum) {
     return kept;
 }
 
+// The character as the refusal names it: itself, or its code when it would show nothing (a mark, a space, a
+// format or control character, a private-use or unassigned one).
+QString shownCharacter(char32_t c) {
+    switch (QChar::category(c)) {
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
+        case QChar::Separator_Space:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Other_PrivateUse:
+        case QChar::Other_NotAssigned:
+            return QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QChar(u'0')).toUpper();
+        default:
+            return Cp932::characterText(c);
+    }
+}
+
 }  // namespace
 
 int ZEN_COUNT(QString& text) {
@@ -58,6 +79,13 @@ bool fitsWidth(int maximum, const QString& typed, MessageService& messages, cons
     if (width(typed) <= maximum) return true;
     QString measured = typed;
     LEN_CHECK(2, maximum, measured, messages, sysTitle);
+    return false;
+}
+
+bool isWritable(const QString& typed, MessageService& messages, const QString& title) {
+    const std::optional<char32_t> unwritable = Cp932::firstWithoutForm(typed);
+    if (!unwritable) return true;
+    messages.notice(texts::unwritableCharacter(shownCharacter(*unwritable)), title);
     return false;
 }
 

@@ -7,7 +7,8 @@ namespace kesola {
 class MessageService;
 
 // Widths of stored names are counted in cp932 bytes: two for a double-byte character, one for the rest
-// (ASCII, half-width katakana, and a character without a cp932 form, which would be stored as "?").
+// (ASCII, half-width katakana, and a character without a cp932 form, which would be written as "?"). A character
+// that cp932 writes in the form of another (剝 as 剥, ¢ as ￠) counts the bytes of that form.
 // Leading and trailing half-width blanks never count.
 
 // Number of double-byte characters of the trimmed text; replaces text with its trimmed form.
@@ -24,5 +25,11 @@ QString LEN_CHECK(int mode, int maximum, QString& text, MessageService& messages
 // in maximum bytes; otherwise LEN_CHECK has shown its message. A text that is itself "NG" is told apart from the
 // refusal, so it can be stored like any other.
 bool fitsWidth(int maximum, const QString& typed, MessageService& messages, const QString& sysTitle);
+
+// The check before a typed text is stored, after the checks of the width: true when cp932 can write every
+// character of it, as the export file, the history file and the worklist hold it. Otherwise shows
+// "「𠮷」は登録できない文字です。" naming the first character it cannot write (one that shows nothing, such as U+200B,
+// by its code), titled title, and returns false.
+bool isWritable(const QString& typed, MessageService& messages, const QString& title);
 
 }  // namespace kesola

@@ -45,6 +45,11 @@ inline const QString kChooseRoom = QStringLiteral("室名の選択を行って�
 inline const QString kSlotTaken = QStringLiteral("既に予約の入ってる場所には予約できません。");
 inline const QString kSelectSlot = QStringLiteral("登録したい場所の選択を行ってください。");
 
+// A typed text that holds a character cp932 cannot write, named as shown: "「𠮷」は登録できない文字です。"
+inline QString unwritableCharacter(const QString& shown) {
+    return QStringLiteral("「") + shown + QStringLiteral("」は登録できない文字です。");
+}
+
 // " - [ 予約操作 ]": the width message's title suffix, whichever window measures.
 inline const QString kReservationOperation = QStringLiteral("予約操作");
 

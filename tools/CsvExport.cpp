@@ -30,10 +30,11 @@ ExportOutcome failed(const QString& reason) {
     return outcome;
 }
 
-ExportOutcome finished(ExportOutcome::Status status, qint64 records) {
+ExportOutcome finished(ExportOutcome::Status status, qint64 records, qint64 recordsWithSubstitutes) {
     ExportOutcome outcome;
     outcome.status = status;
     outcome.records = records;
+    outcome.recordsWithSubstitutes = recordsWithSubstitutes;
     return outcome;
 }
 
@@ -86,6 +87,7 @@ ExportOutcome writeCsvRecords(RecordSet& rows, QIODevice& out, ExportProgress& p
     QString text;
     text.reserve(kTextChars + 512);
     qint64 written = 0;
+    qint64 withSubstitutes = 0;
     // A disk that fills takes part of a write without a word; only the write of the rest fails with the system's
     // reason (errno), which is what the user is told.
     auto flush = [&] {
@@ -104,19 +106,21 @@ ExportOutcome writeCsvRecords(RecordSet& rows, QIODevice& out, ExportProgress& p
         text.truncate(0);
     };
     for (; !rows.eof(); rows.moveNext()) {
+        const qsizetype recordStart = text.size();
         appendCsvRecord(text, readExportRow(rows));
         ++written;
+        if (Cp932::firstWithoutForm(QStringView(text).mid(recordStart))) ++withSubstitutes;
         if (text.size() >= kTextChars) convert();
         if (chunk.size() >= kChunkBytes && !flush()) return failed(out.errorString());
         if (written % kProgressEvery == 0 && !progress.proceed(written)) {
-            return finished(ExportOutcome::Status::Cancelled, written);
+            return finished(ExportOutcome::Status::Cancelled, written, withSubstitutes);
         }
     }
     convert();
     chunk += kExportFileEnd;
     if (!flush()) return failed(out.errorString());
-    if (!progress.proceed(written)) return finished(ExportOutcome::Status::Cancelled, written);
-    return finished(ExportOutcome::Status::Written, written);
+    if (!progress.proceed(written)) return finished(ExportOutcome::Status::Cancelled, written, withSubstitutes);
+    return finished(ExportOutcome::Status::Written, written, withSubstitutes);
 }
 
 ExportOutcome writeCsvExport(Database* db, const QString& statement, const QString& filePath,

@@ -55,12 +55,16 @@ struct ExportOutcome {
     enum class Status { Written, Cancelled, Failed };
     Status status = Status::Failed;
     qint64 records = 0;
+    // Records that held a character cp932 cannot write (stored before such text was refused, or by another
+    // program): it was written as "?".
+    qint64 recordsWithSubstitutes = 0;
     QString reason;  // why it failed, for the user: the engine's or the file system's message
 };
 
-// Walks the rows, writing their records in cp932 (a character without a cp932 form becomes "?") and then the file
-// end. Memory stays flat however many rows there are: records go out in chunks as they are made.
-// Throws DbError when reading a row fails; a failed write or a cancel is returned, the rows left unread.
+// Walks the rows, writing their records in cp932 (a character without a cp932 form becomes "?", and the records
+// that held one are counted) and then the file end. Memory stays flat however many rows there are: records go out in
+// chunks as they are made. Throws DbError when reading a row fails; a failed write or a cancel is returned, the rows
+// left unread.
 ExportOutcome writeCsvRecords(RecordSet& rows, QIODevice& out, ExportProgress& progress);
 
 // Runs the statement on db and writes the export file at filePath. The file is written beside its place and put

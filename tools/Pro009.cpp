@@ -124,6 +124,10 @@ void PRO009::reportOutcome(const ExportOutcome& outcome) {
     switch (outcome.status) {
         case ExportOutcome::Status::Written:
             ctx_.messages().notice(kFinished, windowTitle());
+            // A second notice after the finishing one: the file is complete, but some text in it is not as stored.
+            if (outcome.recordsWithSubstitutes > 0) {
+                ctx_.messages().notice(kSubstitutesWritten.arg(outcome.recordsWithSubstitutes), windowTitle());
+            }
             break;
         case ExportOutcome::Status::Cancelled:
             ctx_.messages().notice(kCancelled + u'\n' + kNothingWritten, windowTitle());

@@ -20,6 +20,9 @@ inline const QString kStartQuestion = QStringLiteral("ＣＳＶ変換を開始�
 inline const QString kFinished = QStringLiteral("ＣＳＶ変換終了しました。");
 inline const QString kFailed = QStringLiteral("ＣＳＶ変換に失敗しました。");
 inline const QString kCancelled = QStringLiteral("ＣＳＶ変換を中止しました。");
+// Told after kFinished when stored text held characters that cp932 cannot write; %1 is the count of records.
+inline const QString kSubstitutesWritten =
+    QStringLiteral("出力できない文字を含む予約が %1 件あり、その文字は「?」で出力しました。");
 inline const QString kNothingWritten = QStringLiteral("ファイルは書き込まれていません。");
 // The progress dialog's text; %1 is the count of rows written so far.
 inline const QString kWorking = QStringLiteral("ＣＳＶ変換中です。（%1 件）");

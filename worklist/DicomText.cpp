@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "store/Cp932.h"
+#include "store/Cp932Forms.h"
 
 namespace kesola::worklist {
 
@@ -25,29 +26,11 @@ constexpr std::array<std::pair<char32_t, char32_t>, 24> kNameVariants{{
     {U'\uFA2A', U'飯'}, {U'\uFA2C', U'館'}, {U'\uFA2D', U'鶴'}, {U'\uF9DC', U'隆'},
 }};
 
-// Characters that the JIS standard's own table maps to a JIS X 0208 position which cp932's table gives to another
-// character (Windows: U+FF5E, JIS: U+301C for 1-33): both are the same JIS character.
-constexpr std::array<std::pair<char32_t, char32_t>, 7> kJisStandardForms{{
-    {U'\u301C', U'\uFF5E'},
-    {U'\u2016', U'\u2225'},
-    {U'\u2212', U'\uFF0D'},
-    {U'\u00A2', U'\uFFE0'},
-    {U'\u00A3', U'\uFFE1'},
-    {U'\u00AC', U'\uFFE2'},
-    {U'\u2014', U'\u2015'},
-}};
-
-char32_t cp932FormOf(char32_t c) {
-    for (const auto& [jis, cp932] : kJisStandardForms) {
-        if (c == jis) return cp932;
-    }
-    return c;
-}
-
 // The JIS X 0208 row and cell (both 1 to 94) of a character, from its cp932 bytes; none for a character that JIS X
-// 0208 does not hold (cp932's NEC row 13 and the IBM extensions lie outside rows 1-8 and 16-84).
+// 0208 does not hold (cp932's NEC row 13 and the IBM extensions lie outside rows 1-8 and 16-84). A character that
+// cp932 writes in the form of another (〜 as ～, 剝 as 剥) takes that one's position, as in every file we write.
 std::optional<std::pair<int, int>> jisX0208Position(char32_t c) {
-    const QString text = Cp932::characterText(cp932FormOf(c));
+    const QString text = Cp932::characterText(Cp932::roundTripForm(c));
     const QByteArray bytes = Cp932::encode(text);
     if (bytes.size() != 2 || Cp932::decode(bytes) != text) return std::nullopt;
     const int lead = static_cast<unsigned char>(bytes[0]);

@@ -574,6 +574,38 @@ def scenario_export(s):
     s.closed(window, "the export window after 戻る")
 
 
+# Names stored before text that cp932 cannot write was refused (or by another program): 𠮷 has no form, 剝 is
+# written as 剥.
+UNWRITABLE_FIXTURE = [
+    ("1203004050930", "30", "03", "N", "吉田𠮷男", "05", "1", "45", "1", "網膜剝離"),
+    ("1203004051000", "20", "01", "N", "花子", "02", "2", "7", "2", ""),
+]
+EXPORT_OF_UNWRITABLE = "1,2030,04,05,09,30,30,03,吉田?男,05,1,45,1,網膜剥離,\r1,2030,04,05,10,00,20,01,花子,02,2,7,2,,\r\r\n"
+
+
+def scenario_export_unwritable(s):
+    """Exports a day that holds a character cp932 cannot write: the file is written all the same, with "?" for it,
+    and a second message follows the finishing one."""
+    s.click(s.board, BOARD_CSV)
+    window = s.opened(EXPORT)
+    s.click(window, EXPORT_ROOM)
+    s.keys("Home", "Return")  # any room: the empty entry
+    s.list_closed()
+    for downs in (5, 4, 2030 - 2000):  # day, month, year
+        s.keys("Tab", "Home", *["Down"] * downs)
+    s.keys("Tab", "Tab", "space")
+    for what in ("the question", "the finishing message", "the message of the records written with \"?\""):
+        box = s.opened(EXPORT)
+        s.keys("Return")
+        s.closed(box, what)
+    with open(os.path.join(s.folder, "KESOLA.CSV"), "rb") as f:
+        written = f.read()
+    if written != EXPORT_OF_UNWRITABLE.encode("cp932"):
+        s.failures.append(f"wrote {written!r}, expected {EXPORT_OF_UNWRITABLE!r}")
+    s.keys("shift+Tab", "space")
+    s.closed(window, "the export window after 戻る")
+
+
 def scenario_placement(s):
     """Every window stands centred on the screen by its frame, the board 220 twips above the middle."""
     s.check_centred(s.board, BOARD, 220)
@@ -710,6 +742,7 @@ SCENARIOS = {
     "room": (scenario_room, []),
     "question": (scenario_question, []),
     "export": (scenario_export, EXPORT_FIXTURE),
+    "export_unwritable": (scenario_export_unwritable, UNWRITABLE_FIXTURE),
     "placement": (scenario_placement, []),
     "ime_booking": (scenario_ime_booking, []),
     "ime_body_part": (scenario_ime_body_part, []),

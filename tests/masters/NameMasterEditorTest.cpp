@@ -163,9 +163,9 @@ TEST_P(SharedEditorTest, ABlankOnlyNameIsStoredButListedEmptyAndThenDeleted) {
     EXPECT_EQ(stored(6), std::nullopt);
 }
 
-TEST_P(SharedEditorTest, QuotesSqlAndCharactersOutsideCp932AreStoredExactly) {
+TEST_P(SharedEditorTest, QuotesSqlAndFormsOf2004AreStoredExactly) {
     const QStringList names = {QStringLiteral("O'Neil\"s"), QStringLiteral("';DROP TABLE BU;"),
-                               QStringLiteral("%_*?[]\\"), QStringLiteral("😀한𠮷"), QStringLiteral("a\tb")};
+                               QStringLiteral("%_*?[]\\"), QStringLiteral("頰¢𠮟"), QStringLiteral("a\tb")};
     for (int i = 0; i < names.size(); ++i) {
         saveName(i + 1, names[i]);
         EXPECT_EQ(stored(i + 1), names[i]);
@@ -175,6 +175,25 @@ TEST_P(SharedEditorTest, QuotesSqlAndCharactersOutsideCp932AreStoredExactly) {
     }
     EXPECT_EQ(db.count(kind().table), names.size());
     EXPECT_TRUE(context.messages.shown.empty());
+}
+
+// After the checks of the width and the slot, which keep their order; the record stays as it was.
+TEST_P(SharedEditorTest, ANameCp932CannotWriteIsRefusedNamingTheCharacter) {
+    add(1, QStringLiteral("頭部"));
+    relist();
+    saveName(1, QString(12, QChar(0x3042)) + QStringLiteral("😀"));
+    type(*window, QStringLiteral("吉𠮷"));
+    pressChange(*window);
+    saveName(1, QStringLiteral("😀頭部"));
+    saveName(2, QStringLiteral("吉𠮷"));
+    EXPECT_EQ(context.messages.texts(),
+              QStringList({kTooWide, kSelectSlot, QStringLiteral("「😀」は登録できない文字です。"),
+                           QStringLiteral("「𠮷」は登録できない文字です。")}));
+    EXPECT_EQ(context.messages.last().title, GetParam().caption);
+    EXPECT_EQ(context.messages.last().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(stored(1), QStringLiteral("頭部"));
+    EXPECT_EQ(stored(2), std::nullopt);
+    expectOpeningState();
 }
 
 TEST_P(SharedEditorTest, TheKeyboardMovesTheSlotButNotTheNameBox) {

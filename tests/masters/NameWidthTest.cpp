@@ -87,7 +87,9 @@ INSTANTIATE_TEST_SUITE_P(
         WidthCase{"Department17Half", Editor::Departments, repeat(kHalf, 17), false},
         WidthCase{"Department16Kana", Editor::Departments, repeat(kKana, 16), true},
         WidthCase{"Department15KanaAndOneFull", Editor::Departments, repeat(kKana, 15) + kFull, false},
-        WidthCase{"NotInCp932CountsOneByte", Editor::BodyParts, repeat(QStringLiteral("한"), 16), true}),
+        // Counted in the bytes of the form that is written: 頰 as 頬, 剝 as 剥.
+        WidthCase{"BodyPart8FormsOf2004", Editor::BodyParts, repeat(QStringLiteral("頰"), 8), true},
+        WidthCase{"BodyPart9FormsOf2004", Editor::BodyParts, repeat(QStringLiteral("剝"), 9), false}),
     [](const ::testing::TestParamInfo<WidthCase>& info) { return std::string(info.param.label); });
 
 // The box takes at most 20 characters as typed, so a room name can never reach 21 half-width bytes.

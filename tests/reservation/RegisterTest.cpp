@@ -312,15 +312,42 @@ TEST_F(RegisterTest, SqlMetacharactersAreStoredAndReadBackAsTyped) {
     EXPECT_EQ(again->TXT[2]->text(), e.remarks);
 }
 
-TEST_F(RegisterTest, CharactersOutsideCp932AreMeasuredAndStored) {
+// After the eleven checks, which keep their order: with a wrong age or a later booking in the span, their message
+// comes first. Then the name, then the remarks. Nothing is written.
+TEST_F(RegisterTest, TextCp932CannotWriteIsRefusedNamingTheCharacterAfterEveryOtherCheck) {
+    board.captions[17] = QStringLiteral("next\r内科\r頭部");
+    const struct {
+        QString name, remarks, age, minutes, message;
+    } cases[] = {
+        {QStringLiteral("吉田𠮷男"), QStringLiteral("😀"), QStringLiteral("151"), QStringLiteral("30"), kWrongAge},
+        {QStringLiteral("吉田𠮷男"), QStringLiteral("😀"), QStringLiteral("45"), QStringLiteral("30"), kOverlapsLater},
+        {QStringLiteral("吉田𠮷男"), QStringLiteral("😀"), QStringLiteral("45"), QStringLiteral("20"),
+         QStringLiteral("「𠮷」は登録できない文字です。")},
+        {QStringLiteral("吉田"), QStringLiteral("造影\U0001F600"), QStringLiteral("45"), QStringLiteral("20"),
+         QStringLiteral("「😀」は登録できない文字です。")},
+    };
+    for (const auto& c : cases) {
+        Entries e;
+        e.name = c.name;
+        e.remarks = c.remarks;
+        e.age = c.age;
+        e.minutes = c.minutes;
+        expectRefused(*registerOn(15, e), e, c.message, kReservationCaption);
+    }
+    EXPECT_EQ(db.count(QStringLiteral("KESOLA")), 0);
+}
+
+// Stored as typed; the width counts the bytes of the form that is written (剝 as 剥: two).
+TEST_F(RegisterTest, FormsOf2004AreStoredAsTypedAndCountedAsWritten) {
     Entries e;
-    e.name = QStringLiteral("😀花子");  // the emoji has no cp932 form and counts one byte: 5 bytes
-    e.remarks = QString(19, QChar(0x3042)) + QStringLiteral("😀😀");  // 38 + 2 bytes
+    e.name = QStringLiteral("剝頰塡鷗蔣麴麵嚙驒瘦");  // 20 bytes
+    e.remarks = QStringLiteral("網膜剝離 ¢£¬");
     expectStored(*registerOn(15, e));
-    auto again = open(15);
-    EXPECT_EQ(again->TXT[0]->text(), e.name);
-    EXPECT_EQ(again->TXT[2]->text(), e.remarks);
     EXPECT_EQ(storedRow(db, keyOfCell(15))["YNAME"], e.name);
+    EXPECT_EQ(storedRow(db, keyOfCell(15))["ETC"], e.remarks);
+    Entries wider = e;
+    wider.name += QStringLiteral("𠮟");
+    expectRefused(*registerOn(15, wider), wider, kTooWide, kWidthTitle);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "store/Cp932.h"
+#include "store/Cp932Forms.h"
 
 using namespace kesola;
 
@@ -18,7 +19,8 @@ TEST(Cp932, EncodesAsWindowsDoes) {
         {QString(QChar(0x301C)), QByteArray("\x81\x60")},  // wave dash, one way
         {QStringLiteral("¥"), QByteArray("\x5C")},         // yen sign, one way
         {QString(QChar(0x2212)), QByteArray("\x81\x7C")},  // minus sign, one way
-        {QString(QChar(0x4FE0)), QByteArray("?")},         // 俠: no form, never another kanji's
+        {QString(QChar(0x4FE0)), QByteArray("\x8B\xA0")},  // 俠, the form of 2004, as 侠
+        {QString(QChar(0x6805)), QByteArray("?")},         // 栅, a Chinese form: no form, never another kanji's
         {QString(QChar(0x0080)), QByteArray("\x80")},      // Microsoft's single bytes
         {QString(QChar(0xF8F0)), QByteArray("\xA0")},
         {QString(QChar(0xF8F3)), QByteArray("\xFF")},
@@ -65,4 +67,85 @@ TEST(Cp932, DecodesWhatItEncodes) {
     const QString singles = QString(QChar(0x80)) + QChar(0xF8F0) + QChar(0xF8F1) + QChar(0xF8F2) + QChar(0xF8F3);
     EXPECT_EQ(Cp932::decode(QByteArray("\x80\xa0\xfd\xfe\xff")), singles);
     EXPECT_EQ(Cp932::decode(QByteArray("\x81\x80\x80")), QStringLiteral("÷") + QChar(0x80));
+}
+
+// Every character that cp932 writes, found by reading every byte and byte pair: each is written as bytes that read
+// back as itself, in as many bytes as it was read from, and the forms below never redirect one of them.
+TEST(Cp932, EveryCharacterItWritesReadsBackAsItself) {
+    int characters = 0;
+    const auto check = [&characters](const QByteArray& bytes) {
+        const QString c = Cp932::decode(bytes);
+        if (c.size() != 1 || c[0] == QChar(0xFFFD)) return;
+        ++characters;
+        const char32_t code = c[0].unicode();
+        EXPECT_EQ(Cp932::decode(Cp932::encode(c)), c) << bytes.toHex().toStdString();
+        EXPECT_EQ(Cp932::isDoubleByte(code), bytes.size() == 2) << bytes.toHex().toStdString();
+        EXPECT_EQ(Cp932::roundTripForm(code), code) << bytes.toHex().toStdString();
+        EXPECT_TRUE(Cp932::hasForm(code)) << bytes.toHex().toStdString();
+    };
+    for (int b = 0; b < 0x100; ++b) {
+        check(QByteArray(1, static_cast<char>(b)));
+        for (int trail = 0x40; trail <= 0xFC && Cp932::isLeadByte(static_cast<unsigned char>(b)); ++trail) {
+            check(QByteArray(1, static_cast<char>(b)) + static_cast<char>(trail));
+        }
+    }
+    // ASCII, the half-width katakana and Microsoft's five single bytes; JIS X 0208 with the NEC and IBM extensions,
+    // and the user-defined area F040-F9FC (U+E000-U+E757).
+    EXPECT_EQ(characters, 128 + 63 + 5 + 7724 + 1880);
+}
+
+// The kanji that input methods offer in the forms of 2004, and the symbols that the JIS standard's table places
+// elsewhere, are written as the form that Shift-JIS files have always held for them, and counted so.
+TEST(Cp932, FormsOf2004AndJisSymbolsAreWrittenAsTheirCp932Form) {
+    const struct {
+        QString typed;
+        QString written;
+    } cases[] = {
+        {QStringLiteral("網膜剝離"), QStringLiteral("網膜剥離")},
+        {QStringLiteral("頰部"), QStringLiteral("頬部")},
+        {QStringLiteral("𠮟責"), QStringLiteral("叱責")},
+        {QStringLiteral("俠俱剝吞啞噓嚙囊塡姸屛屢幷搔摑攢潑瀆焰瘦禱簞繡繫萊蔣蟬蠟軀醬醱頰顚驒鷗鹼麴麵𠮟"),
+         QStringLiteral("侠倶剥呑唖嘘噛嚢填妍屏屡并掻掴攅溌涜焔痩祷箪繍繋莱蒋蝉蝋躯醤醗頬顛騨鴎鹸麹麺叱")},
+        {QStringLiteral("¢£¬¥¦‾"), QStringLiteral("￠￡￢\\￤~")},
+        {QStringLiteral("〜−‖—"), QStringLiteral("～－∥―")},
+    };
+    for (const auto& c : cases) {
+        const QByteArray bytes = Cp932::encode(c.typed);
+        EXPECT_EQ(bytes, Cp932::encode(c.written)) << c.typed.toStdString();
+        EXPECT_EQ(Cp932::decode(bytes), c.written) << c.typed.toStdString();
+        EXPECT_FALSE(bytes.contains('?')) << c.typed.toStdString();
+        EXPECT_EQ(Cp932::firstWithoutForm(c.typed), std::nullopt) << c.typed.toStdString();
+    }
+    // Each entry has no bytes of its own; its form is written as itself. A kanji's form lies in JIS X 0208's kanji
+    // rows (lead bytes 88-9F, E0-EA), never in the NEC or IBM extensions.
+    int kanji = 0;
+    for (const Cp932::WrittenForm& f : Cp932::kWrittenForms) {
+        const QString character = Cp932::characterText(f.character);
+        const QString form = Cp932::characterText(f.form);
+        EXPECT_EQ(Cp932::decode(Cp932::encode(form)), form) << form.toStdString();
+        EXPECT_NE(Cp932::decode(Cp932::encode(character)), character) << character.toStdString();
+        EXPECT_TRUE(Cp932::hasForm(f.character)) << character.toStdString();
+        if (!QChar::isLetter(f.character)) continue;
+        ++kanji;
+        const auto lead = static_cast<unsigned char>(Cp932::encode(character).at(0));
+        EXPECT_TRUE((lead >= 0x88 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEA)) << character.toStdString();
+    }
+    EXPECT_EQ(kanji, 39);
+}
+
+// The characters of the Basic Multilingual Plane that cp932 writes: the 9402 of Microsoft's table as Windows'
+// conversion writes them, and the 48 of the list of forms there.
+TEST(Cp932, BothBuildsWriteTheSameCharacters) {
+    int withForm = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) withForm += Cp932::hasForm(c) ? 1 : 0;
+    EXPECT_EQ(withForm, 9402 + 48);
+}
+
+TEST(Cp932, FirstCharacterWithoutFormIsFound) {
+    EXPECT_EQ(Cp932::firstWithoutForm(QStringLiteral("山田太郎 ?ｶﾅ①髙")), std::nullopt);
+    EXPECT_EQ(Cp932::firstWithoutForm(QStringLiteral("吉田𠮷男😀")), std::optional<char32_t>(U'𠮷'));
+    EXPECT_EQ(Cp932::firstWithoutForm(QStringLiteral("a\u200Bb")), std::optional<char32_t>(U'\u200B'));
+    EXPECT_EQ(Cp932::firstWithoutForm(QString(QChar(0xD800)) + u'a'), std::optional<char32_t>(0xD800));
+    EXPECT_FALSE(Cp932::hasForm(U'😀'));
+    EXPECT_FALSE(Cp932::hasForm(0x110000));
 }

@@ -59,6 +59,42 @@ TEST(TextWidth, CharacterWithoutCp932FormCountsOneByte) {
     EXPECT_EQ(check(2, 2, QStringLiteral("a😀b"), messages), QStringLiteral("NG"));
 }
 
+// Counted by the bytes that are written: 剝 as 剥's two, ¢ as ￠'s two, 𠮟 (one character of two UTF-16 units) as
+// 叱's two.
+TEST(TextWidth, CharacterWrittenInAnotherFormCountsThatFormsBytes) {
+    ScriptedMessages messages;
+    QString text = QStringLiteral("網膜剝離¢𠮟");
+    EXPECT_EQ(ZEN_COUNT(text), 6);
+    EXPECT_EQ(HAN_COUNT(text), 0);
+    EXPECT_EQ(check(2, 20, QString(10, QChar(0x525D)), messages), QString(10, QChar(0x525D)));
+    EXPECT_EQ(check(2, 20, QString(11, QChar(0x525D)), messages), QStringLiteral("NG"));
+}
+
+TEST(TextWidth, TextWithACharacterCp932CannotWriteIsRefusedNamingIt) {
+    const struct {
+        QString typed;
+        QString message;  // empty: writable
+    } cases[] = {
+        {QStringLiteral("網膜剝離 頰部 ¢£¬ 〜"), QString()},
+        {QStringLiteral("吉田𠮷男"), QStringLiteral("「𠮷」は登録できない文字です。")},
+        {QStringLiteral("花子😀🙂"), QStringLiteral("「😀」は登録できない文字です。")},
+        {QStringLiteral("山田​太郎"), QStringLiteral("「U+200B」は登録できない文字です。")},
+        {QStringLiteral("한"), QStringLiteral("「한」は登録できない文字です。")},
+    };
+    for (const auto& c : cases) {
+        ScriptedMessages messages;
+        EXPECT_EQ(isWritable(c.typed, messages, QStringLiteral("題")), c.message.isEmpty()) << c.typed.toStdString();
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(messages.shown.empty());
+            continue;
+        }
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.last().text, c.message);
+        EXPECT_EQ(messages.last().title, QStringLiteral("題"));
+        EXPECT_EQ(messages.last().icon, MsgIcon::Exclamation);
+    }
+}
+
 TEST(TextWidth, FitsWidthTellsATextThatIsItselfNgFromTheRefusal) {
     ScriptedMessages messages;
     EXPECT_TRUE(fitsWidth(20, QStringLiteral(" NG "), messages, QString()));

@@ -293,6 +293,27 @@ TEST_F(Pro009Test, NamesAndRemarksThatWouldBreakTheFileAreQuotedAndTheRestStaysE
     EXPECT_EQ(readAll(exportPath()), expected);
 }
 
+// Text stored before such text was refused, or by another program, is written with "?" as before, and a second
+// notice after the finishing one counts its records. A form of 2004 is written as its cp932 form and not counted.
+TEST_F(Pro009Test, RecordsHoldingACharacterCp932CannotWriteAreCountedAfterTheFinishingMessage) {
+    add("1200503070930", "吉田𠮷男");
+    add("1200503071000", "網膜剝離");
+    add("1200503071030", "花子😀😀");
+    add("1200503071100");
+    convert();
+    EXPECT_EQ(tc.messages.texts(),
+              (QStringList{kExportQuestion, kExportFinished,
+                           QStringLiteral("出力できない文字を含む予約が 2 件あり、その文字は「?」で出力しました。")}));
+    EXPECT_EQ(tc.messages.last().title, kExportCaption);
+    EXPECT_EQ(tc.messages.last().icon, MsgIcon::Exclamation);
+    const QByteArray file = readAll(exportPath());
+    EXPECT_TRUE(
+        file.contains(",03," + Cp932::encode(QStringLiteral("吉田")) + '?' + Cp932::encode(QStringLiteral("男"))));
+    EXPECT_TRUE(file.contains(",03," + Cp932::encode(QStringLiteral("網膜剥離")) + ','));
+    EXPECT_TRUE(file.contains(",03," + Cp932::encode(QStringLiteral("花子")) + "??,"));
+    EXPECT_TRUE(file.endsWith(recordOf("1200503071100") + "\r\n"));
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Failures and cancels
 

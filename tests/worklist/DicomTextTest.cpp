@@ -15,6 +15,9 @@ TEST(DicomText, JapaneseNameInIso2022Ir87) {
     // cp932's form of the wave dash and the JIS standard's are the same JIS character 1-33.
     EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("～")), QByteArray("\x1b$B!A\x1b(B"));
     EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("〜")), QByteArray("\x1b$B!A\x1b(B"));
+    // The forms of 2004 and ¢ as every file we write holds them: 剝 as 剥 (1-39-77), 𠮟 as 叱 (1-28-24), ¢ as ￠.
+    EXPECT_EQ(encodeIso2022Ir87(QStringLiteral("剝𠮟¢")), QByteArray("\x1b$BGm<8!q\x1b(B"));
+    EXPECT_FALSE(firstOutsideJisX0208(QStringLiteral("網膜剝離 頰部")));
 }
 
 TEST(DicomText, HalfWidthKatakanaInIso2022Ir13) {
