@@ -8,6 +8,7 @@
 #include "store/Cp932.h"
 #include "store/CsvValue.h"
 #include "store/History.h"
+#include "store/PatientRegister.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
@@ -164,6 +165,7 @@ int runUpgrade(const QString& location, QTextStream& out, QTextStream& err) {
     } additions[] = {
         {"the history table RIREKI", hasHistoryTable, createHistoryTable},
         {"the patient ID table KANJYA", hasPatientIdTable, createPatientIdTable},
+        {"the patient register KANJYAMST", hasPatientRegisterTable, createPatientRegisterTable},
     };
     QStringList added;
     try {
@@ -179,8 +181,8 @@ int runUpgrade(const QString& location, QTextStream& out, QTextStream& err) {
         return 1;
     }
     if (added.isEmpty()) {
-        out << shown(location) << " already has the history table RIREKI and the patient ID table KANJYA; nothing "
-            << "changed\n";
+        out << shown(location) << " already has the history table RIREKI, the patient ID table KANJYA and the patient "
+            << "register KANJYAMST; nothing changed\n";
     }
     for (const QString& what : added) out << "added " << what << " to " << shown(location) << "\n";
     return 0;

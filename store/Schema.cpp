@@ -1,5 +1,6 @@
 #include "store/Schema.h"
 
+#include "store/PatientRegister.h"
 #include "store/engine/Database.h"
 #include "store/engine/DbError.h"
 
@@ -142,6 +143,7 @@ void createSchema(Database& db, const QString& title) {
     db.execute(QStringLiteral("INSERT INTO LOCKTBL (ID, LOCK) VALUES ('1', '0')"));
     addHistoryTable(db);
     addPatientIdTable(db);
+    addPatientRegisterTable(db);
     tx.commit();
 }
 

@@ -25,7 +25,7 @@ std::unique_ptr<Table> openTable(Database& db, const QString& name);
 QString mainKeyIndexName(const QString& table);
 
 // Creates the seven tables, their MAIN_KEY indexes, the single SYSTEM and LOCKTBL rows ("1", free lock), the
-// history table RIREKI and the patient ID table KANJYA.
+// history table RIREKI, the patient ID table KANJYA and the patient register KANJYAMST (PatientRegister.h).
 // Requires: an empty database. Throws DbError.
 void createSchema(Database& db, const QString& title);
 
