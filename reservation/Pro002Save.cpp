@@ -32,6 +32,7 @@ void PRO002::RSV_SAVE() {
         refuse(kOverlapsLater);
         return;
     }
+    if (!nameAgreesWithRegister()) return;
     storeAndClose();
 }
 
