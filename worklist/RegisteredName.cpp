@@ -62,6 +62,17 @@ std::optional<RegisteredPatient> registeredPatientOf(Database& db, const QString
     return findRegisteredPatient(db, patientId);
 }
 
+std::map<QString, RegisteredPatient> registeredPatientsOf(Database& db, const std::vector<ScheduledBooking>& bookings) {
+    std::map<QString, RegisteredPatient> found;
+    if (!hasPatientRegisterTable(db)) return found;
+    for (const ScheduledBooking& booking : bookings) {
+        const QString& id = booking.patientId;
+        if (id.isEmpty() || found.count(id)) continue;
+        if (auto patient = findRegisteredPatient(db, id)) found.emplace(id, std::move(*patient));
+    }
+    return found;
+}
+
 QString romajiOf(const QString& kana) {
     icu::UnicodeString text(reinterpret_cast<const UChar*>(kana.utf16()), static_cast<int32_t>(kana.size()));
     {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <map>
+#include <vector>
 
 #include "store/PatientRegister.h"
+#include "store/WorklistStore.h"
 
 class DcmDataset;
 
@@ -18,6 +21,10 @@ namespace kesola::worklist {
 // The register's row for a booking's patient ID; none for a booking without an ID, an ID the register does not
 // hold, or a database without the register. Throws DbError.
 std::optional<RegisteredPatient> registeredPatientOf(Database& db, const QString& patientId);
+
+// The register's rows of the bookings' patient IDs, by ID (a day's worklist holds a few dozen); empty when the
+// database has no register. Requires: outside a transaction. Throws DbError.
+std::map<QString, RegisteredPatient> registeredPatientsOf(Database& db, const std::vector<ScheduledBooking>& bookings);
 
 // The romaji of a kana name, made by ICU's transliterator (Katakana-Latin) in Hepburn as Japanese passports write
 // it: the long vowels ou, oo and uu without their second letter, in ASCII upper case ("ヤマダ　タロウ" becomes

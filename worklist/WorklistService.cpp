@@ -24,6 +24,7 @@
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
 #include "worklist/PerformedSteps.h"
+#include "worklist/RegisteredName.h"
 #include "worklist/ServiceLog.h"
 #include "worklist/StudyUid.h"
 #include "worklist/WorklistAnswer.h"
@@ -152,8 +153,10 @@ class WorklistScp : public DcmThreadSCP {
         const WorklistQuery& query = std::get<WorklistQuery>(parsed);
         const StoreRead read = storeReadFor(query, settings(), QDate::currentDate());
         std::vector<ScheduledBooking> bookings;
+        std::map<QString, RegisteredPatient> registered;
         try {
             bookings = readScheduledBookings(database(), read.roomCodes, read.from, read.to);
+            registered = registeredPatientsOf(database(), bookings);
         } catch (const DbError& e) {
             dropConnection();
             logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));
@@ -163,7 +166,10 @@ class WorklistScp : public DcmThreadSCP {
         for (const ScheduledBooking& booking : bookings) {
             const auto station = stationFor(booking.code.left(1), query, settings());
             if (!station || !matches(query, booking)) continue;
-            const WorklistItem item = worklistItemOf(booking, *station, settings());
+            const auto patient = registered.find(booking.patientId);
+            const WorklistItem item = worklistItemOf(
+                booking, *station, settings(),
+                patient == registered.end() ? std::nullopt : std::optional<RegisteredPatient>(patient->second));
             if (!item.outsideNote.isEmpty())
                 logFailure(QStringLiteral("予約 %1: ").arg(booking.code) + item.outsideNote);
             const auto answer = answerTo(*identifier, item);
@@ -209,6 +215,11 @@ class WorklistScp : public DcmThreadSCP {
         const HistoryActor actor{calling_, kServiceUser};
         try {
             for (const QString& key : keys) {
+                if (const QString mismatch = birthDateMismatch(database(), *dataset, key); !mismatch.isEmpty()) {
+                    return refuseStep(
+                        STATUS_N_InvalidAttributeValue, QStringLiteral("patient mismatch"),
+                        QStringLiteral("MPPS N-CREATE を断りました: 患者が違います (%1: %2)").arg(key, mismatch));
+                }
                 if (recordExamStep(database(), key, history_actions::kExamStarted, actor) !=
                     ExamStepOutcome::Recorded) {
                     continue;

@@ -14,6 +14,7 @@ namespace {
 constexpr int kSuccess = 0x0000;
 constexpr int kProcessingFailure = 0x0110;
 constexpr int kNoSuchInstance = 0x0112;
+constexpr int kInvalidAttributeValue = 0x0106;
 
 // A scanner played by dcmjs-dimse (tests/worklist/scanner/scanner.js): its answer as JSON.
 QJsonObject scanner(const RunningWorklist& service, const QStringList& args) {
@@ -111,6 +112,20 @@ TEST_F(WorklistScanner, AnUnknownStepFailsAndWritesNothing) {
     ASSERT_EQ(deleteBooking(*connection, kKey, findBooking(*connection, kKey)), CancelOutcome::Cancelled);
     EXPECT_EQ(scanner(*service, {"exam", kKey, "COMPLETED"})["create"].toInt(), kProcessingFailure);
     EXPECT_FALSE(findBooking(*db.connect(), kKey));
+}
+
+TEST_F(WorklistScanner, AStepNamingABirthDateTheRegisterContradictsIsRefused) {
+    db.connect()->execute(
+        QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SHIMEI, KANA, SEINENGAPPI, SEX) VALUES "
+                       "('P-0001', '山田　太郎', 'ヤマダ　タロウ', '19600308', '1')"));
+    EXPECT_EQ(scanner(*service, {"create", kKey, "19600309"})["create"].toInt(), kInvalidAttributeValue);
+    EXPECT_EQ(historyOf(db, kKey), QStringList());
+    EXPECT_TRUE(
+        service->log().contains("MPPS N-CREATE を断りました: 患者が違います (1203001150930: 患者ID P-0001 の"
+                                "生年月日は患者台帳では 19600308、検査では 19600309 です)"))
+        << service->log().toStdString();
+    EXPECT_EQ(scanner(*service, {"create", kKey, "19600308"})["create"].toInt(), kSuccess);
+    EXPECT_EQ(historyOf(db, kKey), QStringList({"MRI1/kesola-worklist/検査開始"}));
 }
 
 }  // namespace

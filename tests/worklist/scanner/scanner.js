@@ -3,7 +3,7 @@
 //
 //   node scanner.js HOST PORT CALLING_AE CALLED_AE worklist YYYYMMDD
 //   node scanner.js HOST PORT CALLING_AE CALLED_AE exam ACCESSION [COMPLETED|DISCONTINUED]
-//   node scanner.js HOST PORT CALLING_AE CALLED_AE create ACCESSION
+//   node scanner.js HOST PORT CALLING_AE CALLED_AE create ACCESSION [PATIENT_BIRTH_DATE]
 'use strict';
 
 const dimse = require('dcmjs-dimse');
@@ -42,8 +42,9 @@ async function worklist(date) {
   return { status: responses[responses.length - 1].getStatus(), items };
 }
 
-function performedStep(accession, status) {
+function performedStep(accession, status, birthDate) {
   return new Dataset({
+    ...(birthDate ? { PatientBirthDate: birthDate } : {}),
     PerformedProcedureStepStatus: status,
     PerformedStationAETitle: callingAe,
     Modality: 'MR',
@@ -53,9 +54,9 @@ function performedStep(accession, status) {
   });
 }
 
-async function create(accession, uid) {
+async function create(accession, uid, birthDate) {
   const request = new NCreateRequest(SopClass.ModalityPerformedProcedureStep, uid);
-  request.setDataset(performedStep(accession, 'IN PROGRESS'));
+  request.setDataset(performedStep(accession, 'IN PROGRESS', birthDate));
   const [response] = await send([request]);
   return response.getStatus();
 }
@@ -78,7 +79,7 @@ async function main() {
     const created = await create(value, uid);
     result = { create: created, set: await set(uid, finalStatus || 'COMPLETED') };
   } else if (mode === 'create') {
-    result = { create: await create(value, uid) };
+    result = { create: await create(value, uid, finalStatus) };
   } else {
     throw new Error('unknown mode ' + mode);
   }
