@@ -64,13 +64,22 @@ std::optional<QStringList> csvValues(QStringView line) {
     return values;
 }
 
+// YYYYMMDD, YYYY/MM/DD or YYYY-MM-DD, read digit by digit: a million of them are read in one import.
 std::optional<QString> birthDateOf(const QString& text) {
-    for (const QString& format :
-         {QStringLiteral("yyyyMMdd"), QStringLiteral("yyyy/MM/dd"), QStringLiteral("yyyy-MM-dd")}) {
-        const QDate date = QDate::fromString(text, format);
-        if (date.isValid()) return date.toString(QStringLiteral("yyyyMMdd"));
+    const bool separated = text.size() == 10 && text[4] == text[7] && (text[4] == u'/' || text[4] == u'-');
+    if (text.size() != 8 && !separated) return std::nullopt;
+    const QString digits = separated ? text.left(4) + text.mid(5, 2) + text.mid(8, 2) : text;
+    int parts[3] = {0, 0, 0};
+    const int lengths[3] = {4, 2, 2};
+    for (int part = 0, at = 0; part < 3; ++part) {
+        for (int i = 0; i < lengths[part]; ++i, ++at) {
+            const QChar c = digits[at];
+            if (c < u'0' || c > u'9') return std::nullopt;
+            parts[part] = parts[part] * 10 + (c.unicode() - u'0');
+        }
     }
-    return std::nullopt;
+    if (!QDate(parts[0], parts[1], parts[2]).isValid()) return std::nullopt;
+    return digits;
 }
 
 std::optional<QString> sexCodeOf(const QString& text) {
