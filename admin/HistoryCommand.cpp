@@ -64,7 +64,7 @@ QString changes(const HistoryRow& row, bool forListing) {
 }
 
 bool wanted(const HistoryRow& row, const HistoryOptions& options) {
-    if (!options.room.isEmpty() && !(row.table == QStringLiteral("KESOLA") && row.key.startsWith(options.room)))
+    if (!options.room.isEmpty() && !(isFiledUnderReservationKey(row.table) && row.key.startsWith(options.room)))
         return false;
     return row.key.startsWith(options.codePrefix);
 }

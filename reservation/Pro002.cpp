@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "reservation/CodedEntry.h"
 #include "reservation/ReservationTexts.h"
@@ -83,6 +84,13 @@ const Placed kButtons[PRO002::kButtonCount] = {
 
 bool isDigit(int code) { return code >= '0' && code <= '9'; }
 
+// A refused paste as its message quotes it: on one line, and no longer than a box holds.
+QString shownPaste(const QString& pasted) {
+    constexpr int kLongestShown = 20;
+    const QString line = pasted.simplified();
+    return line.size() <= kLongestShown ? line : line.left(kLongestShown) + QStringLiteral("…");
+}
+
 // The character a key types into a box, or 0 for a key that types none. The platform gives Tab, Delete,
 // Backspace and Ctrl shortcuts a control character as their text; those move the focus or edit and are no
 // typed character, so the filter lets them through. Enter is the one control key the window discards.
@@ -140,10 +148,13 @@ void PRO002::buildSelectors() {
 }
 
 void PRO002::buildTextBoxes() {
+    auto* ageBox = new DigitBox(this);
+    auto* patientIdBox = new AsciiBox(QStringLiteral("[A-Za-z0-9-]*"), this);
+    ageBox->setPasteRefusal([this](const QString& pasted) { refuse(kAgePasteRefused.arg(shownPaste(pasted))); });
+    patientIdBox->setPasteRefusal(
+        [this](const QString& pasted) { refuse(kPatientIdPasteRefused.arg(shownPaste(pasted))); });
     for (int i = 0; i < kTextCount; ++i) {
-        QLineEdit* box = i == kAgeBox         ? new DigitBox(this)
-                         : i == kPatientIdBox ? new AsciiBox(QStringLiteral("[A-Za-z0-9-]*"), this)
-                                              : new QLineEdit(this);
+        QLineEdit* box = i == kAgeBox ? ageBox : i == kPatientIdBox ? patientIdBox : new QLineEdit(this);
         box->setObjectName(QStringLiteral("TXT%1").arg(i));
         const QRect& r = kTextBoxes[i].twips;
         box->setGeometry(twipsRect(r.x(), r.y(), r.width(), r.height()));
@@ -166,10 +177,20 @@ void PRO002::buildButtons() {
     }
 }
 
+// A receptionist books by keyboard in the window's own order, from the duration down to "登録"; the patient ID box
+// comes after all of them, so that no field of that order lands one box too early. Alt+I, named in the box's
+// tooltip, reaches it from anywhere in the window.
 void PRO002::setTabOrders() {
     setTabChain({CMB[kDurationSelector], CMB[kDepartmentSelector], CMB[kWardSelector], TXT[kNameBox],
-                 TXT[kPatientIdBox], CMB[kBodyPartSelector], CMB[kSexSelector], TXT[kAgeBox], CMB[kStatusSelector],
-                 TXT[kRemarksBox], BTN[kBackButton], BTN[kDeleteButton], BTN[kRegisterButton]});
+                 CMB[kBodyPartSelector], CMB[kSexSelector], TXT[kAgeBox], CMB[kStatusSelector], TXT[kRemarksBox],
+                 BTN[kBackButton], BTN[kDeleteButton], BTN[kRegisterButton], TXT[kPatientIdBox]});
+    auto* toPatientId = new QShortcut(kPatientIdShortcut, this);
+    connect(toPatientId, &QShortcut::activated, this, [this] {
+        TXT[kPatientIdBox]->setFocus(Qt::ShortcutFocusReason);
+        TXT[kPatientIdBox]->selectAll();
+    });
+    for (QWidget* named : {static_cast<QWidget*>(LBL[10]), static_cast<QWidget*>(TXT[kPatientIdBox])})
+        named->setToolTip(kPatientIdTip);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

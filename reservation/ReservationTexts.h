@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QString>
 
 #include "store/Texts.h"
@@ -50,6 +51,17 @@ inline const QString kYearsOld = QStringLiteral("歳");
 inline const QString& kStatus = texts::kStatus;
 inline const QString kRemarks = QStringLiteral("備考");
 inline const QString kPatientId = QStringLiteral("患者ID");
+// The patient ID box is reached by this shortcut (or the mouse), never on the way through the other fields.
+inline const QKeySequence kPatientIdShortcut{Qt::ALT | Qt::Key_I};
+inline const QString kPatientIdTip =
+    QStringLiteral("患者ID（半角英数字と「-」、16文字まで）。Alt+I でこの欄に移ります。");
+
+// A paste that does not fit the age or patient ID box even without its surrounding spaces and in half width: "%1" is
+// what was pasted.
+inline const QString kAgePasteRefused =
+    QStringLiteral("貼り付けた「%1」は年齢に入力できません。年齢は3桁までの数字で入力してください。");
+inline const QString kPatientIdPasteRefused = QStringLiteral(
+    "貼り付けた「%1」は患者IDに入力できません。患者IDは16文字までの半角英数字と「-」で入力してください。");
 
 inline const QString kRegister = QStringLiteral("登録");
 inline const QString kDelete = QStringLiteral("削除");

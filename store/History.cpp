@@ -59,6 +59,10 @@ QString operatingSystemUser() {
 
 QString escapedHistoryValue(const QString& value) { return escapedValue(value); }
 
+bool isFiledUnderReservationKey(const QString& table) {
+    return table == QStringLiteral("KESOLA") || table == patientIdTable().name;
+}
+
 QString rowText(const RowFields& fields) {
     QStringList parts;
     for (const auto& [name, value] : fields) parts << name + u'=' + escapedValue(value);

@@ -34,6 +34,10 @@ QString escapedHistoryValue(const QString& value);
 // The fields of a row text; none for a text that another program wrote in some other form.
 std::optional<RowFields> parseRowText(const QString& text);
 
+// True for the tables whose history rows are filed under a reservation key, whose first character is the room's
+// code: the bookings (KESOLA) and their patient IDs (KANJYA).
+bool isFiledUnderReservationKey(const QString& table);
+
 // Who made a change, as the history's TANMATSU and RIYOSHA record it.
 struct HistoryActor {
     QString terminal;

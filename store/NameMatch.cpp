@@ -93,6 +93,28 @@ QStringList storedFormsOf(QChar normalisedCharacter) {
     return all;
 }
 
+QString halfWidthForm(const QString& text) {
+    constexpr char16_t kFirstFullWidth = 0xFF01, kLastFullWidth = 0xFF5E, kFullWidthOffset = 0xFEE0;
+    constexpr char16_t kIdeographicSpace = 0x3000;
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u >= kFirstFullWidth && u <= kLastFullWidth) c = QChar(static_cast<char16_t>(u - kFullWidthOffset));
+        if (u == kIdeographicSpace) c = u' ';
+    }
+    return out;
+}
+
+QString normalisedPatientId(const QString& typed) {
+    // Long-vowel marks (full and half width), hyphen, non-breaking hyphen, figure dash, en dash, minus sign.
+    static const QString dashes = QStringLiteral("\u30FC\uFF70\u2010\u2011\u2012\u2013\u2212");
+    QString id = halfWidthForm(typed.trimmed()).toUpper();
+    for (QChar& c : id) {
+        if (dashes.contains(c)) c = u'-';
+    }
+    return id;
+}
+
 bool nameContains(const QString& storedName, const QString& normalisedText) {
     return normalisedName(storedName).contains(normalisedText);
 }

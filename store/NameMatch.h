@@ -21,4 +21,14 @@ bool nameContains(const QString& storedName, const QString& normalisedText);
 // for these with LIKE before any name is normalised. Empty for a character the search cannot narrow by.
 QStringList storedFormsOf(QChar normalisedCharacter);
 
+// The text with every full-width ASCII form (Ｐ, ０, －, …, U+FF01 to U+FF5E) as its ASCII character and the
+// ideographic space as a space; everything else as it is.
+QString halfWidthForm(const QString& text);
+
+// A patient ID as the search compares it: without surrounding spaces, in half width, every letter in capitals, and
+// the long-vowel mark and the other dashes an input method types for "-" as "-" (Mozc in hiragana mode turns
+// "p-0001" into "ｐー０００１"). Stored IDs are plain ASCII, so an ID matches a typed text when the two forms are
+// equal.
+QString normalisedPatientId(const QString& typed);
+
 }  // namespace kesola

@@ -100,6 +100,38 @@ void addBookingsByRegisteredKana(Database& db, const QString& wanted, QDate from
     rows->close();
 }
 
+// Every way of writing the ID's letters in either case.
+QStringList caseVariants(const QString& id) {
+    QStringList variants{QString()};
+    for (QChar c : id) {
+        const QChar lower = c.toLower();
+        QStringList longer;
+        for (const QString& v : variants) {
+            longer << v + c;
+            if (lower != c) longer << v + lower;
+        }
+        variants = longer;
+    }
+    return variants;
+}
+
+// IDs are kept as they were typed, in either case, and looked up in either case. For an ID of a few letters the
+// engine looks up each way of writing it in the index on KANJYAID; the rare ID of many letters is compared in
+// capitals over the whole table, which no index serves.
+QString patientIdCondition(const QString& normalisedId, QVariantList& params) {
+    constexpr int kMostLettersLookedUp = 10;  // 1024 index lookups
+    const auto letters =
+        std::count_if(normalisedId.cbegin(), normalisedId.cend(), [](QChar c) { return c.isLetter(); });
+    if (letters > kMostLettersLookedUp) {
+        params << normalisedId;
+        return QStringLiteral("UPPER(KANJYA.KANJYAID) = ?");
+    }
+    const QStringList variants = caseVariants(normalisedId);
+    for (const QString& v : variants) params << v;
+    QStringList marks(variants.size(), QStringLiteral("?"));
+    return QStringLiteral("KANJYA.KANJYAID IN (") + marks.join(u',') + u')';
+}
+
 }  // namespace
 
 QString roomCodeOfKey(const QString& code) { return code.left(1); }
@@ -127,11 +159,13 @@ std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typed
         if (nameContains(rows->field(QStringLiteral("YNAME")), wanted)) add(*rows);
     }
     rows->close();
-    const QString typedId = typedName.trimmed();
+    const QString typedId = normalisedPatientId(typedName);
     if (!typedId.isEmpty() && isValidPatientId(typedId) && hasPatientIdTable(db)) {
-        auto byId = db.selectNative(QStringLiteral("SELECT KESOLA.* FROM KANJYA JOIN KESOLA ON KESOLA.CODE = "
-                                                   "KANJYA.CODE WHERE KANJYA.KANJYAID = ?"),
-                                    {typedId});
+        QVariantList idParams;
+        const QString idCondition = patientIdCondition(typedId, idParams);
+        auto byId = db.selectNative(
+            QStringLiteral("SELECT KESOLA.* FROM KANJYA JOIN KESOLA ON KESOLA.CODE = KANJYA.CODE WHERE ") + idCondition,
+            idParams);
         for (; !byId->eof(); byId->moveNext()) {
             const QString code = byId->field(QStringLiteral("CODE"));
             const QDate date = dateOfKey(code);

@@ -1,8 +1,9 @@
 #include "ui/CompositionKeeper.h"
 
-#include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
+#include <QTimer>
 
 namespace kesola {
 
@@ -39,12 +40,22 @@ bool CompositionKeeper::takeInputMethodEvent(QObject* watched, const QInputMetho
     echo_.clear();
     committedTo_ = preedit.isEmpty() ? watched : nullptr;
     committed_ = commit;
+    // Qt's own commit is followed by the focus change in the same call; a commit that is still the last thing
+    // once the event loop turns was the user's.
+    if (committedTo_) QTimer::singleShot(0, this, [this] { committedTo_ = nullptr; });
     return false;
 }
 
-void installCompositionKeeper() {
+bool inputMethodRepeatsCommits(const QString& platformName, const QString& inputMethodModule) {
+    const bool loadsInputMethodModules = platformName == u"xcb" || platformName.startsWith(u"wayland");
+    return loadsInputMethodModules && inputMethodModule == u"ibus";
+}
+
+bool installCompositionKeeper() {
+    if (!inputMethodRepeatsCommits(QGuiApplication::platformName(), qEnvironmentVariable("QT_IM_MODULE"))) return false;
     auto* app = QCoreApplication::instance();
     app->installEventFilter(new CompositionKeeper(app));
+    return true;
 }
 
 }  // namespace kesola

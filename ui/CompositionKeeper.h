@@ -18,8 +18,14 @@ namespace kesola {
 // name typed would stand in the remarks, or in the age box, as well. The keeper recognises that second commit (the
 // same text, soon after a focus change that committed it, before anything is composed again) and drops it.
 //
-// Installed once on the application; it watches every box that takes Japanese (the reservation window's name and
-// remarks, the master editors' names, the search window's name) and the age box alike.
+// Only Qt's own commit, made during the focus change itself, is awaited a second time: a text the user committed
+// earlier (with Return, say) and a focus change the program makes later, or a dialog that opens in between, never
+// make the user's next commit look like IBus's.
+//
+// Installed once on the application, and only where the input method repeats the commit (IBus); it watches every
+// box that takes Japanese (the reservation window's name and remarks, the master editors' names, the search
+// window's name) and the age box alike. Windows' own input method, among others, commits once: there a user's own
+// word typed twice would be lost.
 class CompositionKeeper : public QObject {
   public:
     // How long after the focus change a second commit of the same text is taken for IBus's. IBus answers within
@@ -33,7 +39,8 @@ class CompositionKeeper : public QObject {
   private:
     bool takeInputMethodEvent(QObject* watched, const QInputMethodEvent& event);
 
-    // The last commit and the box it went to, while nothing else has happened since.
+    // The last commit and the box it went to, while nothing else has happened since, within the handling of one
+    // event (Qt's commit on a focus change).
     QPointer<QObject> committedTo_;
     QString committed_;
     // The text whose second commit is awaited, and until when.
@@ -41,7 +48,11 @@ class CompositionKeeper : public QObject {
     QDeadlineTimer echoDeadline_;
 };
 
-// Installs one keeper on the running application.
-void installCompositionKeeper();
+// True where the platform's input method commits a composition a second time after a focus change: IBus, which
+// Qt on X11 and Wayland loads when QT_IM_MODULE names it.
+bool inputMethodRepeatsCommits(const QString& platformName, const QString& inputMethodModule);
+
+// Installs one keeper on the running application where its input method repeats commits; returns whether it did.
+bool installCompositionKeeper();
 
 }  // namespace kesola

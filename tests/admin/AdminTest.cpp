@@ -168,12 +168,14 @@ TEST_F(Admin, HistoryListsChangesOldestFirstFiltersThemAndWritesCsv) {
                          "YNAME=山田 太郎\tETC=a,\"b\""});
     db->execute(insert, {"2026-12-07 11:00:00", "取消", "KESOLA", "2202612071000", "not=\\x parseable", ""});
     db->execute(insert, {"2026-12-08 08:00:00", "マスタ変更", "KA", "01", "CODE=01", "CODE=01\tKNAME=内科"});
+    db->execute(insert,
+                {"2026-12-08 09:00:00", "変更", "KANJYA", "1202612070930", "", "CODE=1202612070930\tKANJYAID=P-0001"});
     db.reset();
 
     const AdminRun all = runAdminCommand({QStringLiteral("history"), path});
     ASSERT_EQ(all.status, 0) << all.err.toStdString();
     const QStringList lines = all.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4);
+    ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[0],
               QStringLiteral(
                   "2026-12-06 09:00:00  ws1  sato  登録  KESOLA  1202612070930  YNAME: 山田\\t太郎; ETC: a,\"b\""));
@@ -187,7 +189,8 @@ TEST_F(Admin, HistoryListsChangesOldestFirstFiltersThemAndWritesCsv) {
         QStringList options;
         int lines;
     } filters[] = {{{"--from", "2026-12-07", "--to", "2026-12-07"}, 2},
-                   {{"--room", "1"}, 2},
+                   {{"--room", "1"}, 3},  // the booking's changes and its patient ID's
+                   {{"--room", "2"}, 1},
                    {{"--code", "0"}, 1},
                    {{"--from", "2026-12-09"}, 0}};
     for (const auto& f : filters) {

@@ -351,7 +351,8 @@ class Session:
 
 
 def scenario_booking(s):
-    """Books 7:00 in the first room today by keyboard alone, through the whole tab order of the window."""
+    """Books 7:00 in the first room today by keyboard alone, through the whole tab order of the window, with no
+    patient ID; then gives the booking an ID through the box's shortcut, Alt+I."""
     s.keys("Down")  # the room selector has the focus on a fresh board: its first room
     s.click(s.board, cell_centre(0), repeat=2)
     window = s.opened(reservation_title(ROOMS[0]))
@@ -361,7 +362,6 @@ def scenario_booking(s):
         (["Down"] * 3, "Min", "30"),
         (["Down"] * 3, "KA", "03"),
         ("Yamada Hanako", "YNAME", "Yamada Hanako"),
-        ("P-0042", None, "P-0042"),  # the patient ID, kept in KANJYA
         (["alt+Down", *["Down"] * 4, "Return"], "BUI", "05"),  # the open list starts on the first entry
         (["Down"] * 2, "SEX", "2"),
         (["1", "4", "a", "minus", "7", "Home", "Delete"], "AGE", "47"),
@@ -373,12 +373,22 @@ def scenario_booking(s):
         s.keys("Tab")
     s.keys("Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
     s.closed(window, "the reservation window after 登録")
-    columns = [(column, value) for _, column, value in fields if column]
-    stored = s.rows(f"SELECT BYOTO, {', '.join(column for column, _ in columns)}, KANJYAID FROM KESOLA "
-                    "JOIN KANJYA USING (CODE) WHERE CODE = ?", f"1{TODAY:%Y%m%d}0700")
-    expected = [("N", *(value for _, value in columns), "P-0042")]
-    if stored != expected:
-        s.failures.append(f"stored {stored}, expected {expected}")
+    key = f"1{TODAY:%Y%m%d}0700"
+    stored = s.rows(f"SELECT BYOTO, {', '.join(column for _, column, _ in fields)} FROM KESOLA WHERE CODE = ?", key)
+    expected = [("N", *(value for _, _, value in fields))]
+    if stored != expected or s.rows("SELECT KANJYAID FROM KANJYA"):
+        s.failures.append(f"stored {stored} and IDs {s.rows('SELECT * FROM KANJYA')}, expected {expected}, no ID")
+        return
+
+    s.click(s.board, cell_centre(0), repeat=2)
+    window = s.opened(reservation_title(ROOMS[0]))
+    s.keys("alt+i")
+    s.type("P-0042")
+    s.keys("shift+Tab", "space")  # back to "登録"
+    s.closed(window, "the reservation window after 登録 with an ID")
+    stored = s.rows("SELECT KANJYAID FROM KANJYA WHERE CODE = ?", key)
+    if stored != [("P-0042",)]:
+        s.failures.append(f"the ID typed after Alt+I is stored as {stored}")
 
 
 def switch_on_hiragana(s):
@@ -408,13 +418,13 @@ def scenario_ime_booking(s):
     s.keys("Down", "Tab", "Down", "Tab")  # 10 minutes, the first department, on to the name
     switch_on_hiragana(s)
     convert(s, "yamada", "tarou")
-    s.keys("Tab")
-    s.type("a-12")  # the patient ID while Hiragana is on: plain ASCII
     s.keys("Tab", "Down", "Tab", "Down", "Tab")  # the first body part and sex, on to the age
     s.type("45")  # digits while Hiragana is on: plain digits, never an uncommitted "４５"
     s.keys("Tab", "Down", "Tab")
     convert(s, "zouei")
-    s.keys("Tab", "Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
+    s.keys("alt+i")
+    s.type("a-12")  # the patient ID while Hiragana is on: plain ASCII
+    s.keys("shift+Tab", "space")  # back to "登録"
     s.closed(window, "the reservation window after 登録")
     stored = s.rows("SELECT YNAME, AGE, ETC, Min, SEX, KANJYAID FROM KESOLA JOIN KANJYA USING (CODE) WHERE CODE = ?",
                     f"1{TODAY:%Y%m%d}0700")

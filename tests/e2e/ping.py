@@ -166,9 +166,8 @@ def case_registration_waits(s):
     for keys in (["Down"] * 3, ["Down"] * 3):  # a duration, a department
         s.keys(*keys, "Tab")
     s.type("Waiting Hanako")
-    # Past the patient ID to body part, sex, age, status; then past the remarks, "戻る" and "削除" to "登録".
-    s.keys("Tab", "Tab", "alt+Down", "Down", "Return", "Tab", "Down", "Tab", "4", "2", "Tab", "Down", "Tab", "Tab", "Tab",
-           "Tab")
+    # Body part, sex, age, status; then past the remarks, "戻る" and "削除" to "登録".
+    s.keys("Tab", "alt+Down", "Down", "Return", "Tab", "Down", "Tab", "4", "2", "Tab", "Down", "Tab", "Tab", "Tab", "Tab")
     holder = FileHolder(s.db)
     note_seen = []
 

@@ -1,6 +1,7 @@
 // The reservation window as it opens: layout, start time, lists, the loaded booking, and the key filter.
 
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodQueryEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -110,12 +111,57 @@ TEST_F(ReservationWindowTest, WardIsHiddenAndNeverFilled) {
     EXPECT_TRUE(w->CMB[1]->isVisible());
 }
 
-TEST_F(ReservationWindowTest, TabOrderRunsDownTheFormThenAlongTheButtons) {
+TEST_F(ReservationWindowTest, TabOrderRunsDownTheFormThenAlongTheButtonsThenToThePatientId) {
     auto w = open(0);
-    const QWidget* order[] = {w->CMB[0], w->CMB[1], w->CMB[2], w->TXT[0], w->TXT[3], w->CMB[3], w->CMB[4],
-                              w->TXT[1], w->CMB[5], w->TXT[2], w->BTN[0], w->BTN[2], w->BTN[1]};
+    const QWidget* order[] = {w->CMB[0], w->CMB[1], w->CMB[2], w->TXT[0], w->CMB[3], w->CMB[4], w->TXT[1],
+                              w->CMB[5], w->TXT[2], w->BTN[0], w->BTN[2], w->BTN[1], w->TXT[3]};
     for (size_t i = 0; i + 1 < std::size(order); ++i) {
         EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << "after " << order[i]->objectName().toStdString();
+    }
+}
+
+TEST_F(ReservationWindowTest, AltIReachesThePatientIdBoxItsTooltipSaysSo) {
+    auto w = open(0);
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->TXT[0]->setFocus();
+    QTest::keyClick(w->TXT[0], Qt::Key_I, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), w->TXT[3]);
+    EXPECT_EQ(w->TXT[0]->text(), QString());
+    EXPECT_EQ(w->TXT[3]->toolTip(),
+              QStringLiteral("患者ID（半角英数字と「-」、16文字まで）。Alt+I でこの欄に移ります。"));
+    EXPECT_EQ(w->LBL[10]->toolTip(), w->TXT[3]->toolTip());
+}
+
+// What a receptionist pastes into the age and patient ID boxes: taken without its spaces and line end and in half
+// width, or refused with a word, never cut to fit.
+TEST_F(ReservationWindowTest, PastesIntoTheAgeAndIdBoxesAreTakenAsMeantOrRefusedWithAMessage) {
+    auto w = open(0);
+    const struct {
+        int box;
+        const char* pasted;
+        const char* stands;
+        const char* message;  // "" for none
+    } cases[] = {
+        {1, " ４５\r\n", "45", ""},
+        {3, "P-0001\r\n", "P-0001", ""},
+        {1, "１２３４", "", "貼り付けた「１２３４」は年齢に入力できません。年齢は3桁までの数字で入力してください。"},
+        {3, "P-0001-2345-6789-0123", "",
+         "貼り付けた「P-0001-2345-6789-012…」は患者IDに入力できません。患者IDは16文字までの半角英数字と「-」で入力"
+         "してください。"},
+    };
+    for (const auto& p : cases) {
+        c.messages.clear();
+        w->TXT[p.box]->clear();
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(p.pasted));
+        QTest::keyClick(w->TXT[p.box], Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(w->TXT[p.box]->text(), QString::fromUtf8(p.stands)) << p.pasted;
+        EXPECT_EQ(c.messages.texts(), *p.message ? QStringList{QString::fromUtf8(p.message)} : QStringList{});
+        if (*p.message) {
+            EXPECT_EQ(c.messages.last().title, w->windowTitle());
+            EXPECT_EQ(c.messages.last().icon, MsgIcon::Exclamation);
+        }
     }
 }
 

@@ -96,6 +96,49 @@ TEST(ReservationSearch, FindsBookingsByPatientIdInThePeriodToo) {
     EXPECT_TRUE(findPatientBookings(*conn, QStringLiteral("id-7x"), QDate(2005, 3, 7), QDate(2005, 4, 6)).empty());
 }
 
+// The search window keeps the input method on: an ID typed there arrives in full width, in either case, with the
+// long-vowel mark for "-".
+TEST(ReservationSearch, FindsAPatientIdHoweverItIsTyped) {
+    TestDatabase db;
+    const struct {
+        const char* key;
+        const char* storedId;
+    } stored[] = {{"1200503071000", "P-0001"}, {"2200503071000", "ab-12"}, {"3200503071000", "ABCDEFGHIJK"}};
+    for (const auto& row : stored) {
+        db.addReservation(QString::fromLatin1(row.key), QStringLiteral("20"), QStringLiteral("01"),
+                          QStringLiteral("山田花子"), QStringLiteral("02"), QStringLiteral("1"));
+    }
+    auto conn = db.connect();
+    for (const auto& row : stored) {
+        conn->execute(QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) VALUES (?, ?)"),
+                      {QString::fromLatin1(row.key), QString::fromLatin1(row.storedId)});
+    }
+    const struct {
+        const char* typed;
+        const char* found;  // the key found, "" for none
+    } cases[] = {
+        {"ｐ－０００１", "1200503071000"},
+        {"Ｐ－０００１", "1200503071000"},
+        {"p-0001", "1200503071000"},
+        {"ｐー０００１", "1200503071000"},
+        {"　P-0001 ", "1200503071000"},
+        {"AB-12", "2200503071000"},
+        {"ａＢ－１２", "2200503071000"},
+        {"abcdefghijk", "3200503071000"},  // more letters than are looked up one way of writing at a time
+        {"ＡｂＣｄＥｆＧｈＩｊｋ", "3200503071000"},
+        {"P-00001", ""},
+        {"P0001", ""},
+    };
+    for (const auto& c : cases) {
+        QStringList codes;
+        for (const FoundBooking& f :
+             findPatientBookings(*conn, QString::fromUtf8(c.typed), QDate(2005, 3, 7), QDate(2005, 3, 7)))
+            codes << f.code;
+        const QStringList expected = *c.found ? QStringList{QString::fromLatin1(c.found)} : QStringList{};
+        EXPECT_EQ(codes, expected) << c.typed;
+    }
+}
+
 TEST(ReservationSearch, FindsBookingsByTheRegistersKanaName) {
     TestDatabase db;
     for (const char* key : {"1200503071000", "1200503081000", "1200504070900", "1200503091000"})
