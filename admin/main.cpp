@@ -1,16 +1,12 @@
 #include <QCoreApplication>
-#include <QTextStream>
-#include <cstdio>
 
 #include "admin/AdminCommands.h"
 #include "admin/Console.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    kesola::prepareConsole();
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    kesola::ConsoleStreams console;
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    return kesola::runAdmin(args, out, err);
+    return kesola::runAdmin(args, console.out(), console.err());
 }

@@ -6,8 +6,10 @@
 #include "board/Pro001.h"
 #include "store/Clock.h"
 #include "store/engine/ConnectionThread.h"
+#include "ui/AppStyle.h"
 #include "ui/CompositionKeeper.h"
 #include "ui/Fonts.h"
+#include "ui/OneBoard.h"
 #include "ui/Printing.h"
 #include "ui/QtMessageService.h"
 #include "ui/QtTranslation.h"
@@ -15,6 +17,10 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // One board per desk: a second start brings the running one to the front instead.
+    kesola::OneBoard oneBoard;
+    if (!oneBoard.claim()) return 0;
+    kesola::installStyleThatHonoursColours();
     kesola::installFontSubstitutes();
     kesola::installQtTranslation();
     kesola::installCompositionKeeper();
@@ -38,6 +44,7 @@ int main(int argc, char* argv[]) {
         kesola::PRO001 board(ctx);
         board.Form_Load();
         board.show();
+        oneBoard.onFrontRequest([&board] { kesola::bringToFront(&board); });
         status = app.exec();
     }
     kesola::setCallWaitObserver(nullptr);

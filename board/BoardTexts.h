@@ -6,6 +6,9 @@
 
 namespace kesola::board_texts {
 
+// The line over the grid while the database cannot be read.
+inline const QString kDatabaseUnreadable = QStringLiteral("データベースを読み込めません。予約は表示されていません。");
+
 inline const QString kWindowName = QStringLiteral("ＭＲＩ室 予約一覧");
 inline const QString& kChooseRoom = texts::kChooseRoom;
 inline const QString kChooseYear = QStringLiteral("年の選択を行ってください。");

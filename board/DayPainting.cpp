@@ -62,6 +62,7 @@ DayRead readDayGrid(Database& db, const QString& dayPrefix, const MasterLookup& 
     } catch (const DbError& e) {
         read.grid = TimetableGrid();
         read.busy = e.isBusy();
+        read.failed = !e.isBusy();
     }
     return read;
 }

@@ -38,6 +38,8 @@ void paintReservations(TimetableGrid& grid, RecordSet& day, const MasterLookup& 
 struct DayRead {
     TimetableGrid grid;
     bool busy = false;
+    // Set when the read failed otherwise (a share or server gone, a damaged file): the cleared grid is no day.
+    bool failed = false;
 };
 
 // Reads the day under the 9-character prefix and paints it. Never throws; uses nothing but its arguments, so it

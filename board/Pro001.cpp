@@ -25,6 +25,8 @@ using namespace board_texts;
 
 const QColor kBoardButtonFace(192, 255, 192);
 const QColor kHourCaptionBackground(224, 224, 224);
+const QColor kUnreadableBackground(255, 255, 192);
+const QColor kUnreadableText(255, 0, 0);
 
 QColor hourRowColour(int row) {
     if (row <= 4) return QColor(192, 255, 255);
@@ -71,6 +73,17 @@ void PRO001::buildControls() {
     buildHourHeaders();
     buildTimetable();
     buildTopRow();
+    buildUnreadableLine();
+}
+
+// Over the first row of the grid, whose cells are empty while it shows; made last, so it stands on top.
+void PRO001::buildUnreadableLine() {
+    UNREADABLE = makeLabel(this, QStringLiteral("UNREADABLE"), kDatabaseUnreadable, QRect(1755, 900, 13305, 750), 12,
+                           kUnreadableBackground, true);
+    UNREADABLE->setAlignment(Qt::AlignCenter);
+    setColours(UNREADABLE, kUnreadableBackground, kUnreadableText);
+    UNREADABLE->setAttribute(Qt::WA_TransparentForMouseEvents);
+    UNREADABLE->setVisible(false);
 }
 
 void PRO001::buildHourHeaders() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QTimer>
 #include <QWidget>
@@ -75,6 +76,8 @@ class PRO001 : public QWidget, public BoardView, public DayChooser {
     std::array<QLabel*, kHourRows> Label2{};
     QLabel* YOUBI = nullptr;
     QTimer Timer1;
+    // A line over the grid while the database cannot be read, so that an empty grid never reads as a free day.
+    QLabel* UNREADABLE = nullptr;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,6 +88,7 @@ class PRO001 : public QWidget, public BoardView, public DayChooser {
     void buildTimetable();
     void buildHourHeaders();
     void buildTopRow();
+    void buildUnreadableLine();
     void installKeyPreview();
 
     void readSettings();
@@ -93,6 +97,12 @@ class PRO001 : public QWidget, public BoardView, public DayChooser {
     void fillRooms();
     void selectToday();
     void reportOpenFailure();
+    void warnIfReadOnly();
+    // The store under PATH_DB was opened again or dropped: reloads the lookup tables and, for a board that started
+    // without a database, what start-up could not read then (title, rooms, caption).
+    void storeChanged();
+    void showUnreadable(bool unreadable);
+    bool timeToLookForStore();
 
     // The day key prefix of the room and date selected; empty while any is missing or the date does not exist.
     QString selectedDayPrefix() const;
@@ -112,6 +122,9 @@ class PRO001 : public QWidget, public BoardView, public DayChooser {
     TimetableGrid grid_;
     QString shownDay_;  // the day prefix whose cells grid_ shows; empty for none
     bool repaintPending_ = false;
+    int ticksWaited_ = 0;  // ticks passed over while a read was out
+    // Since the last look for a store that start-up could not open; invalid once one is open.
+    QElapsedTimer sinceLookedForStore_;
     bool inTick_ = false;
     bool unloaded_ = false;
     QSet<const QObject*> lists_;  // the selectors' drop-down lists

@@ -18,6 +18,9 @@ namespace kesola {
 
 namespace {
 
+constexpr int kTicksBeforeUnreadable = 4;
+constexpr qint64 kLookForStoreMs = 2000;
+
 QString displayed(const QString& caption) {
     QString text = caption;
     text.replace(u'\r', u'\n');
@@ -27,10 +30,11 @@ QString displayed(const QString& caption) {
 }  // namespace
 
 void PRO001::TTBL_SET() {
-    if (followStoreNamed(ctx_.g)) MST_READ();
+    if (followStoreNamed(ctx_.g)) storeChanged();
     const QString prefix = selectedDayPrefix();
     if (!ctx_.g.DB || prefix.isEmpty()) {
         showDay(TimetableGrid(), prefix);
+        if (!ctx_.g.DB) showUnreadable(true);
         return;
     }
     showRead(readDayGrid(*ctx_.g.DB, prefix, masters_), prefix);
@@ -49,9 +53,11 @@ void PRO001::startRepaint() {
     const QString prefix = selectedDayPrefix();
     if (!ctx_.g.DB || prefix.isEmpty()) {
         showDay(TimetableGrid(), prefix);
+        if (!ctx_.g.DB) showUnreadable(true);
         return;
     }
     repaintPending_ = true;
+    ticksWaited_ = 0;
     auto read = std::make_shared<DayRead>();
     auto storeNamed = std::make_shared<bool>(true);
     ctx_.g.DB->runDetached(
@@ -68,7 +74,7 @@ void PRO001::startRepaint() {
             }
             // The file was deleted or replaced: the one now under the path is opened and read instead.
             const bool wasInTick = std::exchange(inTick_, true);
-            if (followStoreNamed(ctx_.g)) MST_READ();
+            if (followStoreNamed(ctx_.g)) storeChanged();
             startRepaint();
             inTick_ = wasInTick;
         });
@@ -82,6 +88,22 @@ void PRO001::showRead(const DayRead& read, const QString& prefix) {
         return;
     }
     showDay(read.grid, prefix);
+    showUnreadable(read.failed);
+}
+
+// A store that start-up could not open is looked for every two seconds, not at every tick: a server that is not
+// there may keep each look waiting for its connection timeout, with the user's input queued meanwhile.
+bool PRO001::timeToLookForStore() {
+    if (!sinceLookedForStore_.isValid()) return true;
+    if (sinceLookedForStore_.elapsed() < kLookForStoreMs) return false;
+    sinceLookedForStore_.restart();
+    return true;
+}
+
+void PRO001::showUnreadable(bool unreadable) {
+    if (UNREADABLE->isVisibleTo(this) == unreadable) return;
+    UNREADABLE->setVisible(unreadable);
+    if (unreadable) UNREADABLE->raise();
 }
 
 void PRO001::showDay(const TimetableGrid& grid, const QString& prefix) {
@@ -111,11 +133,14 @@ void PRO001::Timer1_Timer() {
     // board waits (its local event loop runs the timer), starts nothing on the connection.
     if (inTick_ || repaintPending_) {
         keepCellsOfSelectedDay();
+        // A read out for two seconds is a share or server that stopped answering: the grid is not the day.
+        if (repaintPending_ && ++ticksWaited_ >= kTicksBeforeUnreadable) showUnreadable(true);
         return;
     }
     inTick_ = true;
-    // A store that went away is looked for again; one still open is checked by the read itself.
-    if (!ctx_.g.DB && followStoreNamed(ctx_.g)) MST_READ();
+    // A store that went away, or was not there at start-up, is looked for again; one still open is checked by the
+    // read itself.
+    if (!ctx_.g.DB && timeToLookForStore() && followStoreNamed(ctx_.g)) storeChanged();
     retryPendingRelease(ctx_.g, waits::kRepaintMs);
     startRepaint();
     inTick_ = false;

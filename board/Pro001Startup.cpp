@@ -1,5 +1,6 @@
 // The board's start-up: settings file, database, title, selectors set to today, lookup tables, timer.
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 
 #include "board/BoardTexts.h"
@@ -39,6 +40,15 @@ void PRO001::Form_Load() {
     MST_READ();
     Timer1.start();
     if (!ctx_.g.DB) QTimer::singleShot(0, this, [this] { reportOpenFailure(); });
+    // Past the steps above: a database that cannot be opened yet (a mapped drive reconnected only after logon, a
+    // server still starting) is looked for every two seconds and painted once it opens; one that refuses writes is
+    // said at once, before anyone types a booking that cannot be stored.
+    if (!ctx_.g.DB && !ctx_.g.PATH_DB.isEmpty()) {
+        ctx_.g.storeGone = true;
+        sinceLookedForStore_.start();
+    }
+    showUnreadable(!ctx_.g.DB);
+    if (ctx_.g.DB) QTimer::singleShot(0, this, [this] { warnIfReadOnly(); });
 }
 
 void PRO001::readSettings() {
@@ -86,9 +96,34 @@ void PRO001::selectToday() {
     CMB[3]->setCurrentIndex(CMB[3]->findText(QString::number(today.day())));
 }
 
+namespace {
+
+// A file's path as the platform writes it ("S:\\ＭＲＩ室\\KESOLA.MDB" on Windows); a server's URI without its password.
+QString shownLocation(const QString& location) {
+    return isPostgresUri(location) ? withoutPassword(location) : QDir::toNativeSeparators(location);
+}
+
+}  // namespace
+
 void PRO001::reportOpenFailure() {
-    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + texts::shortened(withoutPassword(ctx_.g.PATH_DB)),
+    ctx_.messages().notice(texts::kDatabaseNotOpened + u'\n' + texts::shortened(shownLocation(ctx_.g.PATH_DB)),
                            windowTitle());
+}
+
+void PRO001::warnIfReadOnly() {
+    if (!ctx_.g.DB || !storeRefusesWrites(*ctx_.g.DB)) return;
+    ctx_.messages().notice(texts::kDatabaseReadOnly + texts::kBookingsCannotBeChanged + u'\n' +
+                               texts::shortened(shownLocation(ctx_.g.PATH_DB)),
+                           windowTitle());
+}
+
+void PRO001::storeChanged() {
+    if (ctx_.g.DB) sinceLookedForStore_.invalidate();
+    MST_READ();
+    if (!ctx_.g.DB || CMB[0]->count() > 0) return;
+    readTitle();
+    fillRooms();
+    setWindowTitle(texts::caption(ctx_.g.SYS_TITLE, kWindowName));
 }
 
 void PRO001::MST_READ() { masters_.MST_READ(ctx_.g.DB.get()); }

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // One field of the first line: no line end, and unless it was quoted no comma and no leading blank.
     FUZZ_CHECK(!location->contains(u'\r') && !location->contains(u'\n'));
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    QString text = bytes.startsWith("\xEF\xBB\xBF") ? QString::fromUtf8(bytes.mid(3)) : Cp932::decode(bytes);
+    // Whichever encoding the bytes are read in, the location comes from the first line of that text.
+    QString text = settingsFileText(bytes);
     while (startsWithBlank(text)) text.remove(0, 1);
     const bool quoted = text.startsWith(u'"');
     if (!quoted) FUZZ_CHECK(!location->contains(u',') && !startsWithBlank(*location));

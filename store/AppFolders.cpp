@@ -30,7 +30,17 @@ QString choosePathApp(const AppFolders& folders) {
     return withSlash(folders.userFolder);
 }
 
+QString nativeFilePath(const QString& folder, const QString& fileName) {
+    return QDir::toNativeSeparators(withSlash(folder) + fileName);
+}
+
+bool workstationSettingsBind(const QString& systemSettingsFile) {
+    return !systemSettingsFile.isEmpty() && settingsFileBinds(systemSettingsFile);
+}
+
 std::optional<QString> readStartupSettings(const QString& pathApp, const QString& systemSettingsFile) {
+    // IT's binding file wins: a database moved by IT reaches every workstation, also those whose users once chose.
+    if (workstationSettingsBind(systemSettingsFile)) return readSettingsFile(systemSettingsFile).value_or(QString());
     if (auto own = readSettingsFile(pathApp + texts::kSettingsFileName)) return own;
     if (systemSettingsFile.isEmpty() || !QFileInfo::exists(systemSettingsFile)) return std::nullopt;
     return readSettingsFile(systemSettingsFile).value_or(QString());

@@ -24,9 +24,16 @@ AppFolders thisProgramsFolders();
 // says so. Decided afresh at every start; always ends with "/".
 QString choosePathApp(const AppFolders& folders);
 
-// The database location at start-up: PATH_APP's settings file; when that cannot be opened and the workstation's
-// file exists, the first field of that one (empty when it cannot be read, which opens no database). No value when
-// neither exists: the location window asks.
+// The path of a file in a folder (given with "/") as the platform writes it, with one separator between them:
+// "D:\\DATA\\KESOLA.MDB" and "C:\\KESOLA.MDB" on Windows, "/srv/mri/KESOLA.MDB" on Linux.
+QString nativeFilePath(const QString& folder, const QString& fileName);
+
+// True when the workstation's settings file binds (its second line is "enforce"): IT sets the location.
+bool workstationSettingsBind(const QString& systemSettingsFile);
+
+// The database location at start-up: the workstation's file when it binds; otherwise PATH_APP's settings file; when
+// that cannot be opened and the workstation's file exists, the first field of that one (empty when it cannot be read,
+// which opens no database). No value when neither exists: the location window asks.
 std::optional<QString> readStartupSettings(const QString& pathApp, const QString& systemSettingsFile);
 
 }  // namespace kesola

@@ -25,9 +25,10 @@ class MessageService {
         return show(text, MsgIcon::Exclamation, MsgButtons::OkCancel, title) == MsgAnswer::Ok;
     }
     // A database failure as every window reports it: "データベースの処理に失敗しました。", a line break, the engine's
-    // message; a notice.
+    // message (for a store that refuses writes, a Japanese line in its place); a notice.
     void reportDatabaseFailure(const DbError& error, const QString& title) {
-        notice(texts::databaseFailed(error.message()), title);
+        const bool readOnly = error.kind() == DbError::Kind::ReadOnly;
+        notice(texts::databaseFailed(readOnly ? texts::kDatabaseReadOnly : error.message()), title);
     }
 };
 

@@ -18,6 +18,17 @@ std::unique_ptr<Database> openStore(const QString& location) {
     return db;
 }
 
+bool storeRefusesWrites(Database& db) {
+    try {
+        const ScopedLockWait shortWait(db, waits::kRepaintMs);
+        WriteTransaction transaction(db);
+        db.execute(QStringLiteral("UPDATE LOCKTBL SET LOCK = LOCK WHERE ID = '1'"));
+    } catch (const DbError& e) {
+        return e.kind() == DbError::Kind::ReadOnly;
+    }
+    return false;
+}
+
 bool followStoreNamed(Pro000& g) {
     bool changed = false;
     if (g.DB && !g.DB->stillTheStoreNamed()) {

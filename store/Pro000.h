@@ -18,7 +18,8 @@ struct Pro000 {
     QString PATH_APP;
     QString PATH_DB;
     std::unique_ptr<Database> DB;  // null while no database could be opened
-    // Set while the store PATH_DB names has gone away under the running program; it is opened again once back.
+    // Set while the store PATH_DB names has gone away under the running program, or could not be opened at start-up;
+    // it is opened as soon as it is there.
     bool storeGone = false;
     // Set while the lock this workstation took could not be given back; later ticks try again.
     bool releasePending = false;
@@ -39,6 +40,10 @@ Database& requireDatabase(const Pro000& g);
 // holds none of the system's tables (a 0-byte file, an empty SQLite file) is not the reservation book and counts as not
 // opened. Throws DbError.
 std::unique_ptr<Database> openStore(const QString& location);
+
+// True when the store refuses writes (a read-only file, a read-only role, a standby server): a write transaction
+// that changes nothing is tried and rolled back. False also when it cannot tell (busy, gone). Never throws.
+bool storeRefusesWrites(Database& db);
 
 // Keeps DB the store PATH_DB names: drops a database that no longer is (deleted or replaced), and opens again
 // the one at PATH_DB after such a loss, once it is there. Cheap while nothing changed: the board calls it at

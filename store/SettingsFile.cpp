@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <algorithm>
 
 #include "store/Cp932.h"
 
@@ -12,13 +14,26 @@ namespace {
 
 constexpr qint64 kMaxRead = 64 * 1024;
 
-QString firstLine(const QByteArray& bytes) {
-    static const QByteArray bom("\xEF\xBB\xBF");
-    const bool utf8 = bytes.startsWith(bom);
-    const QString text = utf8 ? QString::fromUtf8(bytes.mid(bom.size())) : Cp932::decode(bytes);
+bool isAscii(const QByteArray& bytes) {
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::optional<QString> validUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder(bytes);
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}
+
+QStringList linesOf(const QString& text) {
     // A line ends at LF, CR LF or a lone CR (files written on old Macintosh editors and some tools).
-    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
-    return end < 0 ? text : text.left(end);
+    return text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+}
+
+std::optional<QStringList> readLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return linesOf(settingsFileText(file.read(kMaxRead)));
 }
 
 QString firstField(const QString& line) {
@@ -43,11 +58,27 @@ QString settingsField(const QString& location) {
 
 }  // namespace
 
+QString settingsFileText(const QByteArray& bytes) {
+    static const QByteArray utf8Mark("\xEF\xBB\xBF");
+    if (bytes.startsWith(utf8Mark)) return QString::fromUtf8(bytes.mid(utf8Mark.size()));
+    if (bytes.startsWith("\xFF\xFE")) return QStringDecoder(QStringConverter::Utf16LE)(bytes.mid(2));
+    if (bytes.startsWith("\xFE\xFF")) return QStringDecoder(QStringConverter::Utf16BE)(bytes.mid(2));
+    if (!isAscii(bytes)) {
+        if (auto text = validUtf8(bytes)) return *text;
+    }
+    return Cp932::decode(bytes);
+}
+
 std::optional<QString> readSettingsFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = file.read(kMaxRead);
-    return firstField(firstLine(bytes));
+    const auto lines = readLines(path);
+    if (!lines) return std::nullopt;
+    return firstField(lines->value(0));
+}
+
+bool settingsFileBinds(const QString& path) {
+    const auto lines = readLines(path);
+    return lines && lines->size() > 1 &&
+           lines->at(1).trimmed().compare(QStringLiteral("enforce"), Qt::CaseInsensitive) == 0;
 }
 
 bool writeSettingsFile(const QString& path, const QString& location) {

@@ -63,6 +63,10 @@ inline QString shortened(const QString& text) {
     return text.left(kShownTextLength - 1) + QChar(0x2026);
 }
 
+// A database that refuses every write: said in place of the engine's English, and warned of at start-up.
+inline const QString kDatabaseReadOnly = QStringLiteral("データベースに書き込めません（読み取り専用です）。");
+inline const QString kBookingsCannotBeChanged = QStringLiteral("予約の登録や変更はできません。");
+
 // A database failure as the windows report it: the fixed line, a line break, the engine's message.
 inline QString databaseFailed(const QString& engineMessage) {
     return kDatabaseFailed + u'\n' + shortened(engineMessage);

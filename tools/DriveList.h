@@ -10,4 +10,9 @@ namespace kesola {
 // DriveListWindows.cpp, one of which the build chooses, give it.
 QStringList machineDriveRoots();
 
+// How the drive list shows a root: as the platform names it. Linux: the mount point. Windows: "C:\\", and a mapped
+// network drive with its share as `net use` lists it, "S:\\ (\\\\fileserver\\mri)", read from the mapping without
+// reaching the server.
+QString driveCaption(const QString& root);
+
 }  // namespace kesola

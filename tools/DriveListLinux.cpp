@@ -12,4 +12,6 @@ QStringList machineDriveRoots() {
     return roots;
 }
 
+QString driveCaption(const QString& root) { return root; }
+
 }  // namespace kesola

@@ -52,4 +52,16 @@ QStringList machineDriveRoots() {
     return roots;
 }
 
+QString driveCaption(const QString& root) {
+    const QString native = QDir::toNativeSeparators(root);
+    wchar_t remote[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    const std::wstring drive = native.left(2).toStdWString();
+    const DWORD status = WNetGetConnectionW(drive.c_str(), remote, &length);
+    // A mapped drive answers from its mapping, also when it is not connected now.
+    if ((status == NO_ERROR || status == ERROR_CONNECTION_UNAVAIL) && remote[0])
+        return native + QStringLiteral(" (") + QString::fromWCharArray(remote) + u')';
+    return native;
+}
+
 }  // namespace kesola

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "store/AppFolders.h"
 #include "store/SettingsFile.h"
 #include "store/Texts.h"
 #include "tools/DriveList.h"
@@ -74,6 +75,11 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
         makeLabel(this, QStringLiteral("LBL"), QString(), QRect(225, 4140, 5415, 300), 9, QColor(255, 255, 192), true);
     BTN = makeButton(this, QStringLiteral("BTN"), texts::kChangeCaption, QRect(225, 4665, 1020, 360), 12, kButtonFace);
     setTabChain({Drive1, Dir1, File1, BTN});
+    // Beside the button, where the window has room: shown while IT's workstation file binds the location.
+    SETBY = makeLabel(this, QStringLiteral("SETBY"), kLocationSetByAdministrator, QRect(1365, 4665, 4275, 360), 9,
+                      kWindowBackground);
+    SETBY->setWordWrap(true);
+    SETBY->setVisible(false);
 
     connect(Drive1, &QComboBox::activated, this, [this] { Drive1_Change(); });
     // A folder opens with a double click or Enter, as in a folder list; a single click only selects it.
@@ -87,39 +93,44 @@ PRO008::PRO008(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
 void PRO008::Form_Load() {
     centreOnScreen(this);
     setWindowTitle(kLocationCaption);
+    SETBY->setVisible(locationSetByAdministrator());
     fillDrives();
     setDirPath(QDir::currentPath());
 }
 
 void PRO008::fillDrives() {
     Drive1->clear();
-    Drive1->addItems(driveEntries(machineDriveRoots(), QDir::currentPath()));
+    // Shown as the platform names them ("C:\\" on Windows); each keeps its root with "/" for the lists.
+    for (const QString& root : driveEntries(machineDriveRoots(), QDir::currentPath()))
+        Drive1->addItem(driveCaption(root), root);
 }
+
+bool PRO008::locationSetByAdministrator() const { return workstationSettingsBind(ctx_.g.systemSettingsFile); }
 
 QString PRO008::driveOf(const QString& path) const {
     QString best;
     for (int i = 0; i < Drive1->count(); ++i) {
-        const QString root = Drive1->itemText(i);
+        const QString root = Drive1->itemData(i).toString();
         if (isOnVolume(path, root) && root.size() > best.size()) best = root;
     }
     return best;
 }
 
 void PRO008::setDrive(const QString& rootPath) {
-    const int index = Drive1->findText(rootPath);
+    const int index = Drive1->findData(rootPath);
     if (index < 0) return;
     Drive1->setCurrentIndex(index);
     Drive1_Change();
 }
 
 void PRO008::Drive1_Change() {
-    const QString root = Drive1->currentText();
+    const QString root = Drive1->currentData().toString();
     // Only another drive changes the lists: the one already shown keeps the folder and the choice.
     if (root == driveOf(dirPath_)) return;
     LBL->clear();
     // A drive that cannot be read leaves the lists on the previous folder, without a message.
     if (!isListable(root)) {
-        const int index = Drive1->findText(driveOf(dirPath_));
+        const int index = Drive1->findData(driveOf(dirPath_));
         if (index >= 0) Drive1->setCurrentIndex(index);
         return;
     }
@@ -133,7 +144,7 @@ void PRO008::setDirPath(const QString& path) {
         return;
     }
     dirPath_ = clean;
-    const int driveIndex = Drive1->findText(driveOf(clean));
+    const int driveIndex = Drive1->findData(driveOf(clean));
     if (driveIndex >= 0) Drive1->setCurrentIndex(driveIndex);
     fillFolderList();
     Dir1_Change();
@@ -149,7 +160,7 @@ void PRO008::fillFolderList() {
     }
     int depth = 0;
     for (const QString& folder : chain) {
-        const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
+        const QString name = depth == 0 ? QDir::toNativeSeparators(folder) : QFileInfo(folder).fileName();
         auto* item = new QListWidgetItem(QString(depth * 2, u' ') + name, Dir1);
         item->setData(kPathRole, folder);
         ++depth;
@@ -176,7 +187,8 @@ void PRO008::File1_MouseDown() {
     // With no file listed there is nothing to choose: a folder alone never reaches the settings file.
     const QListWidgetItem* item = File1->currentItem();
     if (File1->count() == 0 || !item) return;
-    LBL->setText(joinPath(dirPath_, item->text()));
+    // The path as the platform writes it: "D:\\DATA\\KESOLA.MDB" on Windows, in the label and the settings file.
+    LBL->setText(nativeFilePath(dirPath_, item->text()));
 }
 
 bool PRO008::INI_SAVE() { return writeSettingsFile(ctx_.g.PATH_APP + texts::kSettingsFileName, LBL->text()); }
@@ -184,6 +196,11 @@ bool PRO008::INI_SAVE() { return writeSettingsFile(ctx_.g.PATH_APP + texts::kSet
 void PRO008::BTN_Click() {
     if (LBL->text().isEmpty()) {
         ctx_.messages().notice(kChooseLocation, windowTitle());
+        return;
+    }
+    // IT's binding file would win over what is written here: nothing is written, and the user is told who decides.
+    if (locationSetByAdministrator()) {
+        ctx_.messages().notice(kLocationSetByAdministrator, windowTitle());
         return;
     }
     if (!INI_SAVE()) {

@@ -34,7 +34,7 @@ class PRO008 : public QDialog {
     // The folder the folder list shows; setting it runs Dir1_Change (a folder that cannot be listed is ignored).
     QString dirPath() const { return dirPath_; }
     void setDirPath(const QString& path);
-    // Chooses the drive whose root is rootPath, as a pick in Drive1 does.
+    // Chooses the drive whose root is rootPath ("/" as separator), as a pick in Drive1 does.
     void setDrive(const QString& rootPath);
 
     QComboBox* Drive1;
@@ -42,9 +42,12 @@ class PRO008 : public QDialog {
     QListWidget* File1;
     QLabel* LBL;
     QPushButton* BTN;
+    // Says that IT's workstation settings file sets the location; shown only then.
+    QLabel* SETBY;
 
   private:
     void fillDrives();
+    bool locationSetByAdministrator() const;
     void fillFolderList();
     QString driveOf(const QString& path) const;
 

@@ -9,6 +9,8 @@ namespace kesola::tool_texts {
 inline const QString kLocationCaption = QStringLiteral("データベース格納位置設定");
 inline const QString kChooseLocation = QStringLiteral("DB格納位置の選択を行ってください。");
 inline const QString kSettingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
+inline const QString kLocationSetByAdministrator =
+    QStringLiteral("データベースの格納位置はシステム管理者が設定しています。");
 
 // PRO009
 inline const QString kExportWindowName = QStringLiteral("ＣＳＶ変換");

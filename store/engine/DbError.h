@@ -19,6 +19,8 @@ class DbError : public std::runtime_error {
         ConnectionLost,
         // A write that a unique index refused.
         Constraint,
+        // The store refuses every write: a read-only database file, a read-only role or a standby server.
+        ReadOnly,
         Other,
     };
 

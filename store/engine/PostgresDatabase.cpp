@@ -133,6 +133,8 @@ DbError::Kind PostgresDatabase::kindOf(const QSqlError& error) {
         state == QStringLiteral("57P02") || state == QStringLiteral("57P03"))
         return DbError::Kind::ConnectionLost;
     if (state == QStringLiteral("23505")) return DbError::Kind::Constraint;
+    // read_only_sql_transaction (a standby, default_transaction_read_only) and insufficient_privilege.
+    if (state == QStringLiteral("25006") || state == QStringLiteral("42501")) return DbError::Kind::ReadOnly;
     return DbError::Kind::Other;
 }
 

@@ -36,6 +36,8 @@ DbError::Kind SqliteDatabase::kindOfCode(int resultCode) {
             return DbError::Kind::Busy;
         case SQLITE_CONSTRAINT:
             return DbError::Kind::Constraint;
+        case SQLITE_READONLY:
+            return DbError::Kind::ReadOnly;
         default:
             return DbError::Kind::Other;
     }

@@ -1,4 +1,6 @@
 // The board against a store that is busy, replaced, gone, or refuses to give the lock back.
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <cstdio>
@@ -15,6 +17,7 @@ namespace {
 const QString kLockHeld = QStringLiteral("他のマシンで使用中です。しばらくしてリトライしてください。");
 const QString kNotOpened = QStringLiteral("データベースを開けませんでした。");
 const QString kFailedNotOpen = QStringLiteral("データベースの処理に失敗しました。\nデータベースが開かれていません。");
+const QString kUnreadable = QStringLiteral("データベースを読み込めません。予約は表示されていません。");
 const QString kBooked = QStringLiteral("山田\r整形外科\r頭部");
 // A tick's read waits a fifth of a second for a busy store on the connection's thread; the tick itself does not
 // wait. The bound is room for a loaded machine.
@@ -160,10 +163,13 @@ TEST_F(BoardStore, AFileGoneOrEmptiedEmptiesTheBoardUntilItIsBack) {
         SCOPED_TRACE(c.change);
         PRO001& b = paint();
         ASSERT_EQ(b.cell(kBookedCell).caption, kBooked);
+        ASSERT_FALSE(b.UNREADABLE->isVisibleTo(&b));
         ASSERT_TRUE(c.takeAway());
         tickAndPaint(b);
         EXPECT_EQ(context->g.DB, nullptr);
         EXPECT_TRUE(emptyGrid());
+        EXPECT_TRUE(b.UNREADABLE->isVisibleTo(&b)) << "an empty grid says that it is no day";
+        EXPECT_EQ(b.UNREADABLE->text(), kUnreadable);
         b.BTN_Click(kPrint);
         ASSERT_EQ(context->messages.shown.size(), 1u);
         EXPECT_EQ(context->messages.last().text, kFailedNotOpen);
@@ -175,7 +181,66 @@ TEST_F(BoardStore, AFileGoneOrEmptiedEmptiesTheBoardUntilItIsBack) {
         tickAndPaint(b);
         EXPECT_NE(context->g.DB, nullptr);
         EXPECT_EQ(b.cell(kBookedCell).caption, kBooked);
+        EXPECT_FALSE(b.UNREADABLE->isVisibleTo(&b));
     }
+}
+
+// A mapped drive that Windows reconnects only after logon, a server still starting: the board says so once, then
+// opens the database at a later tick and reads what start-up could not.
+TEST_F(BoardStore, ADatabaseThatComesAfterStartUpIsOpenedAndPainted) {
+    if (db.onServer()) GTEST_SKIP() << "a server is not a file that can be moved away";
+    const QString aside = db.path() + QStringLiteral(".aside");
+    pointSettingsAt(db.path());
+    ASSERT_TRUE(moveOver(db.path(), aside));
+    PRO001& b = start();
+    b.Timer1.stop();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(context->messages.shown.size(), 1u);
+    EXPECT_EQ(context->messages.last().text, kNotOpened + u'\n' + db.path());
+    tickAndPaint(b);
+    EXPECT_EQ(context->g.DB, nullptr);
+    EXPECT_TRUE(b.UNREADABLE->isVisibleTo(&b));
+
+    ASSERT_TRUE(moveOver(aside, db.path()));
+    // Looked for every two seconds.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            tickAndPaint(b);
+            return context->g.DB != nullptr;
+        },
+        5000));
+    EXPECT_EQ(b.windowTitle(), QStringLiteral("ＭＲＩ予約システム - [ ＭＲＩ室 予約一覧 ]"));
+    ASSERT_EQ(b.CMB[0]->count(), 1);
+    b.CMB[0]->setCurrentIndex(0);
+    tickAndPaint(b);
+    EXPECT_EQ(b.cell(kBookedCell).caption, kBooked);
+    EXPECT_FALSE(b.UNREADABLE->isVisibleTo(&b));
+    EXPECT_EQ(context->messages.shown.size(), 1u);
+}
+
+// A file the workstation may not write, or a server that takes no writes: said at start-up, and a command says it
+// in Japanese.
+TEST_F(BoardStore, AReadOnlyFileIsSaidAtStartUpAndInJapanese) {
+    if (db.onServer()) {
+        db.connect()->execute(
+            QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET default_transaction_read_only = on', "
+                           "current_database()); END $$"));
+    } else {
+        if (geteuid() == 0) GTEST_SKIP() << "root writes a read-only file";
+        QFile::setPermissions(db.path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    }
+    PRO001& b = startOnDatabase();
+    b.Timer1.stop();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(context->messages.shown.size(), 1u);
+    EXPECT_EQ(context->messages.last().text,
+              QStringLiteral("データベースに書き込めません（読み取り専用です）。予約の登録や変更はできません。\n") +
+                  db.path());
+    b.TTBL_DblClick(40);
+    ASSERT_EQ(context->messages.shown.size(), 2u);
+    EXPECT_EQ(context->messages.last().text,
+              QStringLiteral("データベースの処理に失敗しました。\nデータベースに書き込めません（読み取り専用です）。"));
+    EXPECT_EQ(context->modal.opened, 0);
 }
 
 TEST_F(BoardStore, AFileWithoutTheSystemsTablesIsNotOpenedAtStartUp) {

@@ -57,6 +57,7 @@ TEST_F(AppFoldersTest, StartupReadsTheOwnSettingsThenTheWorkstationsThenAsks) {
     writeFile(at("system.ini"), "\"/srv/mri,1/KESOLA.MDB\",x\r\nsecond\r\n");
     writeFile(at("empty.ini"), "");
     writeFile(at("nothing.ini"), "/no/such/KESOLA.MDB\r\n");
+    writeFile(at("binding.ini"), "/it/KESOLA.MDB\r\n Enforce \r\n");
     const struct {
         const char* own;  // PATH_APP's KESOLA.INI, or nullptr for none
         const char* system;
@@ -70,6 +71,9 @@ TEST_F(AppFoldersTest, StartupReadsTheOwnSettingsThenTheWorkstationsThenAsks) {
         {nullptr, "a-folder", QString()},  // there, but cannot be read as a file
         {nullptr, "missing.ini", std::nullopt},
         {nullptr, "", std::nullopt},
+        // IT's file binds with "enforce" on its second line, and then wins over the user's own.
+        {"/own/KESOLA.MDB\r\n", "binding.ini", QStringLiteral("/it/KESOLA.MDB")},
+        {nullptr, "binding.ini", QStringLiteral("/it/KESOLA.MDB")},
     };
     for (const auto& c : cases) {
         QFile::remove(at("own/KESOLA.INI"));
@@ -77,6 +81,15 @@ TEST_F(AppFoldersTest, StartupReadsTheOwnSettingsThenTheWorkstationsThenAsks) {
         const QString system = *c.system ? at(c.system) : QString();
         EXPECT_EQ(readStartupSettings(at("own/"), system), c.expected) << c.system;
     }
+}
+
+// The location window's path and the settings file it writes are the platform's own: backslashes on Windows.
+TEST(AppFolders, FilePathsAreWrittenWithThePlatformsSeparator) {
+    const bool windows = QDir::separator() == u'\\';
+    EXPECT_EQ(nativeFilePath(QStringLiteral("S:/ＭＲＩ室"), QStringLiteral("KESOLA.MDB")),
+              windows ? QStringLiteral("S:\\ＭＲＩ室\\KESOLA.MDB") : QStringLiteral("S:/ＭＲＩ室/KESOLA.MDB"));
+    EXPECT_EQ(nativeFilePath(QStringLiteral("C:/"), QStringLiteral("KESOLA.MDB")),
+              windows ? QStringLiteral("C:\\KESOLA.MDB") : QStringLiteral("C:/KESOLA.MDB"));
 }
 
 // Staff cannot write where the program is installed: what it writes goes to the user's own folder, and IT's

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include "store/Cp932.h"
@@ -38,6 +39,51 @@ TEST(SettingsFile, ReadsCp932AndUtf8WithByteOrderMark) {
               QStringLiteral("/共有/KESOLA.MDB"));
     EXPECT_EQ(readSettingsFile(writeRaw(dir, QByteArray("\xEF\xBB\xBF") + QStringLiteral("/共有/x").toUtf8())),
               QStringLiteral("/共有/x"));
+}
+
+// What Windows' tools save: Notepad's UTF-8 without a mark, PowerShell 5.1's UTF-16, cmd's Shift-JIS.
+TEST(SettingsFile, ReadsTheEncodingsWindowsToolsWrite) {
+    const QString path = QStringLiteral("S:\\ＭＲＩ室\\KESOLA.MDB");
+    const QString text = path + QStringLiteral("\r\nenforce\r\n");
+    auto utf16 = [&](QStringConverter::Encoding encoding, const char* mark) {
+        return QByteArray(mark) + QByteArray(QStringEncoder(encoding)(text));
+    };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QString expected;
+        bool binds;
+    } cases[] = {
+        {"cp932", Cp932::encode(text), path, true},
+        {"UTF-8", text.toUtf8(), path, true},
+        {"UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), path, true},
+        {"UTF-16LE with mark", utf16(QStringConverter::Utf16LE, "\xFF\xFE"), path, true},
+        {"UTF-16BE with mark", utf16(QStringConverter::Utf16BE, "\xFE\xFF"), path, true},
+        // Shift-JIS whose bytes are no valid UTF-8 stays Shift-JIS: half-width katakana, kanji.
+        {"cp932 kana", Cp932::encode(QStringLiteral("S:\\ｶﾙﾃ\\造影\r\n")), QStringLiteral("S:\\ｶﾙﾃ\\造影"), false},
+        {"ASCII", "S:\\mri\\KESOLA.MDB\r\n", QStringLiteral("S:\\mri\\KESOLA.MDB"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString file = writeRaw(dir, c.bytes);
+        EXPECT_EQ(readSettingsFile(file), c.expected);
+        EXPECT_EQ(settingsFileBinds(file), c.binds);
+    }
+}
+
+TEST(SettingsFile, OnlyASecondLineEnforceBinds) {
+    const struct {
+        QByteArray bytes;
+        bool binds;
+    } cases[] = {{"/a\r\nenforce\r\n", true}, {"/a\n  ENFORCE\t\n", true},   {"/a\renforce", true},
+                 {"/a\r\n", false},           {"/a\r\nenforced\r\n", false}, {"/a\r\n\r\nenforce\r\n", false},
+                 {"enforce\r\n", false}};
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        EXPECT_EQ(settingsFileBinds(writeRaw(dir, c.bytes)), c.binds) << c.bytes.toStdString();
+    }
+    EXPECT_FALSE(settingsFileBinds(QStringLiteral("/no/such/KESOLA.INI")));
 }
 
 TEST(SettingsFile, SurvivesBinaryAndHugeFiles) {

@@ -168,3 +168,21 @@ TEST_F(Pro008Test, APathThatShiftJisCannotWriteIsRefusedAndNothingWritten) {
     EXPECT_EQ(settingsBytes(), QByteArray("<missing>"));
     EXPECT_TRUE(window.isVisible());
 }
+
+// IT's binding file wins over what this window would write: it says so, and writes nothing.
+TEST_F(Pro008Test, BindingWorkstationSettingsAreSaidAndNothingIsWritten) {
+    EXPECT_FALSE(window.SETBY->isVisibleTo(&window));
+    context.g.systemSettingsFile = data.filePath(QStringLiteral("system.ini"));
+    writeFile(context.g.systemSettingsFile, "/it/KESOLA.MDB\r\nenforce\r\n");
+    window.Form_Load();
+    EXPECT_TRUE(window.SETBY->isVisibleTo(&window));
+    EXPECT_EQ(window.SETBY->text(), QStringLiteral("データベースの格納位置はシステム管理者が設定しています。"));
+    window.setDirPath(folderWithDatabase());
+    window.File1->setCurrentRow(0);
+    window.File1_MouseDown();
+    window.show();
+    window.BTN->click();
+    ASSERT_EQ(context.messages.shown.size(), 1u);
+    EXPECT_EQ(context.messages.last().text, QStringLiteral("データベースの格納位置はシステム管理者が設定しています。"));
+    EXPECT_FALSE(QFile::exists(programFolder.filePath(QStringLiteral("KESOLA.INI"))));
+}

@@ -634,6 +634,11 @@ def scenario_dpi(windows_build, linux_build):
         run_session(s, take)
         failures += s.failures
     if not failures:
+        failures += compare_with_linux(linux_build, sessions[0].db, pictures[96, "board"])
+        for dpi in (96, 144):
+            face = button_face(pictures[dpi, "board"], dpi)
+            print(f"the board's button at {dpi} DPI is drawn in {face}")
+            check(close_to(face, BOARD_BUTTON_FACE), f"the board's button at {dpi} DPI is drawn in {face}", failures)
         for window in ("board", "reservation"):
             small, large = sizes[96, window], sizes[144, window]
             check(all(abs(l - 1.5 * w) <= 3 for w, l in zip(small, large)),
@@ -649,11 +654,182 @@ def scenario_dpi(windows_build, linux_build):
     return failures
 
 
+BOARD_BUTTON_FACE = (192, 255, 192)
+
+
+def pixel(picture, point):
+    x, y = point
+    channels = ",".join(f"%[fx:int(255*p{{{x},{y}}}.{c})]" for c in "rgb")
+    return tuple(map(int, subprocess.run(["convert", picture, "-format", channels, "info:"], capture_output=True,
+                                         text=True, check=True).stdout.split(",")))
+
+
+def close_to(colour, wanted):
+    """Within the shading a style gives a button's face (Fusion's gradient)."""
+    return all(abs(c - w) <= 16 for c, w in zip(colour, wanted))
+
+
+def button_face(picture, dpi):
+    """The colour inside the board's "CSV変換" button, left of its caption."""
+    return pixel(picture, scaled_point(((8385 + 150) // 15, (210 + 180) // 15), dpi))
+
+
+def compare_with_linux(linux_build, database, windows_picture):
+    """The Linux board on the same database, pictured as the Windows one was: the same look, the buttons' colour
+    among it."""
+    failures = []
+    linux = e2e.Session(os.path.join(linux_build, "app", "kesola"), os.path.join(linux_build, "admin", "kesola-admin"),
+                        [])
+    shutil.copyfile(database, linux.db)
+
+    def take(session):
+        session.keys("Down")  # the first room
+        time.sleep(1)
+        picture = window_picture(session, session.board, os.path.join(session.folder, "linux.png"))
+        face = button_face(picture, 96)
+        difference = picture_difference(picture, windows_picture)
+        print(f"the Linux board's button is drawn in {face}; the boards' pictures differ by {difference:.3f}")
+        check(close_to(face, BOARD_BUTTON_FACE), f"the Linux board's button is drawn in {face}", failures)
+        check(difference < LAYOUT_KEPT, f"the Windows and Linux boards differ by {difference:.3f}", failures)
+
+    run_session(linux, take)
+    failures += linux.failures
+    linux.failures = failures
+    linux.outcome("dpi (Linux)")
+    return failures
+
+
 def scaled_point(point, dpi):
     return tuple(round(v * dpi / 96) for v in point)
 
 
+# --- IT's settings file as Windows' tools write it, the location window's path, the share away, a second start.
+
+SETTINGS_ENCODINGS = [("cp932 (cmd)", lambda text: text.encode("cp932")),
+                      ("UTF-8 (Notepad)", lambda text: text.encode("utf-8")),
+                      ("UTF-16LE (PowerShell 5.1)", lambda text: text.encode("utf-16")),
+                      ("UTF-8 with its mark", lambda text: text.encode("utf-8-sig"))]
+USER_SETTINGS = PROGRAM_FOLDER + r"\KESOLA.INI"  # under wine the program's folder can be written: the user's file
+
+
+def restart(s, cwd=None):
+    """Ends the running board and starts kesola.exe again, forgetting the windows seen so far."""
+    s.stop(s.program)
+    s.known.clear()
+    s.program = s.spawn([*s.launcher, s.kesola], cwd=cwd or s.folder)
+
+
+def board_titled(s, title, seconds=30):
+    return s.wait(f'a board titled "{title}"', lambda: next(
+        (w for w, name in s.windows().items() if name == title), None), seconds)
+
+
+def scenario_settings(windows_build, linux_build):
+    """IT's settings file in each encoding Windows' tools write opens the database on S:\\ＭＲＩ室; a user's own file
+    naming another place wins over it, until IT's file binds with "enforce"."""
+    s = WineSession(windows_build, [])
+    machine = s.prefix.unix(r"C:\ProgramData\kesola\KESOLA.INI")
+
+    def check_all(session):
+        for what, encode in SETTINGS_ENCODINGS:
+            with open(machine, "wb") as f:
+                f.write(encode(DATABASE + "\r\n"))
+            restart(session)
+            board_titled(session, e2e.BOARD)
+            print(f"IT's file in {what}: the board opened the database")
+        with open(s.prefix.unix(USER_SETTINGS), "wb") as f:
+            f.write(b"S:\\NOWHERE\\KESOLA.MDB\r\n")
+        restart(session)
+        board_titled(session, e2e.NO_TITLE_BOARD)  # the user's own file wins, and names no database
+        with open(machine, "wb") as f:
+            f.write((DATABASE + "\r\nenforce\r\n").encode("utf-16"))
+        restart(session)
+        board_titled(session, e2e.BOARD)
+
+    run_session(s, check_all)
+    s.outcome("settings")
+    return s.failures
+
+
+LOCATION_CAPTION = "データベース格納位置設定"
+
+
+class LocationSession(WineSession):
+    """A Windows session without any settings file, kesola.exe started in S:\\ＭＲＩ室 (wine gives a process the drive
+    whose folder holds its Linux working folder most closely): its first window is the location window, whose lists
+    start at the current folder."""
+
+    def __init__(self, windows_build):
+        super().__init__(windows_build, [])
+        os.remove(self.prefix.unix(r"C:\ProgramData\kesola\KESOLA.INI"))
+
+    def start(self):
+        board, e2e.BOARD = e2e.BOARD, LOCATION_CAPTION
+        try:
+            super().start()
+        finally:
+            e2e.BOARD = board
+
+    def spawn(self, argv, *args, **kw):
+        if argv[-1:] == [KESOLA_EXE]:
+            kw["cwd"] = os.path.join(self.prefix.share, SHARE_FOLDER)
+        return super().spawn(argv, *args, **kw)
+
+
+def scenario_location(windows_build, linux_build):
+    """With no settings file the location window asks; a press on KESOLA.MDB in S:\\ＭＲＩ室 and "変更" write the path
+    with backslashes, in cp932, and the board opens it."""
+    s = LocationSession(windows_build)
+
+    def choose(session):
+        window = session.board  # the location window
+        session.click(window, (210 // 15 + 30, 3315 // 15 + 8))  # the first file of File1
+        session.click(window, e2e.centre(225, 4665, 1020, 360))  # 変更
+        board_titled(session, e2e.BOARD)
+        with open(s.prefix.unix(USER_SETTINGS), "rb") as f:
+            written = f.read()
+        check(written == DATABASE.encode("cp932") + b"\r\n", f"the location window wrote {written!r}",
+              session.failures)
+
+    run_session(s, choose)
+    s.outcome("location")
+    return s.failures
+
+
+class ShareSession(WineSession):
+    """A Windows session whose share goes as a mapped drive does: S: unmapped, then mapped again."""
+
+    def drive(self):
+        return os.path.join(self.prefix.path, "dosdevices", "s:")
+
+    def take_database_away(self):
+        os.remove(self.drive())
+
+    def bring_database_back(self):
+        os.symlink(self.prefix.share, self.drive())
+
+
+def scenario_share(windows_build, linux_build):
+    """e2e.py's share scenario under wine: S: unmapped while the board runs, and when it starts."""
+    s = ShareSession(windows_build, e2e.WORKLIST_FIXTURE)
+    run_session(s, e2e.scenario_share)
+    s.outcome("share")
+    return s.failures
+
+
+def scenario_second_start(windows_build, linux_build):
+    """e2e.py's second start under wine: the running kesola.exe comes back to the front, the second one ends."""
+    s = WineSession(windows_build, [])
+    run_session(s, e2e.scenario_second_start)
+    s.outcome("second_start")
+    return s.failures
+
+
 SCENARIOS = {
+    "settings": scenario_settings,
+    "location": scenario_location,
+    "share": scenario_share,
+    "second_start": scenario_second_start,
     "install": scenario_install,
     "admin": scenario_admin,
     "booking": scenario_booking,

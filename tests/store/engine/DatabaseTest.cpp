@@ -182,6 +182,8 @@ TEST(Database, FailuresCarryTheKindOfTheEnginesCode) {
         {&SqliteDatabase::kindOf, "517", Kind::Busy},
         {&SqliteDatabase::kindOf, "19", Kind::Constraint},
         {&SqliteDatabase::kindOf, "2067", Kind::Constraint},
+        {&SqliteDatabase::kindOf, "8", Kind::ReadOnly},
+        {&SqliteDatabase::kindOf, "1032", Kind::ReadOnly},
         {&SqliteDatabase::kindOf, "1", Kind::Other},
         {&SqliteDatabase::kindOf, "", Kind::Other},
         {&PostgresDatabase::kindOf, "55P03", Kind::Busy},
@@ -191,6 +193,8 @@ TEST(Database, FailuresCarryTheKindOfTheEnginesCode) {
         {&PostgresDatabase::kindOf, "57P01", Kind::ConnectionLost},
         {&PostgresDatabase::kindOf, "57P03", Kind::ConnectionLost},
         {&PostgresDatabase::kindOf, "23505", Kind::Constraint},
+        {&PostgresDatabase::kindOf, "25006", Kind::ReadOnly},
+        {&PostgresDatabase::kindOf, "42501", Kind::ReadOnly},
         {&PostgresDatabase::kindOf, "42P01", Kind::Other},
         {&PostgresDatabase::kindOf, "", Kind::Other},
     };
