@@ -12,6 +12,7 @@
 #include "admin/CopyCommand.h"
 #include "admin/DemoData.h"
 #include "admin/HistoryCommand.h"
+#include "admin/PatientsCommand.h"
 #include "admin/WithoutIdCommand.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
@@ -30,6 +31,8 @@ QString adminUsage() {
                "       kesola-admin backup DATABASE DEST\n"
                "       kesola-admin check DATABASE [--quiet]\n"
                "       kesola-admin without-id DATABASE [--from YYYY-MM-DD] [--days N]\n"
+               "       kesola-admin patients import DATABASE FILE [--dry-run]\n"
+               "       kesola-admin patients export DATABASE FILE\n"
                "\n"
                "A DATABASE is either the path of a database file or a PostgreSQL connection URI\n"
                "(postgresql://[user@]host[:port]/database[?sslmode=...]), as the settings file KESOLA.INI holds it.\n"
@@ -37,20 +40,23 @@ QString adminUsage() {
                "\n"
                "init  creates the tables ROOM, KA, BU, BYOTO, KESOLA, LOCKTBL and SYSTEM with their MAIN_KEY\n"
                "      indexes, the SYSTEM row holding the title, the free LOCKTBL row, the history table RIREKI and\n"
-               "      the patient ID table KANJYA:\n"
+               "      the patient ID table KANJYA and the patient register KANJYAMST:\n"
                "      in a new file (an existing file is never overwritten), or in an existing, empty server\n"
                "      database (made beforehand with\n"
                "      createdb --encoding=UTF8; a database that already holds the tables is refused).\n"
-               "copy  copies every row of the seven tables and the patient IDs (KANJYA) from SOURCE to DEST (file to\n"
+               "copy  copies every row of the seven tables, the patient IDs (KANJYA) and the patient register\n"
+               "      (KANJYAMST) from SOURCE to DEST (file to\n"
                "      server, server to file, ...)\n"
                "      in one transaction and checks the counts. DEST is a new file, or a database whose tables are\n"
                "      missing or empty; one that holds any row is refused. Stop the workstations first.\n"
-               "      The history table RIREKI and the patient ID table KANJYA are created in DEST when they are\n"
+               "      The history table RIREKI, the patient ID table KANJYA and the register are created in DEST when "
+               "they are\n"
                "      missing there.\n"
                "upgrade  adds the history table RIREKI, the patient ID table KANJYA, the record of the booking\n"
-               "      each patient ID was given to (KANJYA's YNAME), the studies KENSA and the performed steps JISSHI\n"
-               "      to a database made without them, and records for every patient ID saved without that record\n"
-               "      the name of the booking now under its key. No other row changes.\n"
+               "      each patient ID was given to (KANJYA's YNAME), the studies KENSA, the performed steps JISSHI\n"
+               "      and the patient register KANJYAMST to a database made without them, and records for every\n"
+               "      patient ID saved without that record the name of the booking now under its key. No other row\n"
+               "      changes.\n"
                "      From then on every booking, change and cancellation, every master change and every lock\n"
                "      forced free with L is recorded with the time, the workstation, the user and the row before\n"
                "      and after.\n"
@@ -74,6 +80,13 @@ QString adminUsage() {
                "      --quiet prints the problems only.\n"
                "without-id  lists the bookings still to be done that have no patient ID, from --from (default\n"
                "      today) for --days N days (default 1): the scanners are not offered them (without_id = skip).\n"
+               "patients import  takes the hospital information system's patient file into the patient register\n"
+               "      KANJYAMST: a CSV file in Shift-JIS (cp932) or UTF-8 whose header line names the columns\n"
+               "      ID,氏名,カナ氏名,生年月日,性別; dates as YYYYMMDD, YYYY/MM/DD or YYYY-MM-DD, sex as 1/2, M/F or\n"
+               "      男/女. One transaction: a file with any wrong line changes nothing, and every wrong line is\n"
+               "      listed with its number. Registered patients are updated, each change recorded in the history.\n"
+               "      --dry-run checks the file and says what an import would do, writing nothing.\n"
+               "patients export  writes the patient register to FILE in the same format (Shift-JIS).\n"
                "\n"
                "Options of init:\n"
                "  --title TEXT  the system title shown in every window caption (default \"%1\")\n"
@@ -139,8 +152,9 @@ int initServer(const InitOptions& options, QTextStream& out, QTextStream& err, Q
         discardTarget(target, options.path, tablesCreated);
         return 1;
     }
-    out << "created the reservation tables, the history table RIREKI and the patient ID table KANJYA in " << where
-        << (options.demo ? " with demo data" : "") << "\n";
+    out << "created the reservation tables, the history table RIREKI, the patient ID table KANJYA and the patient "
+           "register KANJYAMST in "
+        << where << (options.demo ? " with demo data" : "") << "\n";
     return 0;
 }
 
@@ -159,7 +173,8 @@ int init(const InitOptions& options, QTextStream& out, QTextStream& err, QDate t
         QFile::remove(options.path);
         return 1;
     }
-    out << "created " << options.path << " with the history table RIREKI and the patient ID table KANJYA"
+    out << "created " << options.path
+        << " with the history table RIREKI, the patient ID table KANJYA and the patient register KANJYAMST"
         << (options.demo ? " with demo data" : "") << "\n";
     return 0;
 }
@@ -200,6 +215,7 @@ int runAdmin(const QStringList& args, QTextStream& out, QTextStream& err, QDate 
     }
     if (args[0] == QStringLiteral("check")) return runCheck(args, out, err);
     if (args[0] == QStringLiteral("without-id")) return runWithoutId(args, out, err, today);
+    if (args[0] == QStringLiteral("patients")) return runPatients(args, out, err, today);
     err << "kesola-admin: unknown command " << args[0] << "\n" << adminUsage();
     return 2;
 }

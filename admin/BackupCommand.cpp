@@ -8,6 +8,7 @@
 
 #include "admin/AdminStores.h"
 #include "admin/CopyCommand.h"
+#include "store/PatientRegister.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
@@ -24,20 +25,23 @@ constexpr qint64 kSilentCopyMs = 500;
 
 using TableCounts = QMap<QString, qint64>;
 
-// The seven tables, the history table and the patient IDs, in the order they are listed.
+// The seven tables, the history table, the patient IDs and the patient register, in the order they are listed.
 std::vector<const TableSchema*> backedUpTables() {
     std::vector<const TableSchema*> tables;
     for (const TableSchema& table : allTables()) tables.push_back(&table);
     tables.push_back(&historyTable());
     tables.push_back(&patientIdTable());
+    tables.push_back(&patientRegisterTable());
     return tables;
 }
 
-// Whether a database holds one of the backed-up tables: the seven always; the history and the patient IDs only
+// Whether a database holds one of the backed-up tables: the seven always; the history, the patient IDs and the
+// register only
 // once they were added. Requires: outside a transaction.
 bool holds(Database& db, const TableSchema* table) {
     if (table == &historyTable()) return hasHistoryTable(db);
     if (table == &patientIdTable()) return hasPatientIdTable(db);
+    if (table == &patientRegisterTable()) return hasPatientRegisterTable(db);
     return true;
 }
 

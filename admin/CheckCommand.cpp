@@ -8,7 +8,9 @@
 
 #include "admin/AdminStores.h"
 #include "admin/CopyCommand.h"
+#include "admin/PatientRegisterCheck.h"
 #include "store/PatientId.h"
+#include "store/PatientRegister.h"
 #include "store/ReservationKey.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
@@ -215,6 +217,9 @@ QStringList databaseProblems(QtSqlDatabase& db) {
             if (hasPatientIdTable(db)) checkPatientIds(db, problems);
         });
     }
+    attempt(problems, QStringLiteral("patient register"), [&] {
+        if (hasPatientRegisterTable(db)) checkPatientRegister(db, problems);
+    });
     return problems;
 }
 

@@ -2,9 +2,11 @@
 
 #include <QMap>
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 
 #include "admin/AdminStores.h"
+#include "store/PatientRegister.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
@@ -60,11 +62,13 @@ QVariantList readRow(const RecordSet& rs, const TableSchema& table) {
 
 using Tables = std::vector<const TableSchema*>;
 
-// The seven tables, and the patient IDs where the database keeps them. Requires: outside a transaction.
+// The seven tables, and the patient IDs and the patient register where the database keeps them. Requires: outside a
+// transaction.
 Tables copiedTables(Database& db) {
     Tables tables;
     for (const TableSchema& table : allTables()) tables.push_back(&table);
     if (hasPatientIdTable(db)) tables.push_back(&patientIdTable());
+    if (hasPatientRegisterTable(db)) tables.push_back(&patientRegisterTable());
     return tables;
 }
 
@@ -201,7 +205,12 @@ int runCopy(const QString& source, const QString& destination, QTextStream& out,
             createSchema(*target.db, kDefaultTitle);
             tablesCreated = true;
         }
-        if (!hasPatientIdTable(*target.db) && tables.back() == &patientIdTable()) createPatientIdTable(*target.db);
+        const auto copies = [&](const TableSchema& table) {
+            return std::find(tables.begin(), tables.end(), &table) != tables.end();
+        };
+        if (!hasPatientIdTable(*target.db) && copies(patientIdTable())) createPatientIdTable(*target.db);
+        if (!hasPatientRegisterTable(*target.db) && copies(patientRegisterTable()))
+            createPatientRegisterTable(*target.db);
         const TableCounts counts = copyAll(*from, *target.db, tables, tablesCreated);
         const QString differences = compare(counts, countAll(*target.db, tables));
         if (!differences.isEmpty()) throw DbError(QStringLiteral("the copy does not match: ") + differences);

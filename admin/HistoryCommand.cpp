@@ -8,6 +8,7 @@
 #include "store/Cp932.h"
 #include "store/CsvValue.h"
 #include "store/History.h"
+#include "store/PatientRegister.h"
 #include "store/Schema.h"
 #include "store/engine/DbError.h"
 #include "store/engine/OpenDatabase.h"
@@ -167,6 +168,7 @@ int runUpgrade(const QString& location, QTextStream& out, QTextStream& err) {
         {"the record of what each patient ID was given to (KANJYA.YNAME), the studies KENSA and the performed steps "
          "JISSHI",
          hasIdentityRecords, createIdentityRecords},
+        {"the patient register KANJYAMST", hasPatientRegisterTable, createPatientRegisterTable},
     };
     QStringList added;
     int recorded = 0;
@@ -186,7 +188,7 @@ int runUpgrade(const QString& location, QTextStream& out, QTextStream& err) {
     }
     if (added.isEmpty() && recorded == 0) {
         out << shown(location) << " already has the history table RIREKI, the patient ID table KANJYA and its "
-            << "records; nothing changed\n";
+            << "records, and the patient register KANJYAMST; nothing changed\n";
     }
     for (const QString& what : added) out << "added " << what << " to " << shown(location) << "\n";
     if (recorded > 0) out << "recorded the booking of " << recorded << " patient IDs\n";

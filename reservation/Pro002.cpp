@@ -113,6 +113,8 @@ PRO002::PRO002(AppContext& ctx, const BoardView& board, QWidget* parent) : QDial
     buildTextBoxes();
     buildButtons();
     setTabOrders();
+    // Whatever the ID box's place in the Tab order, leaving it (Tab, a click elsewhere) offers the register's row.
+    connect(TXT[kPatientIdBox], &QLineEdit::editingFinished, this, [this] { fillFromRegister(); });
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "store/BookingStore.h"
 #include "store/PatientId.h"
+#include "store/PatientRegister.h"
 #include "ui/AppContext.h"
 #include "ui/BoardView.h"
 
@@ -100,6 +101,13 @@ class PRO002 : public QDialog {
     // Runs one loading step; a database failure is shown and false returned.
     bool loadStep(const std::function<void()>& step);
 
+    // The patient register (Pro002Register.cpp): leaving the ID box fills the empty name, sex and age from the
+    // ID's register row and asks before replacing what was typed; a name that differs from the register's is
+    // confirmed before it is stored. An ID the register does not hold changes nothing.
+    void fillFromRegister();
+    bool nameAgreesWithRegister();
+    std::optional<RegisteredPatient> registeredPatient();
+
     // Registering
     bool entriesAreComplete();
     bool widthsFit();
@@ -118,6 +126,8 @@ class PRO002 : public QDialog {
     // The booking found under the slot's key at opening (none for a free cell): "登録" and "削除" write only while
     // the stored row is still this one.
     ShownBooking shown_;
+    // The ID whose register row was last offered: leaving the box again without changing it asks nothing twice.
+    QString offeredId_;
 };
 
 }  // namespace kesola

@@ -38,6 +38,7 @@ void PRO002::RSV_SAVE() {
     if (!isWritable(TXT[kNameBox]->text(), ctx_.messages(), title) ||
         !isWritable(TXT[kRemarksBox]->text(), ctx_.messages(), title))
         return;
+    if (!nameAgreesWithRegister()) return;
     storeAndClose();
 }
 

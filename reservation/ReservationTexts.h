@@ -66,4 +66,13 @@ inline const QString kPatientIdPasteRefused = QStringLiteral(
 inline const QString kRegister = QStringLiteral("登録");
 inline const QString kDelete = QStringLiteral("削除");
 
+// The patient register. Leaving the ID box with values that differ from the register's:
+//   "患者ID P-001 の患者台帳と入力が異なります。" LF, one line per field "名前：入力 → 台帳", LF, the question.
+inline const QString kRegisterDiffersHead = QStringLiteral("患者ID %1 の患者台帳と入力が異なります。");
+inline const QString kRegisterDiffersLine = QStringLiteral("%1：%2 → %3");
+inline const QString kTakeRegisterValues = QStringLiteral("患者台帳の内容に置き換えますか？");
+// "登録" with a name that is not the register's name for the ID.
+inline const QString kNameNotRegistered =
+    QStringLiteral("名前「%1」は患者ID %2 の患者台帳の名前「%3」と異なります。\nこのまま登録しますか？");
+
 }  // namespace kesola::reservation_texts

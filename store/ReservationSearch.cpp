@@ -7,6 +7,7 @@
 #include "store/NameMatch.h"
 #include "store/Numbers.h"
 #include "store/PatientId.h"
+#include "store/PatientRegister.h"
 #include "store/ReservationKey.h"
 #include "store/Schema.h"
 #include "store/engine/Database.h"
@@ -71,6 +72,32 @@ QString nameNarrowing(const QString& wanted, QVariantList& params) {
         params << QStringLiteral("%") + form + QStringLiteral("%");
     }
     return QStringLiteral(" AND (") + likes.join(QStringLiteral(" OR ")) + u')';
+}
+
+// The bookings whose patient ID the register holds with a kana name that contains the typed kana (a name typed in
+// kana finds a booking whose name was typed in kanji), unless already found.
+void addBookingsByRegisteredKana(Database& db, const QString& wanted, QDate from, QDate to,
+                                 std::vector<FoundBooking>& found) {
+    const bool kanaOnly = std::all_of(wanted.begin(), wanted.end(), [](QChar c) {
+        return c.script() == QChar::Script_Katakana || c == QChar(0x30FC);
+    });
+    if (!kanaOnly || !hasPatientIdTable(db) || !hasPatientRegisterTable(db)) return;
+    // The register keeps a space between family and given name, the typed text has none: every typed letter in
+    // order narrows the rows, and the normalised comparison decides.
+    QString pattern = QStringLiteral("%");
+    for (QChar c : wanted) pattern += QString(c) + u'%';
+    auto rows = db.selectNative(QStringLiteral("SELECT KESOLA.*, KANJYAMST.KANA AS REGISTERED_KANA FROM KANJYAMST "
+                                               "JOIN KANJYA ON KANJYA.KANJYAID = KANJYAMST.KANJYAID "
+                                               "JOIN KESOLA ON KESOLA.CODE = KANJYA.CODE WHERE KANJYAMST.KANA LIKE ?"),
+                                {pattern});
+    for (; !rows->eof(); rows->moveNext()) {
+        const QString code = rows->field(QStringLiteral("CODE"));
+        const QDate date = dateOfKey(code);
+        if (date < from || date > to || !nameContains(rows->field(QStringLiteral("REGISTERED_KANA")), wanted)) continue;
+        if (std::any_of(found.begin(), found.end(), [&](const auto& f) { return f.code == code; })) continue;
+        found.push_back({code, date, startCellOfKey(code).value_or(0), bookingOf(*rows)});
+    }
+    rows->close();
 }
 
 // Every way of writing the ID's letters in either case.
@@ -154,6 +181,7 @@ std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typed
         }
         byId->close();
     }
+    addBookingsByRegisteredKana(db, wanted, from, to, found);
     std::sort(found.begin(), found.end(), [](const FoundBooking& a, const FoundBooking& b) {
         return std::tie(a.date, a.startCell, a.code) < std::tie(b.date, b.startCell, b.code);
     });

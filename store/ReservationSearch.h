@@ -24,7 +24,8 @@ struct FoundBooking {
 
 // Every booking from `from` to `to` (both included) whose name contains the typed text, compared in the
 // normalised form of NameMatch.h, or whose patient ID is the typed text in any width and letter case
-// (normalisedPatientId); in order of date, start time and room.
+// (normalisedPatientId), or (a text of kana alone) whose patient's kana name in the register contains it; in order of
+// date, start time and room.
 // Requires: a typed text that is not empty once normalised. Throws DbError.
 std::vector<FoundBooking> findPatientBookings(Database& db, const QString& typedName, QDate from, QDate to);
 

@@ -1,5 +1,6 @@
 #include "store/Schema.h"
 
+#include "store/PatientRegister.h"
 #include "store/engine/Database.h"
 #include "store/engine/DbError.h"
 
@@ -222,6 +223,7 @@ void createSchema(Database& db, const QString& title) {
     addHistoryTable(db);
     addPatientIdTable(db);
     addIdentityRecords(db);
+    addPatientRegisterTable(db);
     tx.commit();
 }
 

@@ -25,7 +25,8 @@ std::unique_ptr<Table> openTable(Database& db, const QString& name);
 QString mainKeyIndexName(const QString& table);
 
 // Creates the seven tables, their MAIN_KEY indexes, the single SYSTEM and LOCKTBL rows ("1", free lock), the
-// history table RIREKI, the patient ID table KANJYA with its record, and the tables KENSA and JISSHI.
+// history table RIREKI, the patient ID table KANJYA with its record, the tables KENSA and JISSHI, and the patient
+// register KANJYAMST (PatientRegister.h).
 // Requires: an empty database. Throws DbError.
 void createSchema(Database& db, const QString& title);
 

@@ -14,6 +14,7 @@
 #include "store/Schema.h"
 #include "store/WorklistStore.h"
 #include "worklist/DicomText.h"
+#include "worklist/RegisteredName.h"
 
 namespace kesola::worklist {
 
@@ -204,6 +205,11 @@ StepAnswer PerformedSteps::create(Database& db, DcmDataset* dataset, const QStri
     if (const auto refusal = refusalOf(*booking, *dataset, settings_, callingAe, today)) {
         return refused(STATUS_N_ProcessingFailure, refusal->comment,
                        QStringLiteral("MPPS N-CREATE を断りました: ") + refusal->reason);
+    }
+    if (const QString mismatch = birthDateMismatch(db, *dataset, booking->code); !mismatch.isEmpty()) {
+        return refused(
+            STATUS_N_ProcessingFailure, QStringLiteral("patient birth date does not match the step"),
+            QStringLiteral("MPPS N-CREATE を断りました: 患者が違います (%1: %2)").arg(booking->code, mismatch));
     }
     std::vector<ScheduledBooking> one{*booking};
     keepStudyUids(db, one);

@@ -10,6 +10,8 @@
 
 #include "store/Numbers.h"
 #include "worklist/DicomText.h"
+#include "worklist/RegisteredName.h"
+#include "worklist/StudyUid.h"
 
 namespace kesola::worklist {
 
@@ -141,9 +143,11 @@ QString dicomAgeOf(const QString& storedAge) {
 }
 
 WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stationAeTitle,
-                            const WorklistSettings& settings) {
-    ItemTexts texts{personNameOf(booking.booking.YNAME), longStringOf(booking.departmentName),
-                    longStringOf(booking.bodyPartName), longStringOf(booking.booking.ETC)};
+                            const WorklistSettings& settings, const std::optional<RegisteredPatient>& registered) {
+    const QString name =
+        registered ? threeGroupPersonName(booking.booking.YNAME, *registered) : personNameOf(booking.booking.YNAME);
+    ItemTexts texts{name, longStringOf(booking.departmentName), longStringOf(booking.bodyPartName),
+                    longStringOf(booking.booking.ETC)};
     const auto [charset, note] = chooseCharset(texts, settings);
     WorklistItem item{std::make_unique<DcmDataset>(), specificCharacterSetOf(charset), note};
     DcmDataset& d = *item.dataset;
@@ -151,6 +155,7 @@ WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stat
     putAscii(d, DCM_AccessionNumber, key);
     putText(d, DCM_PatientName, texts.patientName, charset);
     putAscii(d, DCM_PatientID, booking.patientId);
+    if (registered) putAscii(d, DCM_PatientBirthDate, dicomBirthDateOf(*registered));
     putAscii(d, DCM_PatientSex, sexOf(booking.booking.SEX));
     putAscii(d, DCM_PatientAge, dicomAgeOf(booking.booking.AGE));
     putAscii(d, DCM_StudyInstanceUID, booking.studyUid);

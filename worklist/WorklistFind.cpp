@@ -8,6 +8,7 @@
 #include "store/WorklistStore.h"
 #include "store/engine/DbError.h"
 #include "worklist/BookingsWithoutId.h"
+#include "worklist/RegisteredName.h"
 #include "worklist/WorklistAnswer.h"
 #include "worklist/WorklistQuery.h"
 
@@ -43,12 +44,14 @@ FindEnd findWorklistItems(DcmDataset& identifier, const AssociationContext& cont
          first = first.addDays(kDaysReadAtOnce)) {
         const QDate last = std::min(read.to, first.addDays(kDaysReadAtOnce - 1));
         std::vector<ScheduledBooking> bookings;
+        std::map<QString, RegisteredPatient> registered;
         try {
             bookings = readScheduledBookings(context.store.database(), read.roomCodes, first, last);
             leaveOutBookingsWithoutId(bookings, context.settings, QDate::currentDate(),
                                       [&context](const QString& line) { context.logFailure(line); });
             // A booking first offered gets its study UID now, kept for every later query and its examination.
             keepStudyUids(context.store.database(), bookings);
+            registered = registeredPatientsOf(context.store.database(), bookings);
         } catch (const DbError& e) {
             context.store.drop();
             context.logFailure(QStringLiteral("C-FIND に失敗しました: データベースを読めません (%1)").arg(e.message()));
@@ -57,7 +60,10 @@ FindEnd findWorklistItems(DcmDataset& identifier, const AssociationContext& cont
         for (const ScheduledBooking& booking : bookings) {
             const auto station = stationFor(booking.code.left(1), query, context.settings);
             if (!station || !matches(query, booking)) continue;
-            const WorklistItem item = worklistItemOf(booking, *station, context.settings);
+            const auto patient = registered.find(booking.patientId);
+            const WorklistItem item = worklistItemOf(
+                booking, *station, context.settings,
+                patient == registered.end() ? std::nullopt : std::optional<RegisteredPatient>(patient->second));
             if (!item.outsideNote.isEmpty())
                 context.logFailure(QStringLiteral("予約 %1: ").arg(booking.code) + item.outsideNote);
             const auto answer = answerTo(identifier, item);

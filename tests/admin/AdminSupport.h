@@ -6,6 +6,7 @@
 
 #include "admin/AdminCommands.h"
 #include "admin/AdminStores.h"
+#include "store/PatientRegister.h"
 #include "store/Schema.h"
 #include "store/engine/OpenDatabase.h"
 
@@ -28,14 +29,15 @@ inline AdminRun runAdminCommand(const QStringList& args) {
     return run;
 }
 
-// Every row of the seven tables and the patient IDs as text, NULL told apart from the empty text, in key order: equal
-// dumps mean equal stores.
+// Every row of the seven tables, the patient IDs and the patient register as text, NULL told apart from the empty text,
+// in key order: equal dumps mean equal stores.
 inline QStringList dumpStore(const QString& location) {
     auto db = openDatabase(location);
     QStringList rows;
     std::vector<const TableSchema*> tables;
     for (const TableSchema& table : allTables()) tables.push_back(&table);
     if (hasPatientIdTable(*db)) tables.push_back(&patientIdTable());
+    if (hasPatientRegisterTable(*db)) tables.push_back(&patientRegisterTable());
     for (const TableSchema* t : tables) {
         const TableSchema& table = *t;
         QStringList columns;
@@ -55,7 +57,8 @@ inline QStringList dumpStore(const QString& location) {
 }
 
 // A source file with a little of everything: demo masters and reservations, a remark that is empty and one that
-// is NULL, a ward row, text with quotes and commas, and more reservations than one page of the copy.
+// is NULL, a ward row, text with quotes and commas, more reservations than one page of the copy, and registered
+// patients.
 inline void fillVariedStore(const QString& location) {
     auto db = openDatabase(location);
     db->execute(QStringLiteral(
@@ -70,6 +73,11 @@ inline void fillVariedStore(const QString& location) {
     db->execute(
         QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) SELECT CODE, 'P-' || CODE FROM KESOLA "
                        "WHERE CODE LIKE '2%' AND CODE NOT IN (SELECT CODE FROM KANJYA)"));
+    db->execute(QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SHIMEI, KANA, SEINENGAPPI, SEX, KOSHIN) VALUES "
+                               "('P-2200401010930', ?, ?, '19700401', '2', '2004-01-01 09:00:00'), "
+                               "('P-9', ?, ?, '20000229', '1', NULL)"),
+                {QStringLiteral("山田　花子"), QStringLiteral("ヤマダ　ハナコ"), QStringLiteral("髙橋"),
+                 QStringLiteral("タカハシ")});
 }
 
 }  // namespace kesola::test

@@ -128,11 +128,12 @@ TEST_F(Admin, CopyOfManyPagesKeepsEveryRowInOrder) {
     EXPECT_EQ(dumpStore(copy), dumpStore(source));
 }
 
-TEST_F(Admin, UpgradeAddsTheHistoryAndPatientIdTablesToAnOlderDatabaseAndChangesNoRow) {
+TEST_F(Admin, UpgradeAddsTheHistoryPatientIdAndRegisterTablesToAnOlderDatabaseAndChangesNoRow) {
     const QString path = file("KESOLA.MDB");
     ASSERT_EQ(runAdminCommand({QStringLiteral("init"), path, QStringLiteral("--demo")}).status, 0);
     openDatabase(path)->execute(QStringLiteral("DROP TABLE RIREKI"));
     openDatabase(path)->execute(QStringLiteral("DROP TABLE KANJYA"));
+    openDatabase(path)->execute(QStringLiteral("DROP TABLE KANJYAMST"));
     const QStringList before = dumpStore(path);
     const AdminRun noTable = runAdminCommand({QStringLiteral("history"), path});
     EXPECT_EQ(noTable.status, 1);
@@ -142,6 +143,7 @@ TEST_F(Admin, UpgradeAddsTheHistoryAndPatientIdTablesToAnOlderDatabaseAndChanges
     EXPECT_EQ(upgraded.status, 0);
     EXPECT_TRUE(upgraded.out.contains(QStringLiteral("added the history table RIREKI")));
     EXPECT_TRUE(upgraded.out.contains(QStringLiteral("added the patient ID table KANJYA")));
+    EXPECT_TRUE(upgraded.out.contains(QStringLiteral("added the patient register KANJYAMST")));
     EXPECT_EQ(dumpStore(path), before);
     EXPECT_EQ(runAdminCommand({QStringLiteral("check"), QStringLiteral("--quiet"), path}).status, 0);
     const AdminRun again = runAdminCommand({QStringLiteral("upgrade"), path});

@@ -100,6 +100,11 @@ TEST_F(BackupCheck, CheckNamesEachProblemOnALineOfItsOwn) {
         {QStringLiteral("UPDATE KESOLA SET YNAME = '別人' WHERE CODE = (SELECT MIN(CODE) FROM KANJYA)"),
          QStringLiteral("patient ID \"P-")},
         {QStringLiteral("DROP INDEX MAIN_KEY_KANJYA"), QStringLiteral("table KANJYA has no MAIN_KEY index")},
+        {QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SEINENGAPPI, SEX) VALUES ('P-1', '20010229', '1')"),
+         QStringLiteral("registered patient \"P-1\": birth date \"20010229\" is not YYYYMMDD")},
+        {QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SEINENGAPPI, SEX) VALUES ('P-1', '20000229', 'M')"),
+         QStringLiteral("registered patient \"P-1\": sex \"M\" is not 1 or 2")},
+        {QStringLiteral("DROP INDEX MAIN_KEY_KANJYAMST"), QStringLiteral("table KANJYAMST has no MAIN_KEY index")},
     };
     int n = 0;
     for (const Case& c : cases) {

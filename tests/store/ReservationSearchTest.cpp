@@ -139,6 +139,36 @@ TEST(ReservationSearch, FindsAPatientIdHoweverItIsTyped) {
     }
 }
 
+TEST(ReservationSearch, FindsBookingsByTheRegistersKanaName) {
+    TestDatabase db;
+    for (const char* key : {"1200503071000", "1200503081000", "1200504070900", "1200503091000"})
+        db.addReservation(QString::fromLatin1(key), QStringLiteral("20"), QStringLiteral("01"),
+                          QStringLiteral("山田花子"), QStringLiteral("02"), QStringLiteral("1"));
+    auto conn = db.connect();
+    conn->execute(
+        QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) VALUES ('1200503071000', 'P-1'), "
+                       "('1200504070900', 'P-1'), ('1200503091000', 'P-2')"));
+    conn->execute(QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SHIMEI, KANA, SEINENGAPPI, SEX) VALUES "
+                                 "('P-1', ?, ?, '19600308', '2'), ('P-2', ?, ?, '19700101', '2')"),
+                  {QStringLiteral("山田　花子"), QStringLiteral("ヤマダ　ハナコ"), QStringLiteral("山田　花子"),
+                   QStringLiteral("ヤマタ　ハナコ")});
+    const struct {
+        const char* typed;
+        QStringList codes;
+    } cases[] = {
+        {"やまだ はなこ", {"1200503071000"}},  // the register's kana, typed in hiragana with a space
+        {"ﾊﾅｺ", {"1200503071000", "1200503091000"}},
+        {"ヤマダタロウ", {}},
+    };
+    for (const auto& c : cases) {
+        QStringList codes;
+        for (const FoundBooking& f :
+             findPatientBookings(*conn, QString::fromUtf8(c.typed), QDate(2005, 3, 7), QDate(2005, 4, 6)))
+            codes << f.code;
+        EXPECT_EQ(codes, c.codes) << c.typed;
+    }
+}
+
 TEST(ReservationSearch, FreeSlotsSkipBookingsAndGoOnToLaterDays) {
     TestDatabase db;
     // The first date: 7:00 to 19:00 taken by a booking that covers its first start, and one back to back with it.

@@ -16,9 +16,12 @@
 #include <QThread>
 #include <QUrl>
 
+#include "admin/AdminCommands.h"
 #include "store/BookingStore.h"
+#include "store/Cp932.h"
 #include "store/engine/OpenDatabase.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 #include "tests/worklist/RunningWorklist.h"
 
 namespace kesola::test {
@@ -106,6 +109,29 @@ TEST_F(WorklistFind, AnswersEveryValueOfABooking) {
 
     // The same booking keeps its study at the next query.
     EXPECT_EQ(find(*service, {.date = "20300115", .station = "MRI1"}).items[0].values["0020,000d"], studyUid);
+}
+
+TEST_F(WorklistFind, ARegisteredPatientGoesOutInThreeGroupsWithTheBirthDate) {
+    // The hospital's file as many systems write it: Shift-JIS, the kana in half width.
+    const QString file = db.folder() + QStringLiteral("/patients.csv");
+    writeFile(file, Cp932::encode(QStringLiteral("ID,氏名,カナ氏名,生年月日,性別\r\n"
+                                                 "P-0001,山田　太郎,ﾔﾏﾀﾞ ﾀﾛｳ,1960/03/08,M\r\n")));
+    QString out;
+    QTextStream stream(&out);
+    ASSERT_EQ(runAdmin({QStringLiteral("patients"), QStringLiteral("import"), db.path(), file}, stream, stream), 0)
+        << out.toStdString();
+    auto service = start();
+    const FindRun run = find(*service, {.date = "20300115", .station = "MRI1"});
+    ASSERT_EQ(run.accessionNumbers(), QStringList({"1203001150930", "1203001151000"})) << run.tool.err.toStdString();
+    EXPECT_EQ(run.items[0].values["0008,0005"], "\\ISO 2022 IR 87");
+    EXPECT_EQ(run.items[0].values["0010,0010"], "YAMADA^TARO=山田^太郎=ヤマダ^タロウ");
+    EXPECT_EQ(run.items[0].values["0010,0030"], "19600308");
+    // Each group's Japanese in JIS X 0208, back to ASCII before every ^ and =.
+    EXPECT_TRUE(run.items[0].bytes.contains(
+        QByteArrayLiteral("YAMADA^TARO=\x1b$B;3ED\x1b(B^\x1b$BB@O:\x1b(B=\x1b$B%d%^%@\x1b(B^\x1b$B%?%m%&\x1b(B")));
+    // A patient the register does not hold goes out as before.
+    EXPECT_EQ(run.items[1].values["0010,0010"], "=佐藤^花子");
+    EXPECT_EQ(run.items[1].values["0010,0030"], "");
 }
 
 TEST_F(WorklistFind, MatchesTheKeysScannersSend) {

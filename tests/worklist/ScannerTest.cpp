@@ -14,6 +14,7 @@ namespace {
 constexpr int kSuccess = 0x0000;
 constexpr int kProcessingFailure = 0x0110;
 constexpr int kNoSuchInstance = 0x0112;
+constexpr int kInvalidAttributeValue = 0x0106;
 
 // The key of a booking `days` from today (the service takes examinations of today only, by default).
 QString keyOf(const char* room, int days, const char* time) {
@@ -259,6 +260,19 @@ TEST_F(WorklistScanner, ADatabaseNotYetUpgradedStillTakesItsExaminations) {
     EXPECT_EQ(statusOf(kKey), "2");
     EXPECT_EQ(historyOf(db, kKato).mid(2),
               QStringList({"MRI1/kesola-worklist/検査開始", "MRI1/kesola-worklist/検査中止"}));
+}
+
+TEST_F(WorklistScanner, AStepNamingABirthDateTheRegisterContradictsIsRefused) {
+    db.connect()->execute(
+        QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SHIMEI, KANA, SEINENGAPPI, SEX) VALUES "
+                       "('P-0001', '山田　太郎', 'ヤマダ　タロウ', '19600308', '1')"));
+    EXPECT_EQ(scanner(*service, {"create", kKey, "", "", "19600309"})["create"].toInt(), kProcessingFailure);
+    EXPECT_EQ(historyOf(db, kKey), QStringList());
+    EXPECT_TRUE(service->log().contains("MPPS N-CREATE を断りました: 患者が違います (" + kKey +
+                                        ": 患者ID P-0001 の生年月日は患者台帳では 19600308、検査では 19600309 です)"))
+        << service->log().toStdString();
+    EXPECT_EQ(scanner(*service, {"create", kKey, "", "", "19600308"})["create"].toInt(), kSuccess);
+    EXPECT_EQ(historyOf(db, kKey), QStringList({"MRI1/kesola-worklist/検査開始"}));
 }
 
 }  // namespace

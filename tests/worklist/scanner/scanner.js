@@ -3,7 +3,7 @@
 //
 //   node scanner.js HOST PORT CALLING_AE CALLED_AE worklist YYYYMMDD
 //   node scanner.js HOST PORT CALLING_AE CALLED_AE exam ACCESSION [COMPLETED|DISCONTINUED]
-//   node scanner.js HOST PORT CALLING_AE CALLED_AE create ACCESSION [PATIENT_ID [PATIENT_NAME]]
+//   node scanner.js HOST PORT CALLING_AE CALLED_AE create ACCESSION [PATIENT_ID [PATIENT_NAME [PATIENT_BIRTH_DATE]]]
 //   node scanner.js HOST PORT CALLING_AE CALLED_AE set SOP_INSTANCE_UID COMPLETED|DISCONTINUED
 // An MPPS answer carries its status and, when the service gives one, its Error Comment; create also prints the SOP
 // Instance UID it used, for a later set.
@@ -49,6 +49,7 @@ function performedStep(accession, status, patient = {}) {
   return new Dataset({
     ...(patient.name ? { SpecificCharacterSet: 'ISO_IR 192', PatientName: patient.name } : {}),
     ...(patient.id ? { PatientID: patient.id } : {}),
+    ...(patient.birthDate ? { PatientBirthDate: patient.birthDate } : {}),
     PerformedProcedureStepStatus: status,
     PerformedStationAETitle: callingAe,
     Modality: 'MR',
@@ -88,7 +89,7 @@ async function main() {
     const finished = await set(uid, finalStatus || 'COMPLETED');
     result = { create: created.status, set: finished.status, createComment: created.comment, setComment: finished.comment };
   } else if (mode === 'create') {
-    const created = await create(value, uid, { id: finalStatus, name: process.argv[9] });
+    const created = await create(value, uid, { id: finalStatus, name: process.argv[9], birthDate: process.argv[10] });
     result = { create: created.status, comment: created.comment, uid };
   } else if (mode === 'set') {
     const finished = await set(value, finalStatus);
