@@ -1033,7 +1033,8 @@ def type_japanese(s):
     s.keys("Tab", "Down", "Tab", "Zenkaku_Hankaku")  # the first status; on to the remarks, Mozc on
     time.sleep(0.5)
     e2e.convert(s, "zouei")
-    s.keys("Tab", "Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
+    # Mozc off again: under XIM a button hands its keys to Mozc too, which would take the space as a full-width one.
+    s.keys("Zenkaku_Hankaku", "Tab", "Tab", "Tab", "space")  # past "戻る" and "削除" to "登録"
     s.closed(window, "the reservation window after 登録")
     stored = s.rows("SELECT CAST(YNAME AS BLOB), CAST(ETC AS BLOB), AGE FROM KESOLA WHERE CODE = ?",
                     f"1{e2e.TODAY:%Y%m%d}0700")
