@@ -62,12 +62,19 @@ QVariantList readRow(const RecordSet& rs, const TableSchema& table) {
 
 using Tables = std::vector<const TableSchema*>;
 
-// The seven tables, and the patient IDs and the patient register where the database keeps them. Requires: outside a
-// transaction.
+// The seven tables, and the patient IDs, their records and the patient register where the database keeps them.
+// Requires: outside a transaction.
 Tables copiedTables(Database& db) {
     Tables tables;
     for (const TableSchema& table : allTables()) tables.push_back(&table);
-    if (hasPatientIdTable(db)) tables.push_back(&patientIdTable());
+    // The IDs go with what each was given to, and the bookings with their study UIDs and the scanners' steps: a
+    // database moved to another engine keeps offering the same study for the same booking.
+    if (identityFormOf(db) == IdentityForm::Recorded) {
+        for (const TableSchema* table : {&recordedPatientIdTable(), &studyTable(), &performedStepTable()})
+            tables.push_back(table);
+    } else if (hasPatientIdTable(db)) {
+        tables.push_back(&patientIdTable());
+    }
     if (hasPatientRegisterTable(db)) tables.push_back(&patientRegisterTable());
     return tables;
 }

@@ -36,7 +36,12 @@ inline QStringList dumpStore(const QString& location) {
     QStringList rows;
     std::vector<const TableSchema*> tables;
     for (const TableSchema& table : allTables()) tables.push_back(&table);
-    if (hasPatientIdTable(*db)) tables.push_back(&patientIdTable());
+    if (identityFormOf(*db) == IdentityForm::Recorded) {
+        for (const TableSchema* t : {&recordedPatientIdTable(), &studyTable(), &performedStepTable()})
+            tables.push_back(t);
+    } else if (hasPatientIdTable(*db)) {
+        tables.push_back(&patientIdTable());
+    }
     if (hasPatientRegisterTable(*db)) tables.push_back(&patientRegisterTable());
     for (const TableSchema* t : tables) {
         const TableSchema& table = *t;
@@ -73,6 +78,8 @@ inline void fillVariedStore(const QString& location) {
     db->execute(
         QStringLiteral("INSERT INTO KANJYA (CODE, KANJYAID) SELECT CODE, 'P-' || CODE FROM KESOLA "
                        "WHERE CODE LIKE '2%' AND CODE NOT IN (SELECT CODE FROM KANJYA)"));
+    db->execute(QStringLiteral("INSERT INTO KENSA (CODE, STUDYUID, YNAME) VALUES ('2200401010930', '2.25.1', ?)"),
+                {QStringLiteral("O'Brien, \"ジョン\"")});
     db->execute(QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SHIMEI, KANA, SEINENGAPPI, SEX, KOSHIN) VALUES "
                                "('P-2200401010930', ?, ?, '19700401', '2', '2004-01-01 09:00:00'), "
                                "('P-9', ?, ?, '20000229', '1', NULL)"),
