@@ -25,12 +25,18 @@ constexpr qint64 kSilentCopyMs = 500;
 
 using TableCounts = QMap<QString, qint64>;
 
-// The seven tables, the history table, the patient IDs and the patient register, in the order they are listed.
-std::vector<const TableSchema*> backedUpTables() {
+// The seven tables, the history table, the patient IDs (with what each was given to, the studies and the scanners'
+// steps, where the database keeps them) and the patient register, in the order they are listed.
+std::vector<const TableSchema*> backedUpTables(IdentityForm form = IdentityForm::PatientIdsOnly) {
     std::vector<const TableSchema*> tables;
     for (const TableSchema& table : allTables()) tables.push_back(&table);
     tables.push_back(&historyTable());
-    tables.push_back(&patientIdTable());
+    if (form == IdentityForm::Recorded) {
+        for (const TableSchema* table : {&recordedPatientIdTable(), &studyTable(), &performedStepTable()})
+            tables.push_back(table);
+    } else {
+        tables.push_back(&patientIdTable());
+    }
     tables.push_back(&patientRegisterTable());
     return tables;
 }
@@ -42,6 +48,8 @@ bool holds(Database& db, const TableSchema* table) {
     if (table == &historyTable()) return hasHistoryTable(db);
     if (table == &patientIdTable()) return hasPatientIdTable(db);
     if (table == &patientRegisterTable()) return hasPatientRegisterTable(db);
+    if (table == &recordedPatientIdTable() || table == &studyTable() || table == &performedStepTable())
+        return identityFormOf(db) == IdentityForm::Recorded;
     return true;
 }
 
@@ -76,7 +84,7 @@ class ProgressLine {
 TableCounts copyServerSnapshot(QtSqlDatabase& from, QtSqlDatabase& to) {
     // Asked before the snapshot: a failed statement would end the transaction on the server.
     std::vector<const TableSchema*> tables;
-    for (const TableSchema* table : backedUpTables()) {
+    for (const TableSchema* table : backedUpTables(identityFormOf(from))) {
         if (holds(from, table)) tables.push_back(table);
     }
     TableCounts counts;
@@ -117,7 +125,7 @@ TableCounts checkCopy(const QString& path, const TableCounts& expected) {
     }
     if (!problems.isEmpty()) throw DbError(QStringLiteral("integrity check of the copy: ") + problems.first());
     TableCounts counts;
-    for (const TableSchema* table : backedUpTables()) {
+    for (const TableSchema* table : backedUpTables(identityFormOf(*db))) {
         // A database made before the history or the patient ID table has none to copy.
         if (!holds(*db, table)) continue;
         counts.insert(table->name, countRows(*db, table->name));
@@ -139,7 +147,8 @@ TableCounts checkCopy(const QString& path, const TableCounts& expected) {
 }
 
 void printCounts(const TableCounts& counts, QTextStream& out) {
-    for (const TableSchema* table : backedUpTables()) {
+    const bool recorded = counts.contains(studyTable().name);
+    for (const TableSchema* table : backedUpTables(recorded ? IdentityForm::Recorded : IdentityForm::PatientIdsOnly)) {
         if (!counts.contains(table->name)) {
             out << QStringLiteral("  %1 none (kesola-admin upgrade adds it)\n").arg(table->name, -8);
             continue;
