@@ -86,8 +86,11 @@ bool writeSettingsFile(const QString& path, const QString& location) {
     // A location the reader would not give back whole (a double quote inside a quoted field) names another file.
     if (firstField(field) != location) return false;
     // A character without a Shift-JIS form would be written as "?" and name another file.
-    const QByteArray line = Cp932::encode(field);
+    QByteArray line = Cp932::encode(field);
     if (Cp932::decode(line) != field) return false;
+    // The rare Shift-JIS line that is also valid UTF-8 (half-width katakana such as ﾂｱ are C2 B1, which UTF-8
+    // reads as ±) would be read back as another path: that one line goes out as UTF-8 with its byte-order mark.
+    if (settingsFileText(line) != field) line = QByteArray("\xEF\xBB\xBF") + field.toUtf8();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write(line + "\r\n");

@@ -24,9 +24,10 @@ std::optional<QString> readSettingsFile(const QString& path);
 bool settingsFileBinds(const QString& path);
 
 // Replaces the file with the location as one cp932 line ending in CR LF, in double quotes when it holds a comma or
-// begins with a blank, so that the reader gives it back whole. Returns false when it could not be written
-// completely, when the location holds a character that cp932 cannot write as itself, or when the reader could not
-// give it back whole (a double quote inside it); the old file is then left as it was.
+// begins with a blank, so that the reader gives it back whole. A line whose cp932 bytes happen to be valid UTF-8,
+// which the reader would take as UTF-8, is written in UTF-8 with a byte-order mark instead. Returns false when it could
+// not be written completely, when the location holds a character that cp932 cannot write as itself, or when the reader
+// could not give it back whole (a double quote inside it); the old file is then left as it was.
 bool writeSettingsFile(const QString& path, const QString& location);
 
 }  // namespace kesola

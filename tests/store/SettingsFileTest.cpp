@@ -115,6 +115,8 @@ TEST(SettingsFile, WrittenLocationsReadBackWhole) {
          "\"" + Cp932::encode(QStringLiteral("/共有,データ/KESOLA.MDB")) + "\""},
         {QStringLiteral(" /lead/KESOLA.MDB"), "\" /lead/KESOLA.MDB\""},
         {QStringLiteral("/a\",b/KESOLA.MDB"), ""},
+        // ﾂｱ is C2 B1 in cp932, which UTF-8 reads as ±: written in UTF-8 with its mark, not as another path.
+        {QStringLiteral("/ﾂｱ/KESOLA.MDB"), "\xEF\xBB\xBF/\xEF\xBE\x82\xEF\xBD\xB1/KESOLA.MDB"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.location.toStdString());
