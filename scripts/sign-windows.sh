@@ -24,8 +24,10 @@ msi=$(realpath "$1")
 signing=(-certs "$KESOLA_SIGN_CERT" -key "$KESOLA_SIGN_KEY" -h sha256 -n "ＭＲＩ予約システム")
 if [[ $KESOLA_SIGN_KEY == pkcs11:* ]]; then
     : "${KESOLA_SIGN_PKCS11_MODULE:?the PKCS#11 module of the token}"
-    engines=$(openssl version -e | sed -n 's/^ENGINESDIR: "\(.*\)"/\1/p')
-    signing+=(-pkcs11engine "$engines/pkcs11.so" -pkcs11module "$KESOLA_SIGN_PKCS11_MODULE")
+    # OpenSSL finds libp11's engine ("pkcs11", from libengine-pkcs11-openssl) in its own engines folder by name.
+    # Naming its file with -pkcs11engine instead breaks on Debian 12's osslsigncode 2.5, which takes the whole path
+    # for the engine's name ("bad engine id").
+    signing+=(-pkcs11module "$KESOLA_SIGN_PKCS11_MODULE")
 fi
 [ -n "${KESOLA_SIGN_KEY_PASSWORD:-}" ] && signing+=(-pass "$KESOLA_SIGN_KEY_PASSWORD")
 [ -n "${KESOLA_SIGN_TIMESTAMP_URL:-}" ] && signing+=(-ts "$KESOLA_SIGN_TIMESTAMP_URL")
