@@ -34,6 +34,12 @@ class Pro008Test : public ::testing::Test {
     static void touch(const QString& path) { writeFile(path, QByteArray()); }
     QString folderWithDatabase() const { return data.filePath(QStringLiteral("共有,データ")); }
     QByteArray settingsBytes() const { return readAll(programFolder.filePath(QStringLiteral("KESOLA.INI"))); }
+    // The folder with the database shown in the lists, and its file chosen.
+    void chooseDatabase() {
+        window.setDirPath(folderWithDatabase());
+        window.File1->setCurrentRow(0);
+        window.File1_MouseDown();
+    }
     void pressFirstFile() {
         const QRect row = window.File1->visualItemRect(window.File1->item(0));
         QTest::mousePress(window.File1->viewport(), Qt::LeftButton, {}, row.center());
@@ -78,9 +84,7 @@ TEST_F(Pro008Test, PressingTheFileShowsItsPathAndChangeWritesExactlyThatLine) {
 }
 
 TEST_F(Pro008Test, ChangingFolderForgetsTheChoice) {
-    window.setDirPath(folderWithDatabase());
-    window.File1->setCurrentRow(0);
-    window.File1_MouseDown();
+    chooseDatabase();
     ASSERT_FALSE(window.LBL->text().isEmpty());
     window.setDirPath(data.filePath(QStringLiteral("empty")));
     EXPECT_EQ(window.LBL->text(), QString());
@@ -120,9 +124,7 @@ TEST_F(Pro008Test, UnwritableSettingsFileIsReportedAndTheWindowStaysOpen) {
     const QString file = data.filePath(QStringLiteral("home"));
     touch(file);
     context.g.PATH_APP = choosePathApp({file, file + QStringLiteral("/kesola"), {}});
-    window.setDirPath(folderWithDatabase());
-    window.File1->setCurrentRow(0);
-    window.File1_MouseDown();
+    chooseDatabase();
     window.show();
     window.BTN->click();
     ASSERT_EQ(context.messages.shown.size(), 1u);
@@ -177,9 +179,7 @@ TEST_F(Pro008Test, BindingWorkstationSettingsAreSaidAndNothingIsWritten) {
     window.Form_Load();
     EXPECT_TRUE(window.SETBY->isVisibleTo(&window));
     EXPECT_EQ(window.SETBY->text(), QStringLiteral("データベースの格納位置はシステム管理者が設定しています。"));
-    window.setDirPath(folderWithDatabase());
-    window.File1->setCurrentRow(0);
-    window.File1_MouseDown();
+    chooseDatabase();
     window.show();
     window.BTN->click();
     ASSERT_EQ(context.messages.shown.size(), 1u);
