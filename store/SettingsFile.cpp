@@ -1,7 +1,6 @@
 #include "store/SettingsFile.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
@@ -25,9 +24,20 @@ std::optional<QString> validUtf8(const QByteArray& bytes) {
     return text;
 }
 
+// A line ends at LF, CR LF or a lone CR (files written on old Macintosh editors and some tools). Split by hand: a
+// regular expression gives up on text that is not valid UTF-16 (a lone surrogate from a damaged UTF-16 file) and
+// would leave the line ends inside the first line.
 QStringList linesOf(const QString& text) {
-    // A line ends at LF, CR LF or a lone CR (files written on old Macintosh editors and some tools).
-    return text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n') continue;
+        lines.append(text.mid(start, i - start));
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    lines.append(text.mid(start));
+    return lines;
 }
 
 std::optional<QStringList> readLines(const QString& path) {

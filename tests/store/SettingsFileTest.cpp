@@ -59,6 +59,9 @@ TEST(SettingsFile, ReadsTheEncodingsWindowsToolsWrite) {
         {"UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), path, true},
         {"UTF-16LE with mark", utf16(QStringConverter::Utf16LE, "\xFF\xFE"), path, true},
         {"UTF-16BE with mark", utf16(QStringConverter::Utf16BE, "\xFE\xFF"), path, true},
+        // A damaged UTF-16 file: a lone surrogate on the first line does not hide its line end.
+        {"UTF-16LE with a lone surrogate", QByteArray("\xFF\xFE/\0\x2B\xD8\r\0\n\0e\0", 12),
+         QString::fromUtf16(u"/\xD82B"), false},
         // Shift-JIS whose bytes are no valid UTF-8 stays Shift-JIS: half-width katakana, kanji.
         {"cp932 kana", Cp932::encode(QStringLiteral("S:\\ｶﾙﾃ\\造影\r\n")), QStringLiteral("S:\\ｶﾙﾃ\\造影"), false},
         {"ASCII", "S:\\mri\\KESOLA.MDB\r\n", QStringLiteral("S:\\mri\\KESOLA.MDB"), false},
