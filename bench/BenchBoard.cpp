@@ -10,8 +10,8 @@
 
 namespace kesola::bench {
 
-BenchBoard::BenchBoard(const QString& databaseLocation, ModalService* modal)
-    : ctx{g, modal ? *modal : noModal, printer} {
+BenchBoard::BenchBoard(const QString& databaseLocation, ModalService* modal, QDate day)
+    : clock(day), ctx{g, modal ? *modal : noModal, printer} {
     QFile ini(programFolder.filePath(QStringLiteral("KESOLA.INI")));
     if (ini.open(QIODevice::WriteOnly)) ini.write(Cp932::encode(databaseLocation) + "\r\n");
     ini.close();

@@ -28,15 +28,16 @@ class NoPrinter : public PrintService {
 };
 
 // A board started as the program starts it, on a database (a file path or a server URI), showing room 1 on the
-// benchmark day. Windows it opens go to `modal` when one is given; otherwise they close at once.
+// benchmark day (or the day given). Windows it opens go to `modal` when one is given; otherwise they close at once.
 struct BenchBoard {
-    explicit BenchBoard(const QString& databaseLocation, ModalService* modal = nullptr);
+    explicit BenchBoard(const QString& databaseLocation, ModalService* modal = nullptr,
+                        QDate day = QDate(kBenchYear, kBenchMonth, kBenchDay));
 
     QTemporaryDir programFolder;
     SilentMessages messages;
     NoModal noModal;
     NoPrinter printer;
-    FixedClock clock{QDate(kBenchYear, kBenchMonth, kBenchDay)};
+    FixedClock clock;
     Pro000 g;
     AppContext ctx;
     std::unique_ptr<PRO001> board;
