@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include "search/Pro010.h"
+#include "store/BookingStore.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace kesola;
@@ -153,4 +154,35 @@ TEST_F(SearchWindowTest, TheFreeSlotStartsAtTheBoardsRoomAndADayNotPast) {
         EXPECT_EQ(search.CMB[PRO010::kRoomSelector]->currentText(), QStringLiteral("第３室"));
         EXPECT_EQ(search.CMB[PRO010::kFirstDay]->currentText(), QString::fromUtf8(firstDay));
     }
+}
+
+TEST_F(SearchWindowTest, TheDaysBookingsWithoutAPatientIdAreListedInTheirOrder) {
+    db.addReservation(QStringLiteral("1200503071300"), QStringLiteral("30"), QStringLiteral("01"),
+                      QStringLiteral("佐藤 一郎"), QStringLiteral("02"), QStringLiteral("1"));
+    db.addReservation(QStringLiteral("3200503070900"), QStringLiteral("30"), QStringLiteral("01"),
+                      QStringLiteral("田中 次郎"), QStringLiteral("02"), QStringLiteral("1"));
+    db.addReservation(QStringLiteral("1200503080900"), QStringLiteral("30"), QStringLiteral("01"),
+                      QStringLiteral("翌日 三郎"), QStringLiteral("02"), QStringLiteral("1"));
+    auto store = db.connect();
+    const QString withId = QStringLiteral("1200503071000");
+    Booking booked{QStringLiteral("30"),    QStringLiteral("01"), QStringLiteral("山田 花子"), QStringLiteral("02"),
+                   QStringLiteral("2"),     QStringLiteral("40"), QStringLiteral("1"),         QString(),
+                   QStringLiteral("P-0001")};
+    ASSERT_EQ(storeBooking(*store, withId, booked, std::nullopt), StoreOutcome::Stored);
+
+    QTest::mouseClick(window.BTN[PRO010::kWithoutIdButton], Qt::LeftButton);
+    ASSERT_EQ(window.LST->topLevelItemCount(), 2);
+    EXPECT_EQ(row(window.LST, 0).mid(0, 5), QStringList({"2005/03/07(月)", "9:00", "9:30", "第３室", "田中 次郎"}));
+    EXPECT_EQ(row(window.LST, 1).mid(0, 5), QStringList({"2005/03/07(月)", "13:00", "13:30", "ＭＲＩ室", "佐藤 一郎"}));
+
+    for (const QString& key : {QStringLiteral("1200503071300"), QStringLiteral("3200503070900")}) {
+        const std::optional<Booking> shown = findBooking(*store, key);
+        ASSERT_TRUE(shown);
+        Booking given = *shown;
+        given.KANJYAID = QStringLiteral("P-") + key.right(4);
+        ASSERT_EQ(storeBooking(*store, key, given, shown), StoreOutcome::Stored);
+    }
+    QTest::mouseClick(window.BTN[PRO010::kWithoutIdButton], Qt::LeftButton);
+    EXPECT_EQ(window.LST->topLevelItemCount(), 0);
+    EXPECT_EQ(context.messages.texts(), QStringList({"患者IDのない予約はありません。"}));
 }
