@@ -192,6 +192,25 @@ double oneQuery(int port, const char* station, int* items,
     return *items < 0 ? -1 : clock.nsecsElapsed() / 1e6;
 }
 
+struct TimedQueries {
+    std::vector<double> times;
+    int failures = 0;
+};
+
+// One scanner's day query `runs` times, one after the other.
+TimedQueries timeQueries(int port, int runs, int* items) {
+    TimedQueries timed;
+    for (int i = 0; i < runs; ++i) {
+        const double ms = oneQuery(port, "MRI1", items);
+        if (ms < 0) {
+            ++timed.failures;
+        } else {
+            timed.times.push_back(ms);
+        }
+    }
+    return timed;
+}
+
 // Connections to the service that never say anything, as many as asked, held open until destroyed: each one the
 // service closes (after its few seconds) is opened again at once.
 class SilentConnections {
@@ -344,38 +363,20 @@ int main(int argc, char** argv) {
     }
     // One scanner's whole C-FIND: association, query, every answer, release.
     {
-        std::vector<double> times;
-        int failures = 0;
-        for (int i = 0; i < runs; ++i) {
-            const double ms = oneQuery(port, "MRI1", &items);
-            if (ms < 0) {
-                ++failures;
-            } else {
-                times.push_back(ms);
-            }
-        }
-        std::printf("one scanner's C-FIND of the day (%d items), %d failed\n  ", items, failures);
-        printPercentiles("", times);
+        const TimedQueries timed = timeQueries(port, runs, &items);
+        std::printf("one scanner's C-FIND of the day (%d items), %d failed\n  ", items, timed.failures);
+        printPercentiles("", timed.times);
     }
     // The same with 200 connections held open beside it that never say anything.
     {
         SilentConnections silent(port, 200);
         QThread::msleep(200);
-        std::vector<double> times;
-        int failures = 0;
-        for (int i = 0; i < runs; ++i) {
-            const double ms = oneQuery(port, "MRI1", &items);
-            if (ms < 0) {
-                ++failures;
-            } else {
-                times.push_back(ms);
-            }
-        }
+        const TimedQueries timed = timeQueries(port, runs, &items);
         std::printf(
             "the same with 200 silent connections held open (%d opened again after the service closed "
             "them), %d failed\n  ",
-            silent.reopened(), failures);
-        printPercentiles("", times);
+            silent.reopened(), timed.failures);
+        printPercentiles("", timed.times);
     }
     // 20 scanners at once, each asking again and again.
     {
