@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QSysInfo>
 #include <QThread>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <iterator>
@@ -37,9 +38,11 @@ namespace {
 
 const QString kWorker = QStringLiteral(KESOLA_KILL_WORKER);
 constexpr int kKills = 200;
-// The worker stops before one of the first kStops statements after BEGIN, or before the COMMIT; a stop beyond the
-// statements of its write falls after the commit. The writes run 9 to 13 statements; one stop in eight is set after
-// the commit, so that each engine's commits are seen to keep what they wrote.
+// The worker stops before one of the statements after BEGIN, or before the COMMIT; a stop beyond the statements of
+// its write falls after the commit. The stops are spread over the longest write the workers have run so far, at
+// least kStops statements: a write that grows (a registration now reads the patient ID and study rows before its
+// first INSERT, some 20 statements in all) is still killed after its writes as often as before them. One stop in
+// eight is set after the commit, so that each engine's commits are seen to keep what they wrote.
 constexpr int kStops = 12;
 constexpr int kAfterTheCommit = 100;
 constexpr int kLongestPauseMs = 20;
@@ -210,6 +213,14 @@ enum KillPoint { kBeforeFirstWrite, kAfterAWrite, kInCommit, kAfterCommit, kKill
 const char* const kKillPointNames[kKillPoints] = {"before the first write", "after a write", "in the commit",
                                                   "after the commit"};
 
+// How many statements the worker ran inside its write, the COMMIT left out.
+int statementsOf(const QStringList& said) {
+    int statements = 0;
+    for (const QString& line : said)
+        statements += line.startsWith(QStringLiteral("at:")) && line != QStringLiteral("at:COMMIT");
+    return statements;
+}
+
 KillPoint killPointOf(const QStringList& said) {
     if (said.contains(QStringLiteral("committed"))) return kAfterCommit;
     if (said.contains(QStringLiteral("at:COMMIT"))) return kInCommit;
@@ -284,11 +295,12 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
     int journals = 0;
     int hotJournals = 0;
 
+    int stops = kStops;
     auto worker = startWorker(db);
     for (int kill = 0; kill < kKills; ++kill) {
         const Change change = GetParam().next(state, rng, nextDay);
         const int pauseMs = rng.bounded(kLongestPauseMs + 1);
-        const int stopAt = rng.bounded(8) == 0 ? kAfterTheCommit : rng.bounded(kStops + 1);
+        const int stopAt = rng.bounded(8) == 0 ? kAfterTheCommit : rng.bounded(stops + 1);
         const QStringList stop{QString::number(stopAt), QString::number(pauseMs)};
         worker->write(((stop + change.line).join(u'\t') + u'\n').toUtf8());
         QByteArray said;
@@ -301,6 +313,7 @@ TEST_P(KillInsideWrite, LeavesTheOldStateOrTheWholeChange) {
         said += worker->readAllStandardOutput();
         const KillPoint where = killPointOf(linesOf(said));
         ++landed[where];
+        stops = std::max(stops, statementsOf(linesOf(said)));
 
         if (!db.onServer()) {
             journals += QFile::exists(journal);
