@@ -73,12 +73,14 @@ QStringList scheduledStepKeysOf(DcmDataset& dataset) {
     return keys;
 }
 
-bool nameNamesBooking(const QString& personName, const QString& storedName) {
-    const QString offered = comparableGroup(personNameOf(storedName).section(u'=', -1));
-    const QString substituted = comparableGroup(substituteOutsideJisX0208(offered));
+bool nameNamesBooking(const QString& personName, const QString& offeredName) {
+    QStringList offered;
+    for (const QString& group : offeredName.split(u'=')) {
+        offered << comparableGroup(group) << comparableGroup(substituteOutsideJisX0208(group));
+    }
+    offered.removeAll(QString());
     for (const QString& group : personName.split(u'=')) {
-        const QString sent = comparableGroup(group);
-        if (!sent.isEmpty() && (sent == offered || sent == substituted)) return true;
+        if (offered.contains(comparableGroup(group), Qt::CaseInsensitive)) return true;
     }
     return false;
 }
@@ -86,8 +88,8 @@ bool nameNamesBooking(const QString& personName, const QString& storedName) {
 namespace {
 
 // The checks of an N-CREATE against the booking it names, in order; the first that fails is the answer.
-std::optional<Refusal> refusalOf(const ScheduledBooking& s, DcmDataset& dataset, const WorklistSettings& settings,
-                                 const QString& callingAe, QDate today) {
+std::optional<Refusal> refusalOf(const ScheduledBooking& s, const QString& offeredName, DcmDataset& dataset,
+                                 const WorklistSettings& settings, const QString& callingAe, QDate today) {
     if (settings.roomOfStation(callingAe) != s.code.left(1)) {
         return Refusal{QStringLiteral("step scheduled for another station"),
                        QStringLiteral("予約 %1 は %2 の検査室のものではありません").arg(s.code, callingAe)};
@@ -115,7 +117,7 @@ std::optional<Refusal> refusalOf(const ScheduledBooking& s, DcmDataset& dataset,
     const QByteArray sentName = rawValue(dataset, DCM_PatientName);
     if (!sentName.trimmed().isEmpty()) {
         const auto name = decodeDicomText(sentName, QString::fromLatin1(rawValue(dataset, DCM_SpecificCharacterSet)));
-        if (!name || !nameNamesBooking(*name, s.booking.YNAME)) {
+        if (!name || !nameNamesBooking(*name, offeredName)) {
             return Refusal{QStringLiteral("patient name does not match the step"),
                            QStringLiteral("患者名「%1」は予約 %2 の患者「%3」と違います")
                                .arg(name.value_or(QStringLiteral("(読めません)")), s.code, s.booking.YNAME)};
@@ -202,7 +204,8 @@ StepAnswer PerformedSteps::create(Database& db, DcmDataset* dataset, const QStri
                        QStringLiteral("MPPS N-CREATE を断りました: 予約が見つかりません (%1)")
                            .arg(keys.isEmpty() ? QStringLiteral("番号なし") : keys.join(u' ')));
     }
-    if (const auto refusal = refusalOf(*booking, *dataset, settings_, callingAe, today)) {
+    const QString offeredName = offeredPersonName(booking->booking.YNAME, registeredPatientOf(db, booking->patientId));
+    if (const auto refusal = refusalOf(*booking, offeredName, *dataset, settings_, callingAe, today)) {
         return refused(STATUS_N_ProcessingFailure, refusal->comment,
                        QStringLiteral("MPPS N-CREATE を断りました: ") + refusal->reason);
     }

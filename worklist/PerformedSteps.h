@@ -26,10 +26,12 @@ StepStatus stepStatusOf(DcmDataset& dataset);
 // and Scheduled Procedure Step ID, trimmed, without empty or repeated ones, in order.
 QStringList scheduledStepKeysOf(DcmDataset& dataset);
 
-// True when the Patient's Name a scanner sent (decoded, with its component groups) names the stored booking's
-// patient: one of its groups is the name as the worklist offers it (family^given, trailing empty components left
-// out), or as it went out with its characters outside JIS X 0208 substituted.
-bool nameNamesBooking(const QString& personName, const QString& storedName);
+// True when the Patient's Name a scanner sent (decoded, with its component groups) names the patient the worklist
+// offered as offeredName: one of its groups is one of the offered groups (the romaji, the kanji or the kana of a
+// registered patient; a console that shows no kanji sends the romaji alone), compared without trailing empty
+// components and letter case, or is the kanji group as it went out with its characters outside JIS X 0208
+// substituted.
+bool nameNamesBooking(const QString& personName, const QString& offeredName);
 
 // The answer to one MPPS request: its DIMSE status, the Error Comment for the scanner ("" for none), the journal's
 // line ("" for none), and what was done for the association's closing line ("" for nothing).

@@ -90,6 +90,10 @@ QString threeGroupPersonName(const QString& storedName, const RegisteredPatient&
     return familyAndGiven(romajiOf(kana)) + u'=' + ideographic + u'=' + familyAndGiven(kana);
 }
 
+QString offeredPersonName(const QString& storedName, const std::optional<RegisteredPatient>& registered) {
+    return registered ? threeGroupPersonName(storedName, *registered) : personNameOf(storedName);
+}
+
 QString dicomBirthDateOf(const RegisteredPatient& patient) {
     return patient.birthDate().isValid() ? patient.SEINENGAPPI : QString();
 }

@@ -37,6 +37,10 @@ QString romajiOf(const QString& kana);
 // For example YAMADA^TARO=山田^太郎=ヤマダ^タロウ.
 QString threeGroupPersonName(const QString& storedName, const RegisteredPatient& patient);
 
+// Patient's Name as the worklist offers the booking: in three groups for a patient the register holds, else as
+// personNameOf makes it of the stored name.
+QString offeredPersonName(const QString& storedName, const std::optional<RegisteredPatient>& registered);
+
 // Patient's Birth Date (DA, YYYYMMDD) from the register; "" when its date is not a date.
 QString dicomBirthDateOf(const RegisteredPatient& patient);
 

@@ -144,8 +144,7 @@ QString dicomAgeOf(const QString& storedAge) {
 
 WorklistItem worklistItemOf(const ScheduledBooking& booking, const QString& stationAeTitle,
                             const WorklistSettings& settings, const std::optional<RegisteredPatient>& registered) {
-    const QString name =
-        registered ? threeGroupPersonName(booking.booking.YNAME, *registered) : personNameOf(booking.booking.YNAME);
+    const QString name = offeredPersonName(booking.booking.YNAME, registered);
     ItemTexts texts{name, longStringOf(booking.departmentName), longStringOf(booking.bodyPartName),
                     longStringOf(booking.booking.ETC)};
     const auto [charset, note] = chooseCharset(texts, settings);

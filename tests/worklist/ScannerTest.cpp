@@ -262,10 +262,14 @@ TEST_F(WorklistScanner, ADatabaseNotYetUpgradedStillTakesItsExaminations) {
               QStringList({"MRI1/kesola-worklist/検査開始", "MRI1/kesola-worklist/検査中止"}));
 }
 
-TEST_F(WorklistScanner, AStepNamingABirthDateTheRegisterContradictsIsRefused) {
+void registerYamada(const TestDatabase& db) {
     db.connect()->execute(
         QStringLiteral("INSERT INTO KANJYAMST (KANJYAID, SHIMEI, KANA, SEINENGAPPI, SEX) VALUES "
                        "('P-0001', '山田　太郎', 'ヤマダ　タロウ', '19600308', '1')"));
+}
+
+TEST_F(WorklistScanner, AStepNamingABirthDateTheRegisterContradictsIsRefused) {
+    registerYamada(db);
     const QStringList booked = historyOf(db, kKey);
     EXPECT_EQ(scanner(*service, {"create", kKey, "", "", "19600309"})["create"].toInt(), kProcessingFailure);
     EXPECT_EQ(historyOf(db, kKey), booked);
@@ -274,6 +278,27 @@ TEST_F(WorklistScanner, AStepNamingABirthDateTheRegisterContradictsIsRefused) {
         << service->log().toStdString();
     EXPECT_EQ(scanner(*service, {"create", kKey, "", "", "19600308"})["create"].toInt(), kSuccess);
     EXPECT_EQ(historyOf(db, kKey), booked + QStringList({"MRI1/kesola-worklist/検査開始"}));
+}
+
+// A console that shows no kanji sends back the romaji it was offered, another the kana: each names the patient.
+TEST_F(WorklistScanner, ARegisteredPatientIsNamedByAnyGroupTheWorklistOffered) {
+    registerYamada(db);
+    const struct {
+        const char* name;
+        int status;
+    } cases[] = {
+        {"YAMADA^TARO", kSuccess},
+        {"Yamada^Taro", kSuccess},
+        {"=山田^太郎", kSuccess},
+        {"==ヤマダ^タロウ", kSuccess},
+        {"YAMADA^TARO=山田^太郎=ヤマダ^タロウ", kSuccess},
+        {"SUZUKI^ICHIRO=鈴木^一郎", kProcessingFailure},
+        {"YAMADA^HANAKO", kProcessingFailure},
+    };
+    for (const auto& c : cases) {
+        const QJsonObject created = scanner(*service, {"create", kKey, "P-0001", QString::fromUtf8(c.name)});
+        EXPECT_EQ(created["create"].toInt(), c.status) << c.name << " " << created["comment"].toString().toStdString();
+    }
 }
 
 }  // namespace
