@@ -64,22 +64,36 @@ std::optional<QStringList> csvValues(QStringView line) {
     return values;
 }
 
-// YYYYMMDD, YYYY/MM/DD or YYYY-MM-DD, read digit by digit: a million of them are read in one import.
-std::optional<QString> birthDateOf(const QString& text) {
-    const bool separated = text.size() == 10 && text[4] == text[7] && (text[4] == u'/' || text[4] == u'-');
-    if (text.size() != 8 && !separated) return std::nullopt;
-    const QString digits = separated ? text.left(4) + text.mid(5, 2) + text.mid(8, 2) : text;
-    int parts[3] = {0, 0, 0};
-    const int lengths[3] = {4, 2, 2};
-    for (int part = 0, at = 0; part < 3; ++part) {
-        for (int i = 0; i < lengths[part]; ++i, ++at) {
-            const QChar c = digits[at];
-            if (c < u'0' || c > u'9') return std::nullopt;
-            parts[part] = parts[part] * 10 + (c.unicode() - u'0');
-        }
+// A number of 1 to 4 ASCII digits, read digit by digit: a million dates are read in one import.
+std::optional<int> digitsValue(QStringView digits) {
+    if (digits.isEmpty() || digits.size() > 4) return std::nullopt;
+    int value = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
     }
-    if (!QDate(parts[0], parts[1], parts[2]).isValid()) return std::nullopt;
-    return digits;
+    return value;
+}
+
+// YYYYMMDD, or YYYY/MM/DD and YYYY-MM-DD, whose month and day may also have one digit (Excel writes 1990/1/5), as
+// YYYYMMDD.
+std::optional<QString> birthDateOf(const QString& text) {
+    const QStringView t(text);
+    const QChar separator = t.size() > 4 ? t[4] : QChar();
+    QStringView parts[3];
+    if (separator == u'/' || separator == u'-') {
+        const qsizetype second = t.indexOf(separator, 5);
+        if (second < 0) return std::nullopt;
+        parts[0] = t.left(4), parts[1] = t.mid(5, second - 5), parts[2] = t.mid(second + 1);
+        if (parts[1].size() > 2 || parts[2].size() > 2) return std::nullopt;
+    } else if (t.size() == 8) {
+        parts[0] = t.left(4), parts[1] = t.mid(4, 2), parts[2] = t.mid(6, 2);
+    } else {
+        return std::nullopt;
+    }
+    const auto year = digitsValue(parts[0]), month = digitsValue(parts[1]), day = digitsValue(parts[2]);
+    if (parts[0].size() != 4 || !year || !month || !day || !QDate(*year, *month, *day).isValid()) return std::nullopt;
+    return QString::number(*year * 10000 + *month * 100 + *day).rightJustified(8, u'0');
 }
 
 std::optional<QString> sexCodeOf(const QString& text) {

@@ -12,7 +12,8 @@ namespace kesola {
 // The patient file that every hospital information system can export: a CSV file whose header line names the
 // columns ID, 氏名, カナ氏名, 生年月日 and 性別 (in any order, other columns passed over), one patient a line.
 // It is read in code page 932 or in UTF-8 (with or without a byte-order mark); a birth date is YYYYMMDD,
-// YYYY/MM/DD or YYYY-MM-DD, a sex 1/2, M/F or 男/女. kesola-admin patients export writes the same format.
+// YYYY/MM/DD or YYYY-MM-DD (month and day also of one digit), a sex 1/2, M/F or 男/女. kesola-admin patients
+// export writes the same format.
 
 // One line of the file that cannot be taken, by its number (the header is line 1) and why, in Japanese.
 struct PatientFileProblem {

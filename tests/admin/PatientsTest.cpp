@@ -44,7 +44,7 @@ class Patients : public ::testing::Test {
 
 const QString kGoodFile = QStringLiteral(
     "ID,氏名,カナ氏名,生年月日,性別\r\n"
-    "P-001,山田　太郎,ヤマダ　タロウ,19700401,1\r\n"
+    "P-001,山田　太郎,ヤマダ　タロウ,1970/4/1,1\r\n"
     "\"P-002\",\"佐藤 花子\",ｻﾄｳ ﾊﾅｺ,1985/12/31,F\r\n"
     "P-003,鈴木一郎,すずき いちろう,2000-02-29,男\r\n");
 const QStringList kGoodRows = {QStringLiteral("P-001|山田　太郎|ヤマダ　タロウ|19700401|1"),
@@ -85,7 +85,7 @@ TEST_F(Patients, AFileWithWrongLinesChangesNothingAndNamesEveryLine) {
     const QStringList before = registerRows(db.path());
     const AdminRun run = import(QStringLiteral("ID,氏名,カナ氏名,生年月日,性別\n"
                                                "P-010,新規　一,シンキ　ハジメ,19990101,2\n"
-                                               "P-011,日付　違,ヒヅケ,1999/02/30,1\n"
+                                               "P-011,日付　違,ヒヅケ,1999/2/30,1\n"
                                                "P-012,性別　違,セイベツ,19990101,X\n"
                                                "P-010,重複　二,チョウフク,19990101,1\n"
                                                "P-013,長い長い長い長い長い名前,ナガイ,19990101,1\n"
@@ -94,7 +94,7 @@ TEST_F(Patients, AFileWithWrongLinesChangesNothingAndNamesEveryLine) {
                                     .toUtf8());
     EXPECT_EQ(run.status, 1);
     const QStringList expected = {
-        csv + QStringLiteral(":3: 生年月日「1999/02/30」は日付ではありません（YYYYMMDD、YYYY/MM/DD、YYYY-MM-DD）"),
+        csv + QStringLiteral(":3: 生年月日「1999/2/30」は日付ではありません（YYYYMMDD、YYYY/MM/DD、YYYY-MM-DD）"),
         csv + QStringLiteral(":4: 性別「X」は 1/2、M/F、男/女 のどれでもありません"),
         csv + QStringLiteral(":5: ID「P-010」は 2 行目と重複しています"),
         csv + QStringLiteral(":6: 氏名「長い長い長い長い長い名前」は 24 バイトで、20 バイトを超えています"),
