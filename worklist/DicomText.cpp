@@ -282,8 +282,10 @@ QString personNameOf(const QString& storedName) {
         while (!given.isEmpty() && isBlank(given.front())) given.remove(0, 1);
         name = name.left(at) + u'^' + given;
     }
-    const bool ascii = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; });
-    return ascii ? name : u'=' + name;
+    const bool singleByte = std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() < 0x80 || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F);
+    });
+    return singleByte ? name : u'=' + name;
 }
 
 }  // namespace kesola::worklist

@@ -54,8 +54,10 @@ QString describeSubstitutions(const std::vector<Substitution>& made);
 std::optional<QString> decodeDicomText(const QByteArray& bytes, const QString& specificCharacterSet);
 
 // The stored name as a DICOM person name: trimmed, split into family^given at its first space (half or full width),
-// with the characters that would break a person name (^ = \ and control characters) made spaces. A name of ASCII
-// alone goes into the alphabetic group; any other into the ideographic group, after "=".
+// with the characters that would break a person name (^ = \ and control characters) made spaces. A name of
+// single-byte characters alone (ASCII and half-width katakana, JIS X 0201) goes into the alphabetic group, where
+// PS3.5's Japanese example puts ﾔﾏﾀﾞ^ﾀﾛｳ and a console that shows no kanji reads it; any other into the
+// ideographic group, after "=".
 QString personNameOf(const QString& storedName);
 
 }  // namespace kesola::worklist

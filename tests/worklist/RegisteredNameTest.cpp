@@ -32,6 +32,7 @@ TEST(RegisteredName, ThreeGroupsFromTheBookingAndTheRegister) {
         {"山田　太郎", "YAMADA^TARO=山田^太郎=ヤマダ^タロウ"},
         {"山田 太朗", "YAMADA^TARO=山田^太朗=ヤマダ^タロウ"},    // the booking's name as typed, as today
         {"Yamada Taro", "YAMADA^TARO=山田^太郎=ヤマダ^タロウ"},  // ASCII typed: the register's kanji
+        {"ﾔﾏﾀﾞ ﾀﾛｳ", "YAMADA^TARO=山田^太郎=ヤマダ^タロウ"},     // half-width kana typed: the same
     };
     for (const auto& c : cases)
         EXPECT_EQ(threeGroupPersonName(QString::fromUtf8(c.stored), patient), QString::fromUtf8(c.name)) << c.stored;
