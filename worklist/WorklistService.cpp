@@ -221,11 +221,13 @@ QString runWorklistService(const WorklistSettings& settings) {
         ASC_initializeNetwork(NET_ACCEPTOR, settings.port, static_cast<int>(kNetworkTimeoutSeconds), &network);
     dcmExternalSocketHandle.set(-1);
     if (cond.bad()) return QString::fromLatin1(cond.text());
+    // The start's warnings come first: once the listening line is out, the service no longer reads the store
+    // outside an association.
+    logStartWarnings(settings);
     logLine(QStringLiteral("%1 をポート %2 で待ち受けます (データベース: %3)")
                 .arg(settings.aeTitle)
                 .arg(settings.port)
                 .arg(withoutPassword(settings.database)));
-    logStartWarnings(settings);
     // A fixed set of threads, each serving associations one after the other with its own connection to the store;
     // a scanner that comes while all are busy waits in the queue. dcmtk's own pool is not used: in 3.6.7 a worker
     // that ends at once (a peer that aborts before anything else) is freed while the pool is still starting it,

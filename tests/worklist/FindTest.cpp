@@ -379,7 +379,9 @@ TEST_F(WorklistFind, AStoreThatIsGoneFailsTheQueryAndIsServedAgainOnceBack) {
             << run.tool.err.toStdString();
         EXPECT_TRUE(service->running());
     }
-    EXPECT_EQ(find(*service, day).accessionNumbers(), QStringList({"1203001150930", "1203001151000"}));
+    const FindRun back = find(*service, day);
+    EXPECT_EQ(back.accessionNumbers(), QStringList({"1203001150930", "1203001151000"}))
+        << back.tool.err.toStdString() << service->log().toStdString();
     EXPECT_TRUE(service->log().contains("MRI1 (127.0.0.1): C-FIND に失敗しました: データベースを読めません"))
         << service->log().toStdString();
 }

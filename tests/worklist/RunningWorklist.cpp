@@ -144,7 +144,18 @@ RunningWorklist::RunningWorklist(const QString& worklistSection, const QString& 
     // A test binary stopped by its timeout takes its service with it.
     process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(QStringLiteral(KESOLA_WORKLIST_PROGRAM), {QStringLiteral("--config"), ini});
-    listening_ = process_.waitForStarted() && waitForListener(port_, 20000);
+    // Listening, and done with the start's own read of the store: a test may take the store away after this.
+    listening_ = process_.waitForStarted() && waitForListener(port_, 20000) && waitForListeningLine();
+}
+
+bool RunningWorklist::waitForListeningLine() {
+    QElapsedTimer timer;
+    timer.start();
+    while (!log().contains(QStringLiteral("をポート %1 で待ち受けます").arg(port_))) {
+        if (timer.elapsed() > 20000 || process_.state() != QProcess::Running) return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
 
 RunningWorklist::~RunningWorklist() {

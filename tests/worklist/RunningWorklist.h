@@ -39,6 +39,7 @@ class RunningWorklist {
     QProcess process_;
     int port_ = 0;
     bool listening_ = false;
+    bool waitForListeningLine();
 };
 
 // A TCP port no one listens on now.
