@@ -204,12 +204,13 @@ StepAnswer PerformedSteps::create(Database& db, DcmDataset* dataset, const QStri
                        QStringLiteral("MPPS N-CREATE を断りました: 予約が見つかりません (%1)")
                            .arg(keys.isEmpty() ? QStringLiteral("番号なし") : keys.join(u' ')));
     }
-    const QString offeredName = offeredPersonName(booking->booking.YNAME, registeredPatientOf(db, booking->patientId));
+    const std::optional<RegisteredPatient> registered = registeredPatientOf(db, booking->patientId);
+    const QString offeredName = offeredPersonName(booking->booking.YNAME, registered);
     if (const auto refusal = refusalOf(*booking, offeredName, *dataset, settings_, callingAe, today)) {
         return refused(STATUS_N_ProcessingFailure, refusal->comment,
                        QStringLiteral("MPPS N-CREATE を断りました: ") + refusal->reason);
     }
-    if (const QString mismatch = birthDateMismatch(db, *dataset, booking->code); !mismatch.isEmpty()) {
+    if (const QString mismatch = birthDateMismatch(*dataset, registered); !mismatch.isEmpty()) {
         return refused(
             STATUS_N_ProcessingFailure, QStringLiteral("patient birth date does not match the step"),
             QStringLiteral("MPPS N-CREATE を断りました: 患者が違います (%1: %2)").arg(booking->code, mismatch));

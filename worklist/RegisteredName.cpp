@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 
-#include "store/BookingStore.h"
 #include "worklist/DicomText.h"
 
 namespace kesola::worklist {
@@ -98,14 +97,11 @@ QString dicomBirthDateOf(const RegisteredPatient& patient) {
     return patient.birthDate().isValid() ? patient.SEINENGAPPI : QString();
 }
 
-QString birthDateMismatch(Database& db, DcmDataset& nCreate, const QString& reservationKey) {
+QString birthDateMismatch(DcmDataset& nCreate, const std::optional<RegisteredPatient>& patient) {
     OFString sent;
     if (nCreate.findAndGetOFString(DCM_PatientBirthDate, sent).bad()) return {};
     const QString birthDate = QString::fromLatin1(sent.c_str()).trimmed();
     if (birthDate.isEmpty()) return {};
-    const std::optional<Booking> booking = findBooking(db, reservationKey);
-    if (!booking) return {};
-    const std::optional<RegisteredPatient> patient = registeredPatientOf(db, booking->KANJYAID);
     if (!patient || dicomBirthDateOf(*patient).isEmpty() || dicomBirthDateOf(*patient) == birthDate) return {};
     return QStringLiteral("患者ID %1 の生年月日は患者台帳では %2、検査では %3 です")
         .arg(patient->KANJYAID, patient->SEINENGAPPI, birthDate);

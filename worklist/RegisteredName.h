@@ -44,10 +44,9 @@ QString offeredPersonName(const QString& storedName, const std::optional<Registe
 // Patient's Birth Date (DA, YYYYMMDD) from the register; "" when its date is not a date.
 QString dicomBirthDateOf(const RegisteredPatient& patient);
 
-// Why a scanner's MPPS N-CREATE for the booking under the key names another patient than the register holds for
-// the booking's patient ID: its Patient's Birth Date (0010,0030) is given and is not the register's. "" when they
-// agree, or when there is nothing to compare (no birth date sent, a booking without an ID, an ID the register
-// does not hold). Requires: outside a transaction. Throws DbError.
-QString birthDateMismatch(Database& db, DcmDataset& nCreate, const QString& reservationKey);
+// Why a scanner's MPPS N-CREATE names another patient than the register's row for the booking's patient ID: its
+// Patient's Birth Date (0010,0030) is given and is not the register's. "" when they agree, or when there is nothing
+// to compare (no birth date sent, no register row).
+QString birthDateMismatch(DcmDataset& nCreate, const std::optional<RegisteredPatient>& patient);
 
 }  // namespace kesola::worklist

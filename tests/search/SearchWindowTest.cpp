@@ -157,12 +157,11 @@ TEST_F(SearchWindowTest, TheFreeSlotStartsAtTheBoardsRoomAndADayNotPast) {
 }
 
 TEST_F(SearchWindowTest, TheDaysBookingsWithoutAPatientIdAreListedInTheirOrder) {
-    db.addReservation(QStringLiteral("1200503071300"), QStringLiteral("30"), QStringLiteral("01"),
-                      QStringLiteral("佐藤 一郎"), QStringLiteral("02"), QStringLiteral("1"));
-    db.addReservation(QStringLiteral("3200503070900"), QStringLiteral("30"), QStringLiteral("01"),
-                      QStringLiteral("田中 次郎"), QStringLiteral("02"), QStringLiteral("1"));
-    db.addReservation(QStringLiteral("1200503080900"), QStringLiteral("30"), QStringLiteral("01"),
-                      QStringLiteral("翌日 三郎"), QStringLiteral("02"), QStringLiteral("1"));
+    for (const auto& [key, name] : {std::pair("1200503071300", "佐藤 一郎"), std::pair("3200503070900", "田中 次郎"),
+                                    std::pair("1200503080900", "翌日 三郎")}) {
+        db.addReservation(QString::fromUtf8(key), QStringLiteral("30"), QStringLiteral("01"), QString::fromUtf8(name),
+                          QStringLiteral("02"), QStringLiteral("1"));
+    }
     auto store = db.connect();
     const QString withId = QStringLiteral("1200503071000");
     Booking booked{QStringLiteral("30"),    QStringLiteral("01"), QStringLiteral("山田 花子"), QStringLiteral("02"),

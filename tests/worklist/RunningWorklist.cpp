@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
+#include <functional>
 
 namespace kesola::test {
 
@@ -116,18 +117,31 @@ int freePort() {
     return ntohs(address.sin_port);
 }
 
-bool waitForListener(int port, int timeoutMs) {
+namespace {
+
+// Asks every 20 ms until done() says yes or the time is up.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = localAddress(port);
-        const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (connected) return true;
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
         QThread::msleep(20);
     }
-    return false;
+    return true;
+}
+
+}  // namespace
+
+bool waitForListener(int port, int timeoutMs) {
+    return waitUntil(
+        [port] {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address = localAddress(port);
+            const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            close(fd);
+            return connected;
+        },
+        timeoutMs);
 }
 
 RunningWorklist::RunningWorklist(const QString& worklistSection, const QString& stationsSection) {
@@ -149,13 +163,8 @@ RunningWorklist::RunningWorklist(const QString& worklistSection, const QString& 
 }
 
 bool RunningWorklist::waitForListeningLine() {
-    QElapsedTimer timer;
-    timer.start();
-    while (!log().contains(QStringLiteral("をポート %1 で待ち受けます").arg(port_))) {
-        if (timer.elapsed() > 20000 || process_.state() != QProcess::Running) return false;
-        QThread::msleep(20);
-    }
-    return true;
+    const QString line = QStringLiteral("をポート %1 で待ち受けます").arg(port_);
+    return waitUntil([&] { return log().contains(line) || !running(); }, 20000) && log().contains(line);
 }
 
 RunningWorklist::~RunningWorklist() {
